@@ -1,0 +1,48 @@
+#include "testdb.h"
+
+#include "app/database.h"
+#include "platform/db/connection.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace testdb {
+
+QString tempDir()
+{
+    static std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+    dirs.push_back(std::make_unique<QTemporaryDir>());
+    return dirs.back()->path();
+}
+
+QString fresh(bool withDefaults)
+{
+    const QString path = tempDir() + QStringLiteral("/jykdb.mdb");
+    QString error;
+    if (!appdb::createDatabaseFile(path, withDefaults, &error))
+        throw std::runtime_error(("cannot create test database: " + error).toStdString());
+    if (!db::connect(path, &error))
+        throw std::runtime_error(("cannot open test database: " + error).toStdString());
+    return path;
+}
+
+QString outputDir()
+{
+    QString dir = qEnvironmentVariable("VORLAN_TEST_OUT");
+    if (dir.isEmpty())
+        dir = QDir::tempPath() + QStringLiteral("/vorlan-test-output");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString sourceDir()
+{
+    const QString dir = qEnvironmentVariable("VORLAN_SOURCE_DIR");
+    return dir.isEmpty() ? QStringLiteral(".") : dir;
+}
+
+} // namespace testdb
