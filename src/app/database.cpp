@@ -1,0 +1,259 @@
+#include "app/database.h"
+
+#include "platform/db/connection.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+extern const char kEmbedded_schema_sql[];
+extern const char kEmbedded_defaults_sql[];
+
+namespace appdb {
+
+namespace {
+
+// Lower-cased table name -> lower-cased column names in table order; column
+// names are compared without regard to case.
+using SchemaMap = QMap<QString, QStringList>;
+
+QString notOurs(const QString &path, const QString &why)
+{
+    return QStringLiteral("数据库文件 %1 不是本系统的数据库：%2")
+        .arg(QFileInfo(path).fileName(), why);
+}
+
+bool execScript(sqlite3 *h, const QByteArray &sql, QString *error)
+{
+    char *msg = nullptr;
+    const int rc = sqlite3_exec(h, sql.constData(), nullptr, nullptr, &msg);
+    if (rc != SQLITE_OK) {
+        if (error)
+            *error = QString::fromUtf8(msg ? msg : sqlite3_errstr(rc));
+        sqlite3_free(msg);
+        return false;
+    }
+    return true;
+}
+
+// Tables and columns of a native connection, read from its catalogue.
+bool readSchema(sqlite3 *h, SchemaMap *out, QString *error)
+{
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(h,
+                           "select name from sqlite_master where type='table' "
+                           "and name not like 'sqlite\\_%' escape '\\' order by name",
+                           -1, &st, nullptr)
+        != SQLITE_OK) {
+        if (error)
+            *error = QString::fromUtf8(sqlite3_errmsg(h));
+        return false;
+    }
+    QStringList tables;
+    while (sqlite3_step(st) == SQLITE_ROW)
+        tables << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+
+    for (const QString &table : tables) {
+        if (sqlite3_prepare_v2(h, "select name from pragma_table_info(?1)", -1, &st, nullptr)
+            != SQLITE_OK) {
+            if (error)
+                *error = QString::fromUtf8(sqlite3_errmsg(h));
+            return false;
+        }
+        const QByteArray name = table.toUtf8();
+        sqlite3_bind_text(st, 1, name.constData(), name.size(), SQLITE_TRANSIENT);
+        QStringList columns;
+        while (sqlite3_step(st) == SQLITE_ROW)
+            columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)))
+                           .toLower();
+        sqlite3_finalize(st);
+        out->insert(table.toLower(), columns);
+    }
+    return true;
+}
+
+// What the compiled-in schema creates, read once from an in-memory database.
+const SchemaMap &expectedSchema()
+{
+    static const SchemaMap schema = [] {
+        SchemaMap map;
+        sqlite3 *h = nullptr;
+        if (sqlite3_open_v2(":memory:", &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            == SQLITE_OK) {
+            QString error;
+            if (execScript(h, QByteArray(kEmbedded_schema_sql), &error))
+                readSchema(h, &map, &error);
+        }
+        sqlite3_close(h);
+        return map;
+    }();
+    return schema;
+}
+
+bool hasSqliteHeader(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("无法读取数据库文件 %1：%2")
+                         .arg(QFileInfo(path).fileName(), file.errorString());
+        return false;
+    }
+    static const char magic[] = "SQLite format 3";  // with its terminating zero: 16 bytes
+    const QByteArray head = file.read(16);
+    if (head != QByteArray(magic, 16)) {
+        if (error)
+            *error = notOurs(path, QStringLiteral("文件不是 SQLite 数据库"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString schemaSql()
+{
+    return QString::fromUtf8(kEmbedded_schema_sql);
+}
+
+QString defaultsSql()
+{
+    return QString::fromUtf8(kEmbedded_defaults_sql);
+}
+
+bool createDatabaseFile(const QString &path, bool withDefaults, QString *error)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    if (QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("数据库文件 %1 已经存在").arg(fileName);
+        return false;
+    }
+    sqlite3 *h = nullptr;
+    const QByteArray nativePath = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(nativePath.constData(), &h,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    QString why;
+    bool ok = rc == SQLITE_OK;
+    if (!ok)
+        why = QString::fromUtf8(h ? sqlite3_errmsg(h) : sqlite3_errstr(rc));
+
+    // All or nothing: a half-made file would later pass for ours.
+    if (ok)
+        ok = execScript(h, "BEGIN", &why);
+    if (ok)
+        ok = execScript(h, QByteArray(kEmbedded_schema_sql), &why);
+    if (ok && withDefaults)
+        ok = execScript(h, QByteArray(kEmbedded_defaults_sql), &why);
+    if (ok)
+        ok = execScript(h, "COMMIT", &why);
+    if (!ok && h && !sqlite3_get_autocommit(h))
+        sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (h && sqlite3_close(h) != SQLITE_OK && ok) {
+        ok = false;
+        why = QString::fromUtf8(sqlite3_errmsg(h));
+    }
+    if (!ok) {
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral("-journal"));
+        if (error)
+            *error = QStringLiteral("无法建立数据库文件 %1：%2").arg(fileName, why);
+    }
+    return ok;
+}
+
+bool verifySchema(QString *error)
+{
+    QSqlDatabase database = db::database();
+    const QString path = database.databaseName();
+    if (!database.isOpen()) {
+        if (error)
+            *error = QStringLiteral("数据库没有打开");
+        return false;
+    }
+
+    QStringList missingTables;
+    QStringList missingColumns;
+    const SchemaMap &expected = expectedSchema();
+    if (expected.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("程序内置的数据库结构无法读取");
+        return false;
+    }
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        QSqlQuery q(database);
+        if (!q.prepare(QStringLiteral("select name from pragma_table_info(?)"))) {
+            if (error)
+                *error = notOurs(path, q.lastError().text());
+            return false;
+        }
+        q.addBindValue(it.key());
+        if (!q.exec()) {
+            if (error)
+                *error = notOurs(path, q.lastError().text());
+            return false;
+        }
+        QStringList present;
+        while (q.next())
+            present << q.value(0).toString().toLower();
+        if (present.isEmpty()) {
+            missingTables << it.key();
+            continue;
+        }
+        for (const QString &column : it.value()) {
+            if (!present.contains(column))
+                missingColumns << it.key() + QLatin1Char('.') + column;
+        }
+    }
+    if (missingTables.isEmpty() && missingColumns.isEmpty())
+        return true;
+    if (error) {
+        QStringList parts;
+        if (!missingTables.isEmpty())
+            parts << QStringLiteral("缺少表 ") + missingTables.join(QStringLiteral("、"));
+        if (!missingColumns.isEmpty())
+            parts << QStringLiteral("缺少列 ") + missingColumns.join(QStringLiteral("、"));
+        *error = notOurs(path, parts.join(QStringLiteral("；")));
+    }
+    return false;
+}
+
+OpenResult openOrCreate(const QString &path, QString *error)
+{
+    QFileInfo info(path);
+    if (!info.exists()) {
+        if (!createDatabaseFile(path, true, error))
+            return OpenResult::Failed;
+        if (!db::connect(path, error))
+            return OpenResult::Failed;
+        if (!verifySchema(error)) {
+            db::disconnect();
+            return OpenResult::Failed;
+        }
+        return OpenResult::Created;
+    }
+    if (info.isDir()) {
+        if (error)
+            *error = notOurs(path, QStringLiteral("这是一个文件夹"));
+        return OpenResult::Failed;
+    }
+    // Never hand a foreign file to SQLite: it would not refuse a text file at
+    // once, and an empty file would quietly become an empty database.
+    if (!hasSqliteHeader(path, error))
+        return OpenResult::Failed;
+    if (!db::connect(path, error))
+        return OpenResult::Failed;
+    if (!verifySchema(error)) {
+        db::disconnect();
+        return OpenResult::Failed;
+    }
+    return OpenResult::Opened;
+}
+
+} // namespace appdb

@@ -1,0 +1,119 @@
+#include "app/CustData.h"
+
+#include "app/database.h"
+
+Tdbdata *dbdata = nullptr;
+
+namespace {
+db::FieldDef fd(const char *name, const QString &label = QString(), int width = 0, bool readOnly = false,
+                bool visible = true)
+{
+    db::FieldDef d;
+    d.name = QString::fromLatin1(name);
+    d.label = label;
+    d.width = width;
+    d.readOnly = readOnly;
+    d.visible = visible;
+    return d;
+}
+
+void repositionAfterPost(db::Dataset &ds)
+{
+    if (ds.isEmpty())
+        return;
+    const int n = ds.recNo();
+    ds.requery();
+    if (n <= ds.recordCount())
+        ds.setRecNo(n);
+    else
+        ds.last();
+}
+} // namespace
+
+Tdbdata::Tdbdata(const QString &databaseFile, QObject *parent)
+    : QObject(parent)
+{
+    auto make = [this](const QString &sql, const QString &table) {
+        auto *ds = new db::Dataset(this);
+        ds->setSql(sql);
+        ds->setUpdateTable(table);
+        return ds;
+    };
+    itemset = make(QStringLiteral("select * from itemtb order by itemid"), QStringLiteral("itemtb"));
+    itemset->setFieldDefs({fd("itemid", QStringLiteral("序号"), 10), fd("abbreviation", QStringLiteral("缩写"), 9),
+                           fd("name", QStringLiteral("名称"), 22), fd("unit", QStringLiteral("单位"), 9),
+                           fd("printorder", QStringLiteral("打印顺序"), 6), fd("hsyz", QStringLiteral("换算因子"), 8),
+                           fd("bitnum", QStringLiteral("小数位数"), 4), fd("manlow", QStringLiteral("男下限"), 7),
+                           fd("manhigh", QStringLiteral("男上限"), 7), fd("womanlow", QStringLiteral("女下限"), 7),
+                           fd("womanhigh", QStringLiteral("女上限"), 10), fd("rowno", QString(), 0, true, false),
+                           fd("itemmark", QString(), 0, false, false), fd("expressions", QString(), 0, false, false)});
+    doctorset = make(QStringLiteral("select * from doctor order by [no]"), QStringLiteral("doctor"));
+    doctorset->setFieldDefs({fd("no", QStringLiteral("编号")), fd("name", QStringLiteral("姓名"))});
+    operatorset = make(QStringLiteral("select * from operator"), QStringLiteral("operator"));
+    operatorset->setFieldDefs({fd("no", QStringLiteral("编号")), fd("name", QStringLiteral("姓名"))});
+    departset = make(QStringLiteral("select * from department  order by [no]"), QStringLiteral("department"));
+    departset->setFieldDefs({fd("no", QStringLiteral("编号")), fd("suoxie", QStringLiteral("缩写")),
+                             fd("name", QStringLiteral("名称"))});
+    kindset = make(QStringLiteral("select * from samplekind"), QStringLiteral("samplekind"));
+    kindset->setFieldDefs({fd("name", QStringLiteral("标本种类")), fd("rowno", QString(), 0, true)});
+    apperanceset = make(QStringLiteral("select * from sampleapperance"), QStringLiteral("sampleapperance"));
+    apperanceset->setFieldDefs({fd("name", QStringLiteral("标本状况")), fd("no", QString(), 0, true)});
+    codeset = make(QStringLiteral("select * from codetb"), QString());
+    corpset = make(QStringLiteral("select * from corpration"), QStringLiteral("corpration"));
+    qcparaset = make(QStringLiteral("select zkyear, zkmonth,itemno,batchno1,batchno2,batchno3, xb1, s1, xb2, s2, xb3, s3 "
+                                    "from qcpara order by zkyear,zkmonth,itemno"),
+                     QStringLiteral("qcpara"));
+    qcdataset = make(QStringLiteral("select qcdate, itemid, value1,value2,value3 from qctb"), QStringLiteral("qctb"));
+    qctemp = new db::Dataset(this);
+
+    for (db::Dataset *ds : {itemset, doctorset, operatorset, departset, kindset})
+        ds->onPostError = [this](db::Dataset &d, const QString &e, db::Dataset::PostAction &a) {
+            kindsetPostError(d, e, a);
+        };
+    apperanceset->onPostError = [this](db::Dataset &d, const QString &e, db::Dataset::PostAction &a) {
+        apperancesetPostError(d, e, a);
+    };
+    kindset->afterPost = [this](db::Dataset &d) { kindsetAfterPost(d); };
+    apperanceset->afterPost = [this](db::Dataset &d) { apperancesetAfterPost(d); };
+
+    const appdb::OpenResult r = appdb::openOrCreate(databaseFile, &m_error);
+    m_connected = r != appdb::OpenResult::Failed;
+    if (m_connected && !openDatasets())
+        m_connected = false;
+}
+
+Tdbdata::~Tdbdata() = default;
+
+bool Tdbdata::openDatasets()
+{
+    for (db::Dataset *ds : {itemset, doctorset, operatorset, departset, kindset, apperanceset, codeset, corpset}) {
+        if (!ds->open()) {
+            m_error = ds->lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+void Tdbdata::kindsetPostError(db::Dataset &ds, const QString &, db::Dataset::PostAction &action)
+{
+    Q_UNUSED(ds);
+    // Abort cancels the pending edit or insert in the dataset itself.
+    if (action == db::Dataset::PostAction::Fail)
+        action = db::Dataset::PostAction::Abort;
+}
+
+void Tdbdata::apperancesetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action)
+{
+    kindsetPostError(ds, error, action);
+}
+
+void Tdbdata::kindsetAfterPost(db::Dataset &)
+{
+    repositionAfterPost(*kindset);
+}
+
+void Tdbdata::apperancesetAfterPost(db::Dataset &)
+{
+    repositionAfterPost(*apperanceset);
+}

@@ -1,0 +1,130 @@
+#pragma once
+// The main window. One class carries every page of the workstation; its
+// handlers are defined in the folder of the subsystem that owns them
+// (form1_*.cpp), each a few lines that call that subsystem's logic and
+// refresh the window.
+#include "platform/db/command.h"
+#include "platform/db/dataset.h"
+
+#include <QDate>
+#include <QWidget>
+
+class QAction;
+class QComboBox;
+class QEventLoop;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
+class DBGrid;
+class DBNavigator;
+class StatusBar;
+class Lamp;
+
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Shows the window and returns when it has closed (the log-on window
+    // runs it this way).
+    void showModal();
+    bool isRunning() const { return m_loop != nullptr; }
+
+    // ---- frame: src/app/Unit1.cpp ------------------------------------------
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void Timer1Timer();
+    void StatusBar1Resize();
+    void ComboBox5Click(int index);
+    bool DBGrid4KeyDown(QKeyEvent *e);
+    void N18Click();            // change password
+    QString getHospitalname() const;
+    bool isnum(const QString &s) const;
+
+    QDate workdate() const;
+    QString currentoperator() const;
+    // Status bar panel 0/1: a state word and its message.
+    void setStatus(const QString &state, const QString &message);
+
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr;   // "病人资料与结果"
+    QWidget *TabSheet2 = nullptr;   // "历史查询"
+    QWidget *TabSheet3 = nullptr;   // "质量控制"
+    QWidget *TabSheet4 = nullptr;   // "系统设置"
+    StatusBar *StatusBar1 = nullptr;
+    QWidget *Panel3 = nullptr;
+    Lamp *Shape1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QLineEdit *Edit11 = nullptr;    // hospital name, never shown
+
+    // Pop-up menu of the sample list and its page.
+    QMenu *PopupMenu2 = nullptr;
+    QAction *N2 = nullptr, *N5 = nullptr, *N29 = nullptr, *N3 = nullptr, *N4 = nullptr;
+    QMenu *N22 = nullptr;
+    QAction *N23 = nullptr, *N24 = nullptr, *N25 = nullptr;
+    QAction *N27 = nullptr, *N28 = nullptr, *N18 = nullptr;
+    QAction *N15 = nullptr, *N16 = nullptr, *N14 = nullptr;
+    QAction *N10 = nullptr, *N20 = nullptr, *N12 = nullptr;
+    // Pop-up menu of the result grid.
+    QMenu *PopupMenu3 = nullptr;
+    QAction *N8 = nullptr, *N7 = nullptr, *N17 = nullptr;
+    // Pop-up menu of the control-value grid.
+    QMenu *PopupMenu4 = nullptr;
+    QAction *N1 = nullptr, *N21 = nullptr;
+
+    // Settings page.
+    QTabWidget *PageControl2 = nullptr;
+    DBGrid *DBGrid3 = nullptr, *DBGrid4 = nullptr, *DBGrid5 = nullptr, *DBGrid6 = nullptr,
+           *DBGrid7 = nullptr, *DBGrid8 = nullptr;
+    DBNavigator *DBNavigator1 = nullptr, *DBNavigator2 = nullptr, *DBNavigator3 = nullptr,
+                *DBNavigator4 = nullptr, *DBNavigator5 = nullptr, *DBNavigator6 = nullptr;
+    QWidget *TabSheet11 = nullptr;  // "其它"
+    QGroupBox *GroupBoxPrint = nullptr; // "打印设置"
+    QComboBox *ComboBox5 = nullptr; // input method
+
+    // General-purpose datasets and commands, reused by many handlers.
+    db::Dataset *ADODataSet1 = nullptr;
+    db::Dataset *ADODataSet2 = nullptr;
+    db::Dataset *ADODataSet4 = nullptr;
+    db::Command ADOCommand1;
+    db::Command ADOCommand2;
+
+    // ---- analyser link: src/link/form1_link.cpp ----------------------------
+    // ---- end analyser link --------------------------------------------------
+
+    // ---- sample page: src/workstation/form1_samples.cpp --------------------
+    // ---- end sample page ----------------------------------------------------
+
+    // ---- graphics: src/graphics/form1_graphics.cpp -------------------------
+    // ---- end graphics -------------------------------------------------------
+
+    // ---- printing: src/reports/form1_print.cpp -----------------------------
+    // ---- end printing -------------------------------------------------------
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    void buildFrame();
+    void buildMenus();
+    void buildSettingsPage();
+    void placeLamp();
+
+    QEventLoop *m_loop = nullptr;
+    bool m_shownOnce = false;
+    bool m_closing = false;
+};
+
+extern TForm1 *Form1;

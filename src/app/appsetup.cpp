@@ -1,0 +1,28 @@
+#include "app/appsetup.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+void installChineseFonts()
+{
+    // The report and window designs name Windows' Chinese faces.
+    const QString wqy = QStringLiteral("WenQuanYi Micro Hei");
+    for (const char *face : {"宋体", "黑体", "仿宋", "SimSun", "SimHei", "FangSong"})
+        QFont::insertSubstitution(QString::fromUtf8(face), wqy);
+}
+
+void setupApplication(QApplication &app)
+{
+    app.setApplicationName(QStringLiteral("vorlan60"));
+    app.setApplicationDisplayName(QStringLiteral("VORLAN 60"));
+    installChineseFonts();
+    QFont f(QStringLiteral("宋体"), 10);
+    app.setFont(f);
+    auto *qt = new QTranslator(&app);
+    if (qt->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(qt);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Answers the program's message boxes in tests and records what they said.
+#include "platform/widgets/dialogs.h"
+
+#include <QStringList>
+#include <deque>
+
+class DialogScript
+{
+public:
+    DialogScript()
+    {
+        dlg::setResponder([this](const dlg::Request &r) {
+            shown.append(r.text.isEmpty() ? r.prompt : r.text);
+            kinds.push_back(r.kind);
+            dlg::Reply reply;
+            if (!answers.empty()) {
+                reply = answers.front();
+                answers.pop_front();
+            } else {
+                reply.accepted = defaultAccept;
+            }
+            return reply;
+        });
+    }
+    ~DialogScript() { dlg::setResponder(nullptr); }
+
+    void answer(bool accepted, const QString &text = QString())
+    {
+        dlg::Reply r;
+        r.accepted = accepted;
+        r.text = text;
+        answers.push_back(r);
+    }
+    QString last() const { return shown.isEmpty() ? QString() : shown.last(); }
+    void clear() { shown.clear(); kinds.clear(); }
+
+    QStringList shown;
+    std::vector<dlg::Kind> kinds;
+    std::deque<dlg::Reply> answers;
+    bool defaultAccept = true;
+};

@@ -1,0 +1,157 @@
+// val, cdate, len and space as the program's statements use them.
+#include "platform/db/connection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class SqlFunctions : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("sqlfunctions"));
+        m_db.setDatabaseName(QStringLiteral(":memory:"));
+        ASSERT_TRUE(m_db.open()) << m_db.lastError().text().toStdString();
+        QString error;
+        ASSERT_TRUE(db::registerJetFunctions(m_db, &error)) << error.toStdString();
+    }
+    void TearDown() override
+    {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("sqlfunctions"));
+    }
+
+    QVariant eval(const QString &expr, const QVariant &arg)
+    {
+        QSqlQuery q(m_db);
+        EXPECT_TRUE(q.prepare(QStringLiteral("select ") + expr)) << q.lastError().text().toStdString();
+        q.addBindValue(arg);
+        if (!q.exec() || !q.next()) {
+            ADD_FAILURE() << expr.toStdString() << ": " << q.lastError().text().toStdString();
+            return {};
+        }
+        return q.value(0);
+    }
+    double val(const QVariant &arg) { return eval(QStringLiteral("val(?)"), arg).toDouble(); }
+
+    QSqlDatabase m_db;
+};
+
+TEST_F(SqlFunctions, ValReadsTheLeadingNumber)
+{
+    struct Case {
+        const char *text;
+        double value;
+    };
+    const Case cases[] = {
+        {"12", 12},        {"0012", 12},       {" 1 2", 12},      {"1\t2\n3", 123},
+        {"-3.5e1", -35},   {"+7", 7},          {"- 4", -4},       {"1.5", 1.5},
+        {".5", 0.5},       {"5.", 5},          {"1.2.3", 1.2},    {"12abc", 12},
+        {"A12", 0},        {"abc", 0},         {"", 0},           {".", 0},
+        {"-", 0},          {"--3", 0},         {"1e", 1},         {"1e+", 1},
+        {"2E2", 200},      {"1D2", 100},       {"3e-2", 0.03},    {"12-3", 12},
+        {"0x1A", 0},       {"$1A", 0},         {"&H1A", 26},      {"&hff", 255},
+        {"&O17", 15},      {"&17", 15},        {"&Hzz", 0},       {"１２", 0},
+        {"9.5 ", 9.5},     {"1,5", 1},
+    };
+    for (const Case &c : cases)
+        EXPECT_DOUBLE_EQ(val(QString::fromUtf8(c.text)), c.value) << '"' << c.text << '"';
+
+    EXPECT_TRUE(eval(QStringLiteral("val(?)"), QVariant(QMetaType(QMetaType::QString))).isNull());
+    EXPECT_DOUBLE_EQ(val(QVariant(42)), 42);
+    EXPECT_DOUBLE_EQ(val(QVariant(2.25)), 2.25);
+    EXPECT_TRUE(std::isinf(val(QStringLiteral("1e999"))));
+}
+
+TEST_F(SqlFunctions, SampleNumbersSortByValueThenText)
+{
+    QSqlQuery q(m_db);
+    ASSERT_TRUE(q.exec(QStringLiteral("create table t (shelfid text)")));
+    const QStringList numbers = {QStringLiteral("10"), QStringLiteral("b"),  QStringLiteral("9"),
+                                 QStringLiteral("A12"), QStringLiteral("0x1A"), QStringLiteral("2"),
+                                 QStringLiteral("009"), QStringLiteral("100"), QString()};
+    ASSERT_TRUE(q.prepare(QStringLiteral("insert into t (shelfid) values (?)")));
+    for (const QString &n : numbers) {
+        q.addBindValue(n.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(n));
+        ASSERT_TRUE(q.exec());
+    }
+    QStringList order;
+    ASSERT_TRUE(q.exec(QStringLiteral("select shelfid from t order by val(shelfid), shelfid")));
+    while (q.next())
+        order << (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString());
+    const QStringList expected = {QStringLiteral("<null>"), QStringLiteral("0x1A"),
+                                  QStringLiteral("A12"),    QStringLiteral("b"),
+                                  QStringLiteral("2"),      QStringLiteral("009"),
+                                  QStringLiteral("9"),      QStringLiteral("10"),
+                                  QStringLiteral("100")};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(SqlFunctions, CdateGivesIsoDateOrNull)
+{
+    const struct {
+        const char *text;
+        const char *iso; // nullptr: not a date
+    } cases[] = {
+        {"2024-03-05", "2024-03-05"},   {"2024-3-5", "2024-03-05"},
+        {"2024/03/05", "2024-03-05"},   {" 2024-03-05 ", "2024-03-05"},
+        {"2024-03-05 14:30", "2024-03-05"}, {"2024-03-05T14:30:15", "2024-03-05"},
+        {"2024-02-29", "2024-02-29"},   {"2023-02-29", nullptr},
+        {"2024-13-01", nullptr},        {"2024-03", nullptr},
+        {"2024-03/05", nullptr},        {"20240305", nullptr},
+        {"abc", nullptr},               {"", nullptr},
+        {"2024-03-05x", nullptr},       {"2024-03-05 25:00", nullptr},
+    };
+    for (const auto &c : cases) {
+        const QVariant v = eval(QStringLiteral("cdate(?)"), QString::fromUtf8(c.text));
+        if (c.iso)
+            EXPECT_EQ(v.toString().toStdString(), c.iso) << c.text;
+        else
+            EXPECT_TRUE(v.isNull()) << c.text << " gave " << v.toString().toStdString();
+    }
+    EXPECT_TRUE(eval(QStringLiteral("cdate(?)"), QVariant(QMetaType(QMetaType::QString))).isNull());
+    // Day serials of the old engine count from 1899-12-30.
+    EXPECT_EQ(eval(QStringLiteral("cdate(?)"), 45356).toString(), QStringLiteral("2024-03-05"));
+
+    // Compares with stored date text.
+    EXPECT_EQ(eval(QStringLiteral("cdate(?) = '2024-03-05'"), QStringLiteral("2024-3-5")).toInt(), 1);
+}
+
+TEST_F(SqlFunctions, LenCountsCharactersAndSpaceMakesBlanks)
+{
+    EXPECT_EQ(eval(QStringLiteral("len(?)"), QStringLiteral("质控品1")).toInt(), 4);
+    EXPECT_EQ(eval(QStringLiteral("len(?)"), QStringLiteral("abc ")).toInt(), 4);
+    EXPECT_EQ(eval(QStringLiteral("len(?)"), QString(QStringLiteral(""))).toInt(), 0);
+    EXPECT_EQ(eval(QStringLiteral("len(?)"), 1234).toInt(), 4);
+    EXPECT_TRUE(eval(QStringLiteral("len(?)"), QVariant(QMetaType(QMetaType::QString))).isNull());
+
+    EXPECT_EQ(eval(QStringLiteral("space(?)"), 3).toString(), QStringLiteral("   "));
+    EXPECT_EQ(eval(QStringLiteral("space(?)"), 0).toString(), QString());
+    EXPECT_EQ(eval(QStringLiteral("space(?)"), -2).toString(), QString());
+    EXPECT_EQ(eval(QStringLiteral("space(?)"), QStringLiteral("2")).toString(), QStringLiteral("  "));
+    EXPECT_EQ(eval(QStringLiteral("space(?)"), 2.5).toString(), QStringLiteral("  "));
+    EXPECT_TRUE(eval(QStringLiteral("space(?)"), QVariant(QMetaType(QMetaType::Int))).isNull());
+    EXPECT_EQ(eval(QStringLiteral("len(space(?) || '质')"), 5).toInt(), 6);
+
+    QSqlQuery q(m_db);
+    EXPECT_FALSE(q.exec(QStringLiteral("select space(1e12)"))) << "an absurd length must fail";
+}
+
+TEST_F(SqlFunctions, RegisteringRefusesAClosedConnection)
+{
+    QSqlDatabase closed = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("closed"));
+    QString error;
+    EXPECT_FALSE(db::registerJetFunctions(closed, &error));
+    EXPECT_FALSE(error.isEmpty());
+    closed = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("closed"));
+}
+
+} // namespace
