@@ -68,15 +68,13 @@ void TForm1::buildFrame()
 
     StatusBar1 = new StatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setPanelCount(6);
-    const int widths[] = {50, 520, 50, 50, 64, 50};
-    for (int i = 0; i < 6; ++i)
-        StatusBar1->setPanelWidth(i, widths[i]);
-    StatusBar1->setPanelText(0, QStringLiteral("状态:"));
-    StatusBar1->setPanelText(2, QStringLiteral("检验者："));
-    StatusBar1->setPanelText(4, QStringLiteral("病人信息"));
-    StatusBar1->setPanelAlignment(4, Qt::AlignCenter);
-    StatusBar1->onResize = [this]() { StatusBar1Resize(); };
+    StatusBar1->addPanel(QStringLiteral("状态:"), 50);
+    StatusBar1->addPanel(QString(), 520);
+    StatusBar1->addPanel(QStringLiteral("检验者："), 50);
+    StatusBar1->addPanel(QString(), 50);
+    StatusBar1->addPanel(QStringLiteral("病人信息"), 64, Qt::AlignCenter);
+    StatusBar1->addPanel(QString(), 50);
+    StatusBar1->onResize = [this](StatusBar &) { StatusBar1Resize(); };
     layout->addWidget(StatusBar1);
 
     // The receive lamp sits over the page tabs at the top right corner.
@@ -172,20 +170,21 @@ void TForm1::buildSettingsPage()
     outer->addWidget(PageControl2);
 
     auto page = [this](const QString &caption, db::Dataset *ds, DBGrid *&grid, DBNavigator *&nav,
-                       DBNavigator::Buttons buttons) {
+                       int buttons) {
         auto *w = new QWidget;
         auto *l = new QVBoxLayout(w);
-        nav = new DBNavigator(ds, w);
+        nav = new DBNavigator(w);
+        nav->setDataset(ds);
         nav->setVisibleButtons(buttons);
-        grid = new DBGrid(ds, w);
+        grid = new DBGrid(w);
+        grid->setDataset(ds);
         l->addWidget(nav, 0, Qt::AlignLeft);
         l->addWidget(grid, 1);
         PageControl2->addTab(w, caption);
         return w;
     };
-    const DBNavigator::Buttons all = DBNavigator::AllButtons;
-    const DBNavigator::Buttons noInsertDelete = DBNavigator::Buttons(DBNavigator::AllButtons)
-                                                & ~DBNavigator::Buttons(DBNavigator::Insert | DBNavigator::Delete);
+    const int all = DBNavigator::AllButtons;
+    const int noInsertDelete = DBNavigator::BrowseEditButtons;
     page(QStringLiteral("检验者"), dbdata->operatorset, DBGrid3, DBNavigator1, all);
     page(QStringLiteral("项目设置"), dbdata->itemset, DBGrid4, DBNavigator2, noInsertDelete);
     page(QStringLiteral("科别"), dbdata->departset, DBGrid5, DBNavigator3, all);

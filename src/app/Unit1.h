@@ -25,6 +25,7 @@ class DBGrid;
 class DBNavigator;
 class StatusBar;
 class Lamp;
+struct CellStyle;
 
 class TForm1 : public QWidget
 {
@@ -103,6 +104,46 @@ public:
     // ---- end analyser link --------------------------------------------------
 
     // ---- sample page: src/workstation/form1_samples.cpp --------------------
+    // Page 0: the day sample list, the results of its current sample and,
+    // on the right, the host of the graph panel.
+    void buildSamplePage();
+    // FormShow's part for this page: all samples, the detail datasets open,
+    // the result grid read-only while the list is empty.
+    void samplePageShow();
+
+    db::Dataset *patientset = nullptr;
+    db::Dataset *testresultset = nullptr;
+    db::Dataset *gresultset = nullptr;
+    int printfilter = 0; // 0 not chosen, 1 unprinted, 2 printed, 3 all
+    DBGrid *DBGrid1 = nullptr; // sample list
+    DBGrid *DBGrid2 = nullptr; // result grid
+    QWidget *GraphHost = nullptr; // holds the graph panel (Panel1)
+
+    void patientsetAfterScroll();
+    void patientrefresh();
+    void N23Click();
+    void N24Click();
+    void N25Click();
+    struct CellStyle DBGrid1DrawColumnCell(int row, const QString &field, bool selected);
+    struct CellStyle DBGrid2DrawColumnCell(int row, const QString &field, bool selected);
+    bool DBGrid1KeyPress(QKeyEvent *e);
+    bool DBGrid2KeyDown(QKeyEvent *e);
+    void N2Click();
+    void N7Click();
+    void N8Click();
+    void N17Click();
+    void PageControl1Enter();
+    void testresultsetNewRecord(db::Dataset &ds);
+    void patientsetNewRecord(db::Dataset &ds);
+    void patientsetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action);
+    // Recomputes one sample's derived items after one of its items changed
+    // (hook for derived items; empty until they exist).
+    void calcexpression(const QString &shelfid, int itemid, const QString &value);
+private:
+    void connectSampleMenus();
+    void redrawSampleGraphs();
+    bool m_sampleMenusConnected = false;
+public:
     // ---- end sample page ----------------------------------------------------
 
     // ---- graphics: src/graphics/form1_graphics.cpp -------------------------

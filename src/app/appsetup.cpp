@@ -19,7 +19,7 @@ void setupApplication(QApplication &app)
     app.setApplicationName(QStringLiteral("vorlan60"));
     app.setApplicationDisplayName(QStringLiteral("VORLAN 60"));
     installChineseFonts();
-    QFont f(QStringLiteral("宋体"), 10);
+    QFont f(QStringLiteral("宋体"), 9);
     app.setFont(f);
     auto *qt = new QTranslator(&app);
     if (qt->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),

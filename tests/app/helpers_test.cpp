@@ -1,0 +1,94 @@
+// The number and text rules every subsystem relies on: the numeric test of
+// results, the whole-number parser of typed numbers, the control-character
+// trim, and exact four-decimal arithmetic with ties rounded to even.
+#include "app/currency.h"
+#include "app/dates.h"
+#include "app/session.h"
+#include "app/textutil.h"
+
+#include <gtest/gtest.h>
+
+TEST(Isnum, AcceptsDecimalNumbersOnly)
+{
+    for (const char *yes : {"7", "7.5", " 7.5", "-3", "+3", "5.", ".5", ".", "1E+02", "1e5", "-.5e-3", "  0012"})
+        EXPECT_TRUE(isnum(QString::fromLatin1(yes))) << yes;
+    for (const char *no : {"", " ", "+", "-", "7.5 ", "1.2.3", "12.3H", "---.-", "1E", "1e+", "abc", "0x10", "1,5", "*"})
+        EXPECT_FALSE(isnum(QString::fromLatin1(no))) << no;
+}
+
+TEST(WholeNumber, DecimalAndHexFormsWithinThirtyTwoBits)
+{
+    const struct { const char *text; int value; } good[] = {
+        {"100", 100}, {"+7", 7}, {"-7", -7}, {"0012", 12}, {"$64", 100}, {"0x64", 100}, {"0X1a", 26},
+        {"x10", 16}, {"X10", 16}, {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}, {"$FFFFFFFF", -1}};
+    for (const auto &g : good) {
+        const auto v = parseWholeNumber(QString::fromLatin1(g.text));
+        ASSERT_TRUE(v.has_value()) << g.text;
+        EXPECT_EQ(*v, g.value) << g.text;
+    }
+    for (const char *bad : {"", " 1", "1 ", "abc", "12a", "1.0", "+", "$", "0x", "2147483648", "$100000000", "A12"})
+        EXPECT_FALSE(parseWholeNumber(QString::fromLatin1(bad)).has_value()) << bad;
+}
+
+TEST(TrimCtl, StripsBlanksAndControlCharactersOnly)
+{
+    EXPECT_EQ(trimCtl(QStringLiteral("\x02 12\t\r\n\x03")), QStringLiteral("12"));
+    EXPECT_EQ(trimCtl(QStringLiteral("  a b  ")), QStringLiteral("a b"));
+    // An ideographic space is text, not padding.
+    EXPECT_EQ(trimCtl(QStringLiteral("\u3000x")), QStringLiteral("\u3000x"));
+    EXPECT_EQ(trimCtl(QString()), QString());
+}
+
+TEST(CurrencyValue, RoundsTiesToEvenOnTheExactValue)
+{
+    auto c = [](const char *t) { return *Currency::fromText(QString::fromLatin1(t)); };
+    EXPECT_EQ(c("0.125").format(2), QStringLiteral("0.12"));
+    EXPECT_EQ(c("0.135").format(2), QStringLiteral("0.14"));
+    EXPECT_EQ(c("2.5").format(0), QStringLiteral("2"));
+    EXPECT_EQ(c("3.5").format(0), QStringLiteral("4"));
+    EXPECT_EQ(c("-2.5").format(0), QStringLiteral("-2"));
+    EXPECT_EQ(c("12.00005").scaled(), 120000) << "parsing rounds half to even at four decimals";
+    EXPECT_EQ(c("12.00015").scaled(), 120002);
+    EXPECT_EQ(c("1.5").format(3), QStringLiteral("1.500"));
+    EXPECT_EQ(c("1.5").format(6), QStringLiteral("1.500000"));
+    EXPECT_EQ(c("-0.00004").format(4), QStringLiteral("0.0000"));
+    EXPECT_EQ(c("1E+02").format(0), QStringLiteral("100"));
+    EXPECT_EQ(c(".5").format(1), QStringLiteral("0.5"));
+}
+
+TEST(CurrencyValue, ProductsAndShortestText)
+{
+    auto c = [](const char *t) { return *Currency::fromText(QString::fromLatin1(t)); };
+    // HGB in g/dL times 10 is exact; no binary fraction creeps in.
+    EXPECT_EQ(c("14.35").times(c("10"))->format(0), QStringLiteral("144"));
+    EXPECT_EQ(c("14.25").times(c("10"))->format(0), QStringLiteral("142"));
+    EXPECT_EQ(c("0.3333").times(c("0.5"))->scaled(), 1666) << "0.16665 rounds to even";
+    EXPECT_EQ(c("2.5").shortest(), QStringLiteral("2.5"));
+    EXPECT_EQ(c("3.000").shortest(), QStringLiteral("3"));
+    EXPECT_EQ(c("-0.0001").shortest(), QStringLiteral("-0.0001"));
+    EXPECT_FALSE(Currency::fromText(QStringLiteral("99999999999999999999")).has_value());
+    EXPECT_FALSE(c("900000000000000").times(c("100")).has_value()) << "overflow is refused, not wrapped";
+    EXPECT_FALSE(Currency::fromText(QStringLiteral("12.3H")).has_value());
+    EXPECT_EQ(Currency::fromDouble(0.1 + 0.2)->scaled(), 3000);
+}
+
+TEST(WorkDate, RollsOverOnlyWhenTheCalendarDayChanges)
+{
+    QDateTime clock(QDate(2026, 3, 1), QTime(23, 59, 40));
+    session::setClock([&]() { return clock; });
+    session::setWorkdate(QDate(2026, 3, 1));
+    EXPECT_FALSE(session::rollOver());
+    EXPECT_EQ(session::workdate(), QDate(2026, 3, 1));
+    clock = QDateTime(QDate(2026, 3, 2), QTime(0, 0, 5));
+    EXPECT_TRUE(session::rollOver());
+    EXPECT_EQ(isoDate(session::workdate()), QStringLiteral("2026-03-02"));
+    session::setClock(nullptr);
+}
+
+TEST(Dates, TypedDatesAreReadAndWrittenAsIsoText)
+{
+    EXPECT_EQ(isoDate(parseUserDate(QStringLiteral("2026-1-5"))), QStringLiteral("2026-01-05"));
+    EXPECT_EQ(isoDate(parseUserDate(QStringLiteral(" 2026/12/31 "))), QStringLiteral("2026-12-31"));
+    EXPECT_FALSE(parseUserDate(QStringLiteral("2026-02-30")).isValid());
+    EXPECT_FALSE(parseUserDate(QStringLiteral("31.12.2026")).isValid());
+}

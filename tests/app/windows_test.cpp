@@ -1,0 +1,280 @@
+// Log-on, password change and the main window's frame, driven through the
+// windows offscreen with the message boxes answered by a script.
+#include "app/CustData.h"
+#include "app/Unit1.h"
+#include "app/appsetup.h"
+#include "app/oprinput.h"
+#include "app/pssinput.h"
+#include "app/session.h"
+#include "dialogscript.h"
+#include "platform/db/command.h"
+#include "platform/db/connection.h"
+#include "platform/widgets/dbgrid.h"
+#include "platform/widgets/dbnavigator.h"
+#include "platform/widgets/statusbar.h"
+#include "testdb.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Windows : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        installChineseFonts();
+        path = testdb::fresh(true);
+        dbdata = new Tdbdata(path);
+        ASSERT_TRUE(dbdata->connected()) << dbdata->openError().toStdString();
+        frmoprput = new Tfrmoprput;
+        frmpssinput = new Tfrmpssinput;
+        frmoprput->runMainWindow = [this]() { ++mainRuns; };
+    }
+    void TearDown() override
+    {
+        delete Form1;
+        Form1 = nullptr;
+        delete frmpssinput;
+        delete frmoprput;
+        delete dbdata;
+        frmpssinput = nullptr;
+        frmoprput = nullptr;
+        dbdata = nullptr;
+        session::setClock(nullptr);
+    }
+
+    void typeLogon(const QString &no, const QString &pw)
+    {
+        frmoprput->Edit1->setText(no);
+        frmoprput->Edit2->setText(pw);
+        frmoprput->Button1Click();
+    }
+
+    // The main window as the log-on window leaves it: shown, FormShow run.
+    void showMain()
+    {
+        Form1 = new TForm1;
+        Form1->show();
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+
+    QString path;
+    int mainRuns = 0;
+    DialogScript dialogs;
+};
+
+TEST_F(Windows, EmptyOperatorTableGetsTheDefaultAccountOnTheFirstAttempt)
+{
+    ASSERT_EQ(db::scalar(QStringLiteral("select count(*) from operator")).toInt(), 0);
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    EXPECT_EQ(mainRuns, 1);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_EQ(frmoprput->ADODataSet1->text(QStringLiteral("name")), QStringLiteral("malvor"));
+    EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from operator")).toInt(), 1);
+}
+
+TEST_F(Windows, PasswordRules)
+{
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (1, 'a', 'abc  '), (2, 'b', NULL)")));
+    typeLogon(QStringLiteral("1"), QStringLiteral("abc "));
+    EXPECT_EQ(dialogs.last(), QStringLiteral("密码不对，请重输！"));
+    EXPECT_TRUE(frmoprput->Edit2->text().isEmpty());
+    typeLogon(QStringLiteral("1"), QStringLiteral("ABC"));
+    EXPECT_EQ(dialogs.last(), QStringLiteral("密码不对，请重输！"));
+    EXPECT_EQ(mainRuns, 0);
+    typeLogon(QStringLiteral("1"), QStringLiteral("abc"));
+    EXPECT_EQ(mainRuns, 1) << "stored trailing blanks are trimmed";
+    typeLogon(QStringLiteral("2"), QString());
+    EXPECT_EQ(mainRuns, 2) << "an operator without a password logs on with an empty box";
+}
+
+TEST_F(Windows, NumbersThatAreNotWholeNumbersFindNoOperator)
+{
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (0, 'zero', ''), (100, 'h', '')")));
+    for (const char *no : {"", "abc", "12a", " 100"}) {
+        dialogs.clear();
+        typeLogon(QString::fromLatin1(no), QString());
+        EXPECT_EQ(dialogs.last(), QStringLiteral("无该编号的检验者！")) << no;
+    }
+    EXPECT_EQ(mainRuns, 0);
+    typeLogon(QStringLiteral("$64"), QString());
+    EXPECT_EQ(mainRuns, 1) << "hexadecimal 100 is operator 100";
+}
+
+TEST_F(Windows, LogOnWithEnterEnterEnter)
+{
+    frmoprput->show();
+    QApplication::processEvents();
+    frmoprput->Edit1->setFocus();
+    QTest::keyClicks(frmoprput->Edit1, QStringLiteral("100"));
+    QTest::keyClick(frmoprput->Edit1, Qt::Key_Return);
+    EXPECT_TRUE(frmoprput->Edit2->hasFocus());
+    QTest::keyClicks(frmoprput->Edit2, QStringLiteral("malvor"));
+    QTest::keyClick(frmoprput->Edit2, Qt::Key_Return);
+    EXPECT_EQ(mainRuns, 0) << "the second Enter only reaches the button";
+    EXPECT_TRUE(frmoprput->Button1->hasFocus());
+    QTest::keyClick(frmoprput->Button1, Qt::Key_Return);
+    EXPECT_EQ(mainRuns, 1);
+}
+
+TEST_F(Windows, LogOnClearsPatientsWithoutNumberButKeepsTheirResults)
+{
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, name) values (NULL, 'a'), ('', 'b'), ('   ', 'c'), ('5', 'd')")));
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into testresult (shelfid, itemid, value) values ('', 1, '3.0')")));
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    ASSERT_EQ(mainRuns, 1);
+    EXPECT_EQ(db::scalar(QStringLiteral("select group_concat(name) from patient")).toString(), QStringLiteral("d"));
+    EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from testresult where shelfid=''")).toInt(), 1);
+}
+
+TEST_F(Windows, PasswordChange)
+{
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (7, 'x', 'old')")));
+    frmpssinput->Edit1->setText(QStringLiteral("7"));
+    frmpssinput->Edit2->setText(QStringLiteral("wrong"));
+    frmpssinput->Edit3->setText(QStringLiteral(" new "));
+    frmpssinput->Button1Click();
+    EXPECT_EQ(dialogs.last(), QStringLiteral("密码不对，请得输！"));
+    EXPECT_TRUE(frmpssinput->Edit2->text().isEmpty());
+    frmpssinput->Edit2->setText(QStringLiteral("old"));
+    frmpssinput->Button1Click();
+    EXPECT_EQ(dialogs.last(), QStringLiteral("密码已修改，请牢记！"));
+    EXPECT_EQ(db::scalar(QStringLiteral("select exp1 from operator where [no]=7")).toString(), QStringLiteral(" new "));
+    frmpssinput->Edit1->setText(QStringLiteral("8"));
+    frmpssinput->Button1Click();
+    EXPECT_EQ(dialogs.last(), QStringLiteral("无该编号的检验者！"));
+    typeLogon(QStringLiteral("7"), QStringLiteral("new"));
+    EXPECT_EQ(mainRuns, 1) << "the stored password is trimmed when compared";
+}
+
+TEST_F(Windows, StartUpShowsTheOperatorAndWritesNoSetting)
+{
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    const auto before = db::scalar(QStringLiteral("select quote(imeno)||quote(prntindex)||quote(paperindex)||quote(rptindex) from corpration"));
+    showMain();
+    EXPECT_TRUE(Form1->windowTitle().startsWith(QStringLiteral("QEL VORLAN 60 中文系统-")));
+    EXPECT_EQ(Form1->StatusBar1->panelText(3), QStringLiteral("malvor"));
+    EXPECT_EQ(Form1->currentoperator(), QStringLiteral("malvor"));
+    EXPECT_EQ(Form1->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(Form1->ComboBox5->currentIndex(), -1) << "a NULL imeno chooses nothing";
+    EXPECT_EQ(db::scalar(QStringLiteral("select quote(imeno)||quote(prntindex)||quote(paperindex)||quote(rptindex) from corpration")),
+              before);
+    EXPECT_EQ(Form1->PageControl2->tabText(Form1->PageControl2->currentIndex()), QStringLiteral("项目设置"));
+
+    Form1->resize(1000, 600);
+    QApplication::processEvents();
+    const int w0 = Form1->StatusBar1->panelWidth(0), w4 = Form1->StatusBar1->panelWidth(4);
+    Form1->resize(1300, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(Form1->StatusBar1->panelWidth(0), w0);
+    EXPECT_EQ(Form1->StatusBar1->panelWidth(4), w4);
+    int sum = 0;
+    for (int i = 0; i < 6; ++i)
+        sum += Form1->StatusBar1->panelWidth(i);
+    EXPECT_EQ(sum, Form1->StatusBar1->width()) << "panel 1 takes the rest";
+
+    Form1->PageControl1->setCurrentIndex(3);
+    QApplication::processEvents();
+    Form1->grab().save(testdb::outputDir() + QStringLiteral("/main-settings.png"));
+}
+
+TEST_F(Windows, CancelOnTheExitQuestionKeepsEverythingOpen)
+{
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    showMain();
+    dialogs.answer(false);
+    Form1->close();
+    EXPECT_EQ(dialogs.last(), QStringLiteral("退出程序将不能接收数据，确定要退出吗？"));
+    EXPECT_TRUE(Form1->isVisible());
+    EXPECT_TRUE(db::isConnected());
+    EXPECT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid) values ('1')")));
+    dialogs.answer(true);
+    Form1->close();
+    EXPECT_FALSE(Form1->isVisible());
+    EXPECT_FALSE(db::isConnected());
+}
+
+TEST_F(Windows, AnOperatorWithoutANameIsShownTheDoor)
+{
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (3, '', '')")));
+    typeLogon(QStringLiteral("3"), QString());
+    ASSERT_EQ(mainRuns, 1);
+    dialogs.answer(true);
+    showMain();
+    EXPECT_EQ(dialogs.last(), QStringLiteral("退出程序将不能接收数据，确定要退出吗？"));
+    EXPECT_FALSE(Form1->isVisible());
+}
+
+TEST_F(Windows, WorkDateRollsOverOnTheTickAfterMidnight)
+{
+    QDateTime clock(QDate(2026, 5, 1), QTime(23, 59, 50));
+    session::setClock([&]() { return clock; });
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    showMain();
+    EXPECT_EQ(Form1->workdate(), QDate(2026, 5, 1));
+    Form1->Timer1Timer();
+    EXPECT_EQ(Form1->workdate(), QDate(2026, 5, 1));
+    clock = QDateTime(QDate(2026, 5, 2), QTime(0, 0, 10));
+    EXPECT_EQ(Form1->workdate(), QDate(2026, 5, 1)) << "not before the tick";
+    Form1->Timer1Timer();
+    EXPECT_EQ(Form1->workdate(), QDate(2026, 5, 2));
+}
+
+TEST_F(Windows, SettingsGrids)
+{
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    showMain();
+    // The item grid never begins a new item with Down on its last row.
+    db::Dataset *items = dbdata->itemset;
+    items->last();
+    const int count = items->recordCount();
+    QTest::keyClick(Form1->DBGrid4, Qt::Key_Down);
+    EXPECT_EQ(items->recordCount(), count);
+    EXPECT_EQ(items->state(), db::Dataset::State::Browse);
+
+    // The operator grid shows number and name only; a new operator has no password.
+    QStringList titles;
+    for (int c = 0; c < Form1->DBGrid3->model()->columnCount(); ++c)
+        titles << Form1->DBGrid3->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(titles, QStringList({QStringLiteral("编号"), QStringLiteral("姓名")}));
+    db::Dataset *ops = dbdata->operatorset;
+    ops->requery();
+    ASSERT_TRUE(ops->append());
+    ops->setValue(QStringLiteral("no"), 5);
+    ops->setValue(QStringLiteral("name"), QStringLiteral("新人"));
+    ASSERT_TRUE(ops->post());
+    EXPECT_TRUE(db::scalar(QStringLiteral("select exp1 from operator where [no]=5")).isNull());
+    typeLogon(QStringLiteral("5"), QString());
+    EXPECT_EQ(mainRuns, 2);
+
+    // A refused row (duplicate number) is dropped without a word.
+    dialogs.clear();
+    ops->requery();
+    const int before = ops->recordCount();
+    ASSERT_TRUE(ops->append());
+    ops->setValue(QStringLiteral("no"), 5);
+    EXPECT_FALSE(ops->post());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(ops->recordCount(), before);
+    EXPECT_EQ(Form1->DBGrid3->model()->rowCount(), before);
+
+    // A new sample kind is re-read and the cursor keeps its record number.
+    db::Dataset *kinds = dbdata->kindset;
+    ASSERT_TRUE(kinds->append());
+    kinds->setValue(QStringLiteral("name"), QStringLiteral("末梢血"));
+    const int recNo = kinds->recNo();
+    ASSERT_TRUE(kinds->post());
+    EXPECT_EQ(kinds->recNo(), recNo);
+    EXPECT_EQ(kinds->text(QStringLiteral("name")), QStringLiteral("末梢血"));
+    EXPECT_FALSE(kinds->isNull(QStringLiteral("rowno"))) << "re-read from the file";
+}
+
+} // namespace
