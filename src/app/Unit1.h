@@ -26,6 +26,9 @@ class DBNavigator;
 class StatusBar;
 class Lamp;
 struct CellStyle;
+namespace graphics {
+class GraphPanel;
+}
 
 class TForm1 : public QWidget
 {
@@ -147,6 +150,14 @@ public:
     // ---- end sample page ----------------------------------------------------
 
     // ---- graphics: src/graphics/form1_graphics.cpp -------------------------
+    // Panel1 with Image1..Image6, placed in the sample page's graph host.
+    void buildGraphPanel();
+    // Redraws the graph pictures from the graph dataset's current row.
+    void drawgraphic(db::Dataset *patient, db::Dataset *graph);
+    void N1X1Click();
+    void N2X1Click();
+    void N3X1Click();
+    graphics::GraphPanel *Panel1 = nullptr;
     // ---- end graphics -------------------------------------------------------
 
     // ---- printing: src/reports/form1_print.cpp -----------------------------

@@ -1,0 +1,168 @@
+// drawgraphic: which picture shows what, clearing, the row helpers, and
+// pictures of a realistic sample for people to look at.
+#include "graphics/drawgraphic.h"
+#include "graphics/graphdraw.h"
+#include "pixels.h"
+#include "samplerow.h"
+
+#include <QDir>
+#include <QPainter>
+#include "platform/db/dataset.h"
+
+#include <QSqlDatabase>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <gtest/gtest.h>
+
+using namespace graphics;
+
+namespace {
+
+GraphPictures painted(TColor c)
+{
+    GraphPictures p = blankGraphPictures();
+    for (int n = 1; n <= 6; ++n)
+        p.image[n].fill(toRgb(c));
+    return p;
+}
+
+} // namespace
+
+TEST(DrawGraphic, NoRowClearsAllSixPictures)
+{
+    GraphPictures p = painted(clr::Red);
+    drawgraphic(p, nullptr);
+    for (int n = 1; n <= 6; ++n) {
+        EXPECT_EQ(p.image[n].size(), graphPictureSize(n)) << n;
+        EXPECT_TRUE(px::allOf(p.image[n], clr::White)) << n;
+    }
+}
+
+TEST(DrawGraphic, EachFieldDrawsOrClearsItsOwnPicture)
+{
+    GraphRow row = sample::realisticRow();
+    row.a[2].clear();
+    row.a[8] = "10 20"; // not read: its histogram is empty
+    GraphPictures p = painted(clr::Green);
+    drawgraphic(p, &row);
+    EXPECT_TRUE(px::allOf(p.image[2], clr::White));
+    EXPECT_GT(px::countOf(p.image[3], clr::Yellow), 50);
+    EXPECT_GT(px::countOf(p.image[4], clr::Navy), 50);
+    EXPECT_GT(px::countOf(p.image[1], clr::Fuchsia), 100);
+    EXPECT_GT(px::countOf(p.image[1], clr::Navy), 100);
+    EXPECT_GT(px::countOf(p.image[5], clr::Navy), 100);
+    // Image6 is left alone when there is a row; the histograms keep their
+    // bottom ten rows outside the labels.
+    EXPECT_TRUE(px::allOf(p.image[6], clr::Green));
+    EXPECT_EQ(px::at(p.image[3], 141, 59), clr::Green);
+
+    GraphRow empty;
+    drawgraphic(p, &empty);
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_TRUE(px::allOf(p.image[n], clr::White)) << n;
+    EXPECT_TRUE(px::allOf(p.image[6], clr::Green));
+}
+
+TEST(DrawGraphic, PicturesAreThePiecesDrawnAlone)
+{
+    const GraphRow row = sample::realisticRow(7);
+    const GraphPictures p = drawgraphic(row);
+
+    QImage lmne;
+    graphborder(lmne, 4, 4, 1, clr::Black, "LMNE");
+    drawmatrix(lmne, 4, 4, 1, clr::Black, row.a[5], trimmedList(row.a[11]));
+    EXPECT_EQ(p.image[1], lmne);
+
+    QImage rbc = px::blank(142, 60);
+    drawcurve(rbc, "RBC", row.a[2], trimmedList(row.a[8]));
+    EXPECT_EQ(p.image[2], rbc);
+
+    // The RET picture: RET frame lines from a12, dots coloured against a11,
+    // "LMNE" over "RET".
+    QImage ret;
+    graphborder(ret, 4, 4, 1, clr::Black, "RET", row.a[12]);
+    drawmatrix(ret, 4, 4, 1, clr::Black, row.a[6], trimmedList(row.a[11]));
+    EXPECT_EQ(p.image[5], ret);
+    EXPECT_TRUE(px::allOf(p.image[5], clr::Black, QRect(47, 9, 1, 3)));
+
+    // Same row, same pictures.
+    EXPECT_EQ(drawgraphic(row).image[1], p.image[1]);
+}
+
+TEST(GraphRowFields, BytesSurviveTextBlobAndNull)
+{
+    QSqlRecord rec;
+    for (int n = 1; n <= 12; ++n)
+        rec.append(QSqlField(n == 5 ? QStringLiteral("A5") : QStringLiteral("a%1").arg(n)));
+    rec.setValue(0, QString::fromLatin1("\xC8 x "));
+    rec.setValue(1, QByteArray("\x01\xff", 2));
+    rec.setValue(4, QStringLiteral("FF"));
+    // a3 stays NULL
+    const GraphRow row = graphRowFrom(rec);
+    EXPECT_EQ(row.a[1], QByteArray("\xC8 x "));
+    EXPECT_EQ(row.a[2], QByteArray("\x01\xff", 2));
+    EXPECT_TRUE(row.a[3].isEmpty());
+    EXPECT_EQ(row.a[5], QByteArray("FF"));
+    EXPECT_EQ(graphFieldBytes(QVariant()), QByteArray());
+}
+
+TEST(GraphRowFields, DatasetRowIsReadByteForByteAndOpenedWhenClosed)
+{
+    {
+        QSqlDatabase dbc = QSqlDatabase::addDatabase("QSQLITE", "graphics_rows");
+        dbc.setDatabaseName(":memory:");
+        ASSERT_TRUE(dbc.open());
+        QSqlQuery q(dbc);
+        ASSERT_TRUE(q.exec("create table gresult (shelfid text, a1 text, a2 blob, a3 text, a4 text, "
+                           "a5 text, a6 text, a7 text, a8 text, a9 text, a10 text, a11 text, a12 text)"));
+        ASSERT_TRUE(q.prepare("insert into gresult (shelfid, a2, a8, a11) values (?, ?, ?, ?)"));
+        q.addBindValue("1");
+        q.addBindValue(QByteArray("AU\xC8 ", 4));
+        q.addBindValue(QString::fromLatin1("12 40 "));
+        q.addBindValue(QVariant());
+        ASSERT_TRUE(q.exec());
+
+        db::Dataset ds;
+        ds.setDatabase(dbc);
+        ds.setSql("select * from gresult where shelfid = ?");
+        ds.setParams({QStringLiteral("1")});
+        const auto row = currentGraphRow(ds);
+        ASSERT_TRUE(row.has_value()) << ds.lastError().toStdString();
+        EXPECT_TRUE(ds.isOpen());
+        EXPECT_EQ(row->a[2], QByteArray("AU\xC8 ", 4));
+        EXPECT_EQ(row->a[8], QByteArray("12 40 "));
+        EXPECT_TRUE(row->a[11].isEmpty());
+        EXPECT_TRUE(row->a[1].isEmpty());
+
+        ds.close();
+        ds.setParams({QStringLiteral("2")});
+        EXPECT_FALSE(currentGraphRow(ds).has_value()); // no row: drawgraphic clears
+        dbc.close();
+    }
+    QSqlDatabase::removeDatabase("graphics_rows");
+}
+
+TEST(SamplePictures, SavedForPeopleToLookAt)
+{
+    const QString out = qEnvironmentVariable("VORLAN_TEST_OUT");
+    if (out.isEmpty())
+        GTEST_SKIP() << "VORLAN_TEST_OUT not set";
+    QDir().mkpath(out);
+    const GraphPictures p = drawgraphic(sample::realisticRow());
+    const char *names[7] = {"", "lmne", "rbc", "plt", "bas", "ret", "image6"};
+    for (int n = 1; n <= 6; ++n)
+        ASSERT_TRUE(p.image[n].save(out + QStringLiteral("/graphics_image%1_%2.png").arg(n).arg(names[n])));
+    // The panel's arrangement, four times enlarged, for viewing.
+    QImage panel(158, 480, QImage::Format_RGB32);
+    panel.fill(Qt::white);
+    {
+        QPainter pa(&panel);
+        pa.drawImage(12, 60, p.image[1]);
+        pa.drawImage(12, 254, p.image[2]);
+        pa.drawImage(12, 330, p.image[3]);
+        pa.drawImage(12, 412, p.image[4]);
+    }
+    ASSERT_TRUE(panel.scaled(panel.size() * 3).save(out + "/graphics_panel_x3.png"));
+    ASSERT_TRUE(p.image[5].scaled(p.image[5].size() * 3).save(out + "/graphics_ret_x3.png"));
+}
