@@ -1,5 +1,7 @@
 // The main window's graph handlers: each hands over to the graph panel.
 
+#include "app/Unit1.h"
+
 #include "graphics/graphdata.h"
 #include "graphics/graphpanel.h"
 #include "platform/widgets/dialogs.h"
