@@ -6,6 +6,7 @@
 #include "app/database.h"
 #include "app/oprinput.h"
 #include "app/pssinput.h"
+#include "platform/report/realprinter.h"
 #include "platform/widgets/dialogs.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     setupApplication(app);
+    report::setPrinterBackend(std::make_shared<report::RealPrinterBackend>());
 
     frmoprput = new Tfrmoprput;
     frmpssinput = new Tfrmpssinput;

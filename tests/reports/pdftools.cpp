@@ -1,0 +1,111 @@
+#include "pdftools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <stdexcept>
+
+namespace pdftools {
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        throw std::runtime_error((program + QLatin1Char(' ') + args.join(QLatin1Char(' ')) + QStringLiteral(" failed: ")
+                                  + QString::fromUtf8(p.readAllStandardError())).toStdString());
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int pageCount(const QString &pdf)
+{
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+QSizeF pageSizePt(const QString &pdf, int page)
+{
+    const QString info = run(QStringLiteral("pdfinfo"),
+                             {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page), pdf});
+    const auto m = QRegularExpression(QStringLiteral("Page\\s+%1 size:\\s+([\\d.]+) x ([\\d.]+) pts").arg(page)).match(info);
+    if (!m.hasMatch())
+        return {};
+    return QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+}
+
+QString rawText(const QString &pdf)
+{
+    return run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+}
+
+QString compactText(const QString &pdf)
+{
+    QString t = rawText(pdf);
+    t.remove(QRegularExpression(QStringLiteral("\\s")));
+    return t;
+}
+
+int count(const QString &haystack, const QString &needle)
+{
+    QString n = needle;
+    n.remove(QRegularExpression(QStringLiteral("\\s")));
+    return n.isEmpty() ? 0 : int(haystack.count(n));
+}
+
+std::vector<Word> words(const QString &pdf, int page)
+{
+    const QString html = run(QStringLiteral("pdftotext"),
+                             {QStringLiteral("-bbox"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                              QString::number(page), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    static const QRegularExpression re(QStringLiteral(
+        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    std::vector<Word> out;
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        const double x0 = m.captured(1).toDouble() / ptPerMm, y0 = m.captured(2).toDouble() / ptPerMm;
+        const double x1 = m.captured(3).toDouble() / ptPerMm, y1 = m.captured(4).toDouble() / ptPerMm;
+        QString text = m.captured(5);
+        text.replace(QStringLiteral("&amp;"), QStringLiteral("&")).replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+            .replace(QStringLiteral("&gt;"), QStringLiteral(">")).replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+        out.push_back({text, QRectF(QPointF(x0, y0), QPointF(x1, y1))});
+    }
+    return out;
+}
+
+Word findWord(const std::vector<Word> &ws, const QString &text)
+{
+    for (const auto &w : ws)
+        if (w.text.contains(text))
+            return w;
+    return {};
+}
+
+QImage pageImage(const QString &pdf, int page, int dpi, const QString &saveAs)
+{
+    QTemporaryDir tmp;
+    const QString base = tmp.filePath(QStringLiteral("page"));
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
+                                     QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"),
+                                     QStringLiteral("-png"), pdf, base});
+    QImage img(base + QStringLiteral(".png"));
+    if (!saveAs.isEmpty()) {
+        QFile::remove(saveAs + QStringLiteral(".png"));
+        QFile::copy(base + QStringLiteral(".png"), saveAs + QStringLiteral(".png"));
+    }
+    return img.convertToFormat(QImage::Format_RGB32);
+}
+
+QString outputDir()
+{
+    QString dir = qEnvironmentVariable("VORLAN_TEST_OUT");
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    dir += QStringLiteral("/reports");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+} // namespace pdftools

@@ -1,0 +1,41 @@
+#pragma once
+// Reading printed PDFs back with poppler's tools, for checks and for people
+// to look at.
+#include <QImage>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <vector>
+
+namespace pdftools {
+
+QString run(const QString &program, const QStringList &args);
+
+int pageCount(const QString &pdf);
+// Page size in points of one page (1-based).
+QSizeF pageSizePt(const QString &pdf, int page = 1);
+// pdftotext -raw of the whole file.
+QString rawText(const QString &pdf);
+// The raw text without any blanks or line breaks, for counting captions.
+QString compactText(const QString &pdf);
+int count(const QString &haystack, const QString &needle);
+
+struct Word
+{
+    QString text;
+    QRectF mm;   // page millimetres
+};
+std::vector<Word> words(const QString &pdf, int page = 1);
+// The first word that contains the text; an empty word (no text) when none.
+Word findWord(const std::vector<Word> &words, const QString &text);
+
+// One page rendered by pdftoppm at a resolution, also saved as PNG under
+// saveAs (a path without extension) when given.
+QImage pageImage(const QString &pdf, int page = 1, int dpi = 96, const QString &saveAs = {});
+
+// Where pictures and PDFs for people go: $VORLAN_TEST_OUT, else /tmp.
+QString outputDir();
+
+constexpr double ptPerMm = 72.0 / 25.4;
+
+} // namespace pdftools
