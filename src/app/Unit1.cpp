@@ -100,7 +100,7 @@ void TForm1::buildFrame()
     Edit11->setText(QString::fromUtf8(VORLAN_HOSPITAL_NAME));
     Edit11->hide();
 
-    // sample page built here
+    buildSamplePage(); // sample page built here
     // graph panel built here
     // analyser link built here
 }

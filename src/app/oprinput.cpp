@@ -46,6 +46,7 @@ Tfrmoprput::Tfrmoprput(QWidget *parent)
     Edit2 = new QLineEdit(this);
     Edit2->setGeometry(232, 234, 121, 24);
     Edit2->setEchoMode(QLineEdit::Password);
+    Edit2->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     for (QLabel *l : {l1, l2}) {
         l->setAutoFillBackground(false);
         l->setStyleSheet(QStringLiteral("QLabel { background: transparent; }"));

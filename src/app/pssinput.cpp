@@ -25,7 +25,9 @@ Tfrmpssinput::Tfrmpssinput(QWidget *parent)
         (*edits[i])->setGeometry(124, rows[i].y, 130, 24);
     }
     Edit2->setEchoMode(QLineEdit::Password);
+    Edit2->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     Edit3->setEchoMode(QLineEdit::Password);
+    Edit3->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     Button1 = new QPushButton(QStringLiteral("确定"), this);
     Button1->setGeometry(60, 140, 75, 27);
     Button2 = new QPushButton(QStringLiteral("取消"), this);

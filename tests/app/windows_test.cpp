@@ -121,6 +121,7 @@ TEST_F(Windows, LogOnWithEnterEnterEnter)
     QTest::keyClick(frmoprput->Edit2, Qt::Key_Return);
     EXPECT_EQ(mainRuns, 0) << "the second Enter only reaches the button";
     EXPECT_TRUE(frmoprput->Button1->hasFocus());
+    frmoprput->grab().save(testdb::outputDir() + QStringLiteral("/logon.png"));
     QTest::keyClick(frmoprput->Button1, Qt::Key_Return);
     EXPECT_EQ(mainRuns, 1);
 }
