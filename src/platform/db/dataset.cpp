@@ -115,6 +115,7 @@ bool Dataset::open()
     emit reset();
     emit stateChanged();
     moveTo(0);
+    m_bof = true;
     return true;
 }
 
@@ -145,6 +146,7 @@ bool Dataset::requery()
     applyFilter();
     emit reset();
     moveTo(0);
+    m_bof = true;
     return true;
 }
 

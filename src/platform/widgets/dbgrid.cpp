@@ -1,0 +1,431 @@
+#include "platform/widgets/dbgrid.h"
+
+#include "platform/widgets/dialogs.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace dbui {
+
+bool postOrReport(db::Dataset *ds, QWidget *parent)
+{
+    if (!ds)
+        return true;
+    const auto st = ds->state();
+    if (st != db::Dataset::State::Edit && st != db::Dataset::State::Insert)
+        return true;
+    if (ds->post())
+        return true;
+    // A post-error handler that chose to abort has cancelled the row: the
+    // dataset is browsing again and nothing is to be said. A before-post
+    // handler that refused is silent as well (the dataset marks that case).
+    const auto after = ds->state();
+    const bool aborted = after != db::Dataset::State::Edit && after != db::Dataset::State::Insert;
+    const bool stoppedBeforePost = ds->lastError() == QStringLiteral("已取消");
+    if (!aborted && !stoppedBeforePost)
+        dlg::error(ds->lastError(), parent);
+    return false;
+}
+
+} // namespace dbui
+
+namespace {
+QList<DBGrid *> &allGrids()
+{
+    static QList<DBGrid *> grids;
+    return grids;
+}
+
+bool isEditing(const db::Dataset *ds)
+{
+    return ds && (ds->state() == db::Dataset::State::Edit || ds->state() == db::Dataset::State::Insert);
+}
+} // namespace
+
+// Draws cells through the grid's colour rules and tells the grid which
+// editor is open.
+class DBGrid::Delegate : public QStyledItemDelegate
+{
+public:
+    explicit Delegate(DBGrid *grid)
+        : QStyledItemDelegate(grid)
+        , m_grid(grid)
+    {
+    }
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        QWidget *w = QStyledItemDelegate::createEditor(parent, option, index);
+        m_grid->m_editor = w;
+        return w;
+    }
+
+    void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (!m_grid->cellStyle || !m_grid->m_model) {
+            QStyledItemDelegate::paint(p, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt(option);
+        const bool selected = opt.state & QStyle::State_Selected;
+        const CellStyle s = m_grid->cellStyle(index.row(), m_grid->m_model->fieldAt(index.column()), selected);
+        if (s.font)
+            opt.font = *s.font;
+        if (s.foreground.isValid()) {
+            opt.palette.setColor(QPalette::Text, s.foreground);
+            opt.palette.setColor(QPalette::HighlightedText, s.foreground);
+        }
+        if (s.background.isValid()) {
+            p->fillRect(opt.rect, s.background);
+            opt.state &= ~QStyle::State_Selected;
+        }
+        QStyledItemDelegate::paint(p, opt, index);
+    }
+
+private:
+    DBGrid *m_grid;
+};
+
+DBGrid::DBGrid(QWidget *parent)
+    : QTableView(parent)
+{
+    m_delegate = new Delegate(this);
+    setItemDelegate(m_delegate);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                    | QAbstractItemView::AnyKeyPressed);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    setWordWrap(false);
+    allGrids().append(this);
+}
+
+DBGrid::~DBGrid()
+{
+    allGrids().removeAll(this);
+    if (m_ds)
+        disconnect(m_ds, nullptr, this, nullptr);
+}
+
+void DBGrid::setDataset(db::Dataset *ds)
+{
+    if (m_ds)
+        disconnect(m_ds, nullptr, this, nullptr);
+    if (m_editor)
+        QTableView::closeEditor(m_editor, QAbstractItemDelegate::NoHint);
+    db::DatasetModel *oldModel = m_model;
+    QItemSelectionModel *oldSelection = selectionModel();
+    m_ds = ds;
+    m_model = nullptr;
+    m_widthsFor.clear();
+    if (ds) {
+        m_model = new db::DatasetModel(ds, this);
+        m_model->setReadOnly(m_readOnly);
+        if (!m_cols.isEmpty())
+            m_model->setColumns(m_cols);
+        setModel(m_model);
+        connect(ds, &db::Dataset::currentChanged, this, [this]() { followDataset(); });
+        connect(m_model, &QAbstractItemModel::modelReset, this, [this]() {
+            columnsMaybeChanged();
+            followDataset();
+        });
+        connect(ds, &QObject::destroyed, this, [this]() {
+            m_ds = nullptr;
+            setDataset(nullptr);
+        });
+        columnsMaybeChanged();
+        followDataset();
+    } else {
+        setModel(nullptr);
+    }
+    delete oldSelection;
+    delete oldModel;
+}
+
+void DBGrid::setColumns(const QVector<db::FieldDef> &cols)
+{
+    m_cols = cols;
+    if (m_model) {
+        m_model->setColumns(cols);
+        m_widthsFor.clear();
+        columnsMaybeChanged();
+    }
+}
+
+void DBGrid::columnsMaybeChanged()
+{
+    if (!m_model)
+        return;
+    QStringList fields;
+    for (const db::FieldDef &d : m_model->columns())
+        fields << d.name.toLower();
+    if (fields == m_widthsFor)
+        return;
+    applyColumnWidths();
+}
+
+void DBGrid::applyColumnWidths()
+{
+    if (!m_model)
+        return;
+    const QFontMetrics fm(font());
+    const QFontMetrics hfm(horizontalHeader()->font());
+    const QVector<db::FieldDef> cols = m_model->columns();
+    m_widthsFor.clear();
+    for (int i = 0; i < cols.size(); ++i) {
+        const db::FieldDef &d = cols[i];
+        m_widthsFor << d.name.toLower();
+        const QString title = d.label.isEmpty() ? d.name : d.label;
+        const int titleWidth = hfm.horizontalAdvance(title) + 12;
+        int w = d.width > 0 ? d.width * fm.averageCharWidth() + 4 : qMax(64, titleWidth);
+        setColumnWidth(i, qMax(w, titleWidth));
+    }
+}
+
+void DBGrid::setReadOnly(bool on)
+{
+    m_readOnly = on;
+    if (on && m_editor)
+        QTableView::closeEditor(m_editor, QAbstractItemDelegate::NoHint);
+    if (m_model)
+        m_model->setReadOnly(on);
+}
+
+void DBGrid::setColumnReadOnly(const QString &field, bool on)
+{
+    if (on)
+        m_readOnlyFields.insert(field.toLower());
+    else
+        m_readOnlyFields.remove(field.toLower());
+}
+
+bool DBGrid::isColumnReadOnly(const QString &field) const
+{
+    if (m_readOnlyFields.contains(field.toLower()))
+        return true;
+    if (m_model)
+        for (const db::FieldDef &d : m_model->columns())
+            if (d.name.compare(field, Qt::CaseInsensitive) == 0)
+                return d.readOnly;
+    return false;
+}
+
+void DBGrid::setRowSelect(bool on)
+{
+    m_rowSelect = on;
+    setSelectionBehavior(on ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+    selectDatasetRow();
+}
+
+QString DBGrid::selectedField() const
+{
+    if (!m_model || !currentIndex().isValid())
+        return QString();
+    return m_model->fieldAt(currentIndex().column());
+}
+
+bool DBGrid::setSelectedField(const QString &field)
+{
+    if (!m_model)
+        return false;
+    const QVector<db::FieldDef> cols = m_model->columns();
+    for (int i = 0; i < cols.size(); ++i) {
+        if (cols[i].name.compare(field, Qt::CaseInsensitive) == 0) {
+            const int row = m_ds ? m_ds->currentRow() : -1;
+            if (row < 0)
+                return false;
+            m_syncing = true;
+            selectionModel()->setCurrentIndex(m_model->index(row, i), QItemSelectionModel::ClearAndSelect
+                                                  | (m_rowSelect ? QItemSelectionModel::Rows
+                                                                 : QItemSelectionModel::NoUpdate));
+            m_syncing = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+void DBGrid::setPopupMenu(QMenu *menu)
+{
+    if (m_menu)
+        for (QAction *a : m_menu->actions())
+            removeAction(a);
+    m_menu = menu;
+    if (!menu)
+        return;
+    for (QAction *a : menu->actions()) {
+        if (a->isSeparator() || a->menu())
+            continue;
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(a);
+    }
+}
+
+void DBGrid::contextMenuEvent(QContextMenuEvent *e)
+{
+    if (m_menu) {
+        m_menu->popup(e->globalPos());
+        e->accept();
+        return;
+    }
+    QTableView::contextMenuEvent(e);
+}
+
+void DBGrid::commitEdit()
+{
+    if (!m_editor)
+        return;
+    QWidget *ed = m_editor;
+    commitData(ed);
+    m_editor = nullptr;
+    QTableView::closeEditor(ed, QAbstractItemDelegate::NoHint);
+}
+
+void DBGrid::commitEdits(db::Dataset *ds)
+{
+    const QList<DBGrid *> grids = allGrids();
+    for (DBGrid *g : grids)
+        if (g->m_ds == ds)
+            g->commitEdit();
+}
+
+bool DBGrid::postPending()
+{
+    return dbui::postOrReport(m_ds, this);
+}
+
+// The dataset moved (or was re-read): the grid shows its current row.
+void DBGrid::followDataset()
+{
+    if (!m_model || !m_ds || m_syncing)
+        return;
+    // An editor still open belongs to the row the dataset has left; its text
+    // must not be written into whatever row the dataset stands on now.
+    if (m_editor) {
+        QWidget *ed = m_editor;
+        m_editor = nullptr;
+        QTableView::closeEditor(ed, QAbstractItemDelegate::NoHint);
+    }
+    selectDatasetRow();
+}
+
+void DBGrid::selectDatasetRow()
+{
+    if (!m_model || !m_ds || !selectionModel())
+        return;
+    const int row = m_ds->currentRow();
+    m_syncing = true;
+    if (row < 0 || row >= m_model->rowCount()) {
+        selectionModel()->clearCurrentIndex();
+        selectionModel()->clearSelection();
+    } else {
+        int col = currentIndex().isValid() ? currentIndex().column() : 0;
+        if (col >= m_model->columnCount())
+            col = 0;
+        const QModelIndex idx = m_model->index(row, col);
+        if (idx.isValid()) {
+            selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect
+                                                       | (m_rowSelect ? QItemSelectionModel::Rows
+                                                                      : QItemSelectionModel::NoUpdate));
+            scrollTo(idx);
+        }
+    }
+    m_syncing = false;
+}
+
+// The user moved to another cell: a new row is the dataset's new current row
+// (its pending edit is posted first; a refused row keeps the grid where the
+// dataset stays).
+void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    m_inRowChange = !m_syncing;
+    QTableView::currentChanged(current, previous);
+    m_inRowChange = false;
+    if (m_syncing || !m_ds || !current.isValid() || current.row() == m_ds->currentRow())
+        return;
+    bool moved = false;
+    if (postPending() && current.row() < m_ds->recordCount())
+        moved = m_ds->setRecNo(current.row() + 1);
+    if (!moved || m_ds->currentRow() != current.row()) {
+        selectDatasetRow();
+        // A mouse press goes on to select the row it hit after this returns;
+        // put the selection back once it has done so.
+        if (!m_resyncQueued) {
+            m_resyncQueued = true;
+            QMetaObject::invokeMethod(this, [this]() {
+                m_resyncQueued = false;
+                selectDatasetRow();
+            }, Qt::QueuedConnection);
+        }
+    }
+}
+
+bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (m_readOnly || !m_model)
+        return false;
+    if (index.isValid() && m_readOnlyFields.contains(m_model->fieldAt(index.column()).toLower()))
+        return false;
+    return QTableView::edit(index, trigger, event);
+}
+
+void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (editor == m_editor)
+        m_editor = nullptr;
+    QTableView::closeEditor(editor, hint);
+    if (m_inRowChange)
+        return; // the row change posts once, itself
+    if (hint == QAbstractItemDelegate::SubmitModelCache)
+        postPending();
+    else if (hint == QAbstractItemDelegate::RevertModelCache && m_ds)
+        m_ds->cancel();
+}
+
+bool DBGrid::event(QEvent *e)
+{
+    // Tab never reaches keyPressEvent (the focus chain takes it first), but
+    // the key handler must see it.
+    if (e->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) && onKeyDown && onKeyDown(k)) {
+            k->accept();
+            return true;
+        }
+    }
+    return QTableView::event(e);
+}
+
+void DBGrid::keyPressEvent(QKeyEvent *e)
+{
+    if (onKeyDown && onKeyDown(e)) {
+        e->accept();
+        return;
+    }
+    const int key = e->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    const bool charKey = !e->text().isEmpty() || enter || key == Qt::Key_Escape;
+    if (charKey && onKeyPress && onKeyPress(e)) {
+        e->accept();
+        return;
+    }
+    if (key == Qt::Key_Escape && isEditing(m_ds)) {
+        m_ds->cancel();
+        e->accept();
+        return;
+    }
+    if (enter && isEditing(m_ds)) {
+        postPending();
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
+}
