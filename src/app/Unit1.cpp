@@ -42,6 +42,11 @@ TForm1::TForm1(QWidget *parent)
     ADODataSet4 = new db::Dataset(this);
     buildFrame();
     buildMenus();
+    // The pages' own parts, each from its subsystem; the link lays its
+    // abnormal-number list over the graph panel, so it comes last.
+    buildSamplePage();
+    buildGraphPanel();
+    buildLink();
     buildSettingsPage();
     FormCreate();
 }
@@ -100,9 +105,6 @@ void TForm1::buildFrame()
     Edit11->setText(QString::fromUtf8(VORLAN_HOSPITAL_NAME));
     Edit11->hide();
 
-    buildSamplePage(); // sample page built here
-    // graph panel built here
-    // analyser link built here
 }
 
 void TForm1::buildMenus()
@@ -252,7 +254,8 @@ void TForm1::showEvent(QShowEvent *e)
 
 void TForm1::FormShow()
 {
-    // 1: the abnormal-number grid's title row (analyser link).
+    // 1: the abnormal-number grid's title row.
+    StringGrid1Title();
     // 2: installed input methods, in the system's order.
     ComboBox5->clear();
     ComboBox5->addItems(installedInputMethods());
@@ -266,11 +269,13 @@ void TForm1::FormShow()
         ComboBox5->setCurrentIndex(-1);
     }
     // 5-7: report kind, margins and printer check (printing).
-    // 8: the serial port (analyser link); a port that will not open is
-    //    reported in the status bar and the remaining steps still run.
-    // 9, 10, 12: the sample list, results and graph data (sample page).
-    // 11:
+    // 8: the serial port; a port that will not open is reported in the
+    //    status bar and the remaining steps still run.
+    openSerialPort();
+    // 9, 10, 12: the sample list, results and graph data (11, the work
+    //    date, is set first so that nothing reads a stale day).
     session::setWorkdate(session::today());
+    samplePageShow();
     // 13: department names for the history filter (history page).
     // 14:
     const QString op = frmoprput && frmoprput->ADODataSet1->isOpen()
@@ -285,7 +290,8 @@ void TForm1::FormShow()
         close();
         return;
     }
-    // 17: focus on the sample list (sample page).
+    // 17:
+    DBGrid1->setFocus();
 }
 
 bool TForm1::FormCloseQuery()
@@ -296,7 +302,7 @@ bool TForm1::FormCloseQuery()
 void TForm1::FormClose()
 {
     session::setWorkdate(session::today());
-    // close the serial port (analyser link)
+    closeSerialPort();
     db::disconnect();
 }
 

@@ -26,6 +26,10 @@ class DBNavigator;
 class StatusBar;
 class Lamp;
 struct CellStyle;
+class CommControl;
+namespace intake {
+class LinkReceiver;
+}
 namespace graphics {
 class GraphPanel;
 }
@@ -104,6 +108,23 @@ public:
     db::Command ADOCommand2;
 
     // ---- analyser link: src/link/form1_link.cpp ----------------------------
+    void buildLink();
+    void StringGrid1Title();          // start-up: title row of the abnormal-number list
+    void openSerialPort();            // "错误:" and the reason in the status bar if it fails
+    void closeSerialPort();
+    void MSComm1Comm();
+    void StringGrid1SelectCell(int column, int row);
+    void StringGrid1DblClick();
+    void Panel1DblClick();
+    void Button5Click();
+    void listMalformedNumber(const QString &shelfid);
+    void showStringGrid1(bool show);
+    void placeStringGrid1();
+    CommControl *MSComm1 = nullptr;
+    intake::LinkReceiver *LinkReceiver1 = nullptr;
+    QTableWidget *StringGrid1 = nullptr;
+    QWidget *Panel9 = nullptr;
+    QPushButton *Button5 = nullptr;
     // ---- end analyser link --------------------------------------------------
 
     // ---- sample page: src/workstation/form1_samples.cpp --------------------
@@ -161,6 +182,46 @@ public:
     // ---- end graphics -------------------------------------------------------
 
     // ---- printing: src/reports/form1_print.cpp -----------------------------
+    // The group "打印设置" on the settings page (after GroupBoxPrint exists)
+    // and FormShow's steps 3-7 for it (printers, stored choices, margins).
+    void buildPrintSettings();
+    void printSettingsShow();
+    void ComboBox6Click(int index);
+    void ComboBox7Click(int index);
+    void ComboBox8Click(int index);
+    void Edit6Change(const QString &text);
+    void Edit7Change(const QString &text);
+    void Edit8Change(const QString &text);
+    void Edit9Change(const QString &text);
+    // The margin boxes' key filter: true when the key is swallowed.
+    bool Edit6KeyPress(QKeyEvent *e) { return marginKeyPress(Edit6, e); }
+    bool Edit7KeyPress(QKeyEvent *e) { return marginKeyPress(Edit7, e); }
+    bool Edit8KeyPress(QKeyEvent *e) { return marginKeyPress(Edit8, e); }
+    bool Edit9KeyPress(QKeyEvent *e) { return marginKeyPress(Edit9, e); }
+    void Button2Click();
+    void cmpswitch();
+    // The report of the sample list's current sample (menu N3, F9).
+    void N3Click();
+    // One report on the chosen printer: true when the job was handed over;
+    // a refusal or error has been shown otherwise.
+    bool resultprint(db::Dataset *patient, db::Dataset *rows, db::Dataset *graph);
+    void resultprint1(db::Dataset *patient, db::Dataset *rows, db::Dataset *graph);
+    void resultprint2(db::Dataset *patient, db::Dataset *rows, db::Dataset *graph);
+
+    QComboBox *ComboBox6 = nullptr; // printer
+    QComboBox *ComboBox7 = nullptr; // paper
+    QComboBox *ComboBox8 = nullptr; // report kind
+    QLineEdit *Edit6 = nullptr, *Edit7 = nullptr, *Edit8 = nullptr, *Edit9 = nullptr; // top, left, bottom, right
+    QPushButton *Button2 = nullptr; // "预览"
+    db::Dataset *ADODataSet3 = nullptr;  // the printed patient
+    db::Dataset *testprntset = nullptr;  // its result rows
+    db::Dataset *ADODataSet5 = nullptr;  // its graph row
+private:
+    bool marginKeyPress(QLineEdit *edit, QKeyEvent *e);
+    void storeMargin(const char *column, const QString &text);
+    void storeSettingValue(const char *column, const QVariant &value);
+    void resultprintOn(int layout, db::Dataset *patient, db::Dataset *rows);
+public:
     // ---- end printing -------------------------------------------------------
 
 protected:

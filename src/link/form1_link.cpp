@@ -1,0 +1,244 @@
+// The main window's analyser link: the serial control's handler, the lamp,
+// the status texts and the grid of malformed sample numbers with its save
+// button. The work itself is done by intake::LinkReceiver and
+// intake::applyCorrections; these handlers only carry results to the widgets.
+#include "app/Unit1.h"
+
+#include "app/dates.h"
+#include "graphics/graphpanel.h"
+#include "link/linkreceiver.h"
+#include "link/numbercorrection.h"
+#include "platform/comm/commcontrol.h"
+#include "platform/db/connection.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/lamp.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Keeps the correction grid over the graph panel and turns a double click
+// anywhere on the grid (cells, empty space) into StringGrid1DblClick.
+class GridWatcher : public QObject
+{
+public:
+    GridWatcher(TForm1 *form) : QObject(form), m_form(form) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::MouseButtonDblClick && m_form->StringGrid1
+            && watched == m_form->StringGrid1->viewport()) {
+            m_form->StringGrid1DblClick();
+            return true;
+        }
+        if ((e->type() == QEvent::Resize || e->type() == QEvent::Show) && watched == m_form->GraphHost)
+            m_form->placeStringGrid1();
+        return false;
+    }
+
+private:
+    TForm1 *m_form;
+};
+
+QTableWidgetItem *cell(const QString &text, bool editable)
+{
+    auto *item = new QTableWidgetItem(text);
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (editable)
+        f |= Qt::ItemIsEditable;
+    item->setFlags(f);
+    return item;
+}
+
+} // namespace
+
+void TForm1::buildLink()
+{
+    MSComm1 = new CommControl(this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    connect(MSComm1, &CommControl::OnComm, this, &TForm1::MSComm1Comm);
+
+    LinkReceiver1 = new intake::LinkReceiver(this);
+    connect(LinkReceiver1, &intake::LinkReceiver::lampChanged, this,
+            [this](const QColor &c) { Shape1->setBrushColor(c); });
+    connect(LinkReceiver1, &intake::LinkReceiver::statusChanged, this, &TForm1::setStatus);
+    connect(LinkReceiver1, &intake::LinkReceiver::malformedNumber, this, &TForm1::listMalformedNumber);
+
+    // The grid covers the graph panel while visible; the save button's panel
+    // sits at the bottom of the same column.
+    QWidget *host = GraphHost ? GraphHost : TabSheet1;
+    StringGrid1 = new QTableWidget(0, 2, host);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->horizontalHeader()->hide();
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->setColumnWidth(0, 71);
+    StringGrid1->setColumnWidth(1, 69);
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(14);
+    StringGrid1->setFont(font);
+    // Lime on a grid without a colour of its own, which the old controls
+    // painted black; the grid hides the graph panel while it is up.
+    QPalette pal = StringGrid1->palette();
+    pal.setColor(QPalette::Text, QColor(0, 255, 0));
+    pal.setColor(QPalette::Base, Qt::black);
+    StringGrid1->setPalette(pal);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(24);
+    StringGrid1->setTextElideMode(Qt::ElideNone);
+    StringGrid1->setWordWrap(false);
+    StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(StringGrid1, &QTableWidget::currentCellChanged, this,
+            [this](int row, int column, int, int) { StringGrid1SelectCell(column, row); });
+    StringGrid1->hide();
+
+    Panel9 = new QWidget(host);
+    Panel9->setObjectName(QStringLiteral("Panel9"));
+    Panel9->setFixedHeight(45);
+    Panel9->setAutoFillBackground(true);
+    QPalette white = Panel9->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Panel9->setPalette(white);
+    auto *lay = new QVBoxLayout(Panel9);
+    lay->setContentsMargins(8, 8, 8, 8);
+    Button5 = new QPushButton(QStringLiteral("保存更改"), Panel9);
+    Button5->setObjectName(QStringLiteral("Button5"));
+    lay->addWidget(Button5);
+    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    if (auto *hostLayout = qobject_cast<QBoxLayout *>(host->layout()))
+        hostLayout->addWidget(Panel9);
+    Panel9->hide();
+
+    auto *watcher = new GridWatcher(this);
+    StringGrid1->viewport()->installEventFilter(watcher);
+    host->installEventFilter(watcher);
+    if (Panel1)
+        connect(Panel1, &graphics::GraphPanel::doubleClicked, this, &TForm1::Panel1DblClick);
+
+    StringGrid1Title();
+}
+
+void TForm1::StringGrid1Title()
+{
+    StringGrid1->setRowCount(1);
+    StringGrid1->setItem(0, 0, cell(QStringLiteral("异常标本号"), false));
+    StringGrid1->setItem(0, 1, cell(QStringLiteral("更正"), false));
+}
+
+void TForm1::openSerialPort()
+{
+    if (MSComm1->PortOpen() || MSComm1->setPortOpen(true))
+        return;
+    const intake::StatusText s = intake::statusForOpenFailure(MSComm1->errorString());
+    setStatus(s.heading, s.message);
+}
+
+void TForm1::closeSerialPort()
+{
+    MSComm1->setPortOpen(false);
+}
+
+void TForm1::MSComm1Comm()
+{
+    const short code = MSComm1->CommEvent();
+    if (code == CommControl::comEvReceive) {
+        const intake::ReceiveResult r = LinkReceiver1->receive(MSComm1->Input(), isoDate(workdate()));
+        if (r.records > 0)
+            drawgraphic(patientset, gresultset);
+    } else {
+        LinkReceiver1->commEvent(code);
+    }
+}
+
+void TForm1::placeStringGrid1()
+{
+    if (!StringGrid1 || !StringGrid1->parentWidget())
+        return;
+    QRect r = Panel1 ? Panel1->geometry() : StringGrid1->parentWidget()->rect();
+    if (Panel9 && Panel9->isVisible() && !Panel1)
+        r.setBottom(Panel9->geometry().top() - 1);
+    StringGrid1->setGeometry(r);
+    StringGrid1->raise();
+}
+
+void TForm1::showStringGrid1(bool show)
+{
+    Panel9->setVisible(show);
+    StringGrid1->setVisible(show);
+    if (show)
+        placeStringGrid1();
+}
+
+void TForm1::listMalformedNumber(const QString &shelfid)
+{
+    if (StringGrid1->isHidden())
+        showStringGrid1(true);
+    const int row = StringGrid1->rowCount();
+    StringGrid1->setRowCount(row + 1);
+    StringGrid1->setItem(row, 0, cell(shelfid, false));
+    StringGrid1->setItem(row, 1, cell(QString(), true));
+}
+
+void TForm1::StringGrid1SelectCell(int column, int row)
+{
+    // Only the correction column of data rows is typed into.
+    StringGrid1->setEditTriggers(intake::isCorrectionCell(column, row)
+                                     ? QAbstractItemView::AllEditTriggers
+                                     : QAbstractItemView::NoEditTriggers);
+}
+
+void TForm1::StringGrid1DblClick()
+{
+    showStringGrid1(false);
+}
+
+void TForm1::Panel1DblClick()
+{
+    showStringGrid1(true);
+}
+
+void TForm1::Button5Click()
+{
+    if (StringGrid1->rowCount() <= 1) {
+        showStringGrid1(false);
+        return;
+    }
+    if (!dlg::okCancel(QStringLiteral("该操作将替换旧的标本号,请确认输入的标本号正确，确定要保存吗？"), this))
+        return;
+    // Moving the current cell away commits an editor still open.
+    const int selectedRow = StringGrid1->currentRow();
+    const int selectedColumn = std::max(0, StringGrid1->currentColumn());
+    StringGrid1->setCurrentIndex(QModelIndex());
+
+    QVector<intake::CorrectionRow> rows;
+    for (int i = 1; i < StringGrid1->rowCount(); ++i) {
+        const QTableWidgetItem *n = StringGrid1->item(i, 0);
+        const QTableWidgetItem *c = StringGrid1->item(i, 1);
+        rows.append({n ? n->text() : QString(), c ? c->text() : QString()});
+    }
+    const intake::CorrectionOutcome out = intake::applyCorrections(db::database(), rows);
+
+    const int count = 1 + int(out.remaining.size());
+    StringGrid1->setRowCount(count);
+    for (int i = 0; i < out.remaining.size(); ++i) {
+        StringGrid1->setItem(i + 1, 0, cell(out.remaining[i].number, false));
+        StringGrid1->setItem(i + 1, 1, cell(out.remaining[i].correction, true));
+    }
+    if (selectedRow >= 0)
+        StringGrid1->setCurrentCell(std::min(selectedRow, count - 1), selectedColumn);
+
+    // A refused or failed row stays listed and in view, with the reason.
+    if (!out.error.isEmpty()) {
+        dlg::error(out.error, this);
+        return;
+    }
+    if (!out.refusals.isEmpty()) {
+        dlg::warning(out.refusals.join(QLatin1Char('\n')), this);
+        return;
+    }
+    showStringGrid1(false);
+}

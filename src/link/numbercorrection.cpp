@@ -1,0 +1,74 @@
+#include "link/numbercorrection.h"
+
+#include "app/textutil.h"
+#include "platform/db/command.h"
+
+namespace intake {
+
+bool isCorrectionCell(int column, int row)
+{
+    return column == 1 && row >= 1;
+}
+
+QString refusalMessage(const QString &number, const QString &correction)
+{
+    return QStringLiteral("标本号%1已有结果，不能把标本号%2更正为%1").arg(correction, number);
+}
+
+namespace {
+
+enum class Moved { Done, Refused, Failed };
+
+Moved moveSample(QSqlDatabase db, const QString &from, const QString &to, QString *error)
+{
+    if (from == to)
+        return Moved::Done; // nothing to move
+    db::Transaction tx(db);
+    if (!tx.begin(error))
+        return Moved::Failed;
+    QVector<QVariantList> rows;
+    if (!db::select(db,
+                    QStringLiteral("SELECT 1 FROM testresult WHERE shelfid = ? "
+                                   "UNION ALL SELECT 1 FROM gresult WHERE shelfid = ? LIMIT 1"),
+                    {to, to}, &rows, error))
+        return Moved::Failed;
+    if (!rows.isEmpty())
+        return Moved::Refused;
+    if (!db::exec(db, QStringLiteral("UPDATE testresult SET shelfid = ? WHERE shelfid = ?"), {to, from}, error))
+        return Moved::Failed;
+    if (!db::exec(db, QStringLiteral("UPDATE gresult SET shelfid = ? WHERE shelfid = ?"), {to, from}, error))
+        return Moved::Failed;
+    return tx.commit(error) ? Moved::Done : Moved::Failed;
+}
+
+} // namespace
+
+CorrectionOutcome applyCorrections(QSqlDatabase db, const QVector<CorrectionRow> &rows)
+{
+    CorrectionOutcome out;
+    for (int i = 0; i < rows.size(); ++i) {
+        const CorrectionRow &row = rows.at(i);
+        const QString to = trimCtl(row.correction);
+        if (to.isEmpty()) {
+            out.remaining.append(row);
+            continue;
+        }
+        out.anyCorrection = true;
+        const QString from = trimCtl(row.number);
+        switch (moveSample(db, from, to, &out.error)) {
+        case Moved::Done:
+            break;
+        case Moved::Refused:
+            out.refusals.append(refusalMessage(from, to));
+            out.remaining.append(row);
+            break;
+        case Moved::Failed:
+            for (int j = i; j < rows.size(); ++j)
+                out.remaining.append(rows.at(j));
+            return out;
+        }
+    }
+    return out;
+}
+
+} // namespace intake

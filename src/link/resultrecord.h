@@ -1,0 +1,67 @@
+#pragma once
+// One analyser record: its sample number, the values of the catalogue's
+// items and the twelve graph-data lines, read from the record's own text.
+//
+// Record text: lines "<mark><separator><data>", each ended by CR (made CR LF
+// by the receive buffer), the record closed by 0x03. A line is found by its
+// mark right after a line end; the start of the record counts as one.
+#include "app/currency.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+namespace intake {
+
+// What the parser needs of an item of the catalogue.
+struct ItemDef
+{
+    int itemid = 0;
+    QByteArray mark;               // trimmed itemmark; empty: never received
+    std::optional<Currency> hsyz;  // NULL: numeric values are kept raw
+    int bitnum = 0;                // NULL counts as 0
+};
+
+struct ItemValue
+{
+    int itemid = 0;
+    QString value;
+    bool operator==(const ItemValue &o) const { return itemid == o.itemid && value == o.value; }
+};
+
+struct ParsedRecord
+{
+    QString shelfid;           // trimmed sample number, never empty
+    QVector<ItemValue> values; // in catalogue order
+    QStringList graph;         // a1..a12, "" for an absent line
+    bool malformed = false;    // listed for correction
+};
+
+inline constexpr int kGraphFields = 12;
+inline constexpr char kGraphFirstMark = 'W'; // a1 .. a12: 'W' (0x57) .. 'b' (0x62)
+inline constexpr int kShelfidWidth = 10;
+inline constexpr int kValueWidth = 12;
+
+// The data of the first line of text found by key: from four characters after
+// the start of the match up to the next CR or the end of text; empty when the
+// key does not occur.
+QByteArray substring(const QByteArray &key, const QByteArray &text);
+
+// The stored text of a value as received (at most five characters): a number
+// multiplied by hsyz, rounded to four decimals and written with bitnum
+// decimals (both half to even); anything else, or a number that cannot be
+// converted or would not fit the value column, unchanged.
+QString convertValue(const QByteArray &raw, const ItemDef &item);
+
+// True when a sample number must be listed for correction: not a whole
+// number in the 32-bit range, or longer than the shelfid column.
+bool isMalformedNumber(const QString &shelfid);
+
+// Parses the text of one record (without its 0x03). nullopt when there is
+// nothing to store: no sample-number line, an empty number, or a number line
+// that the record ends before its CR.
+std::optional<ParsedRecord> parseRecord(const QByteArray &record, const QVector<ItemDef> &items);
+
+} // namespace intake

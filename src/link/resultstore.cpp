@@ -1,0 +1,97 @@
+#include "link/resultstore.h"
+
+#include "app/textutil.h"
+#include "platform/db/command.h"
+
+namespace intake {
+
+bool loadItems(QSqlDatabase db, QVector<ItemDef> *items, QString *error)
+{
+    QVector<QVariantList> rows;
+    if (!db::select(db, QStringLiteral("SELECT itemid, itemmark, hsyz, bitnum FROM itemtb ORDER BY itemid"),
+                    {}, &rows, error))
+        return false;
+    items->clear();
+    items->reserve(rows.size());
+    for (const QVariantList &row : rows) {
+        ItemDef d;
+        d.itemid = row.at(0).toInt();
+        d.mark = trimCtl(row.at(1).toString()).toLatin1();
+        d.hsyz = Currency::fromVariant(row.at(2));
+        d.bitnum = row.at(3).isNull() ? 0 : row.at(3).toInt();
+        items->append(d);
+    }
+    return true;
+}
+
+bool storeRecord(QSqlDatabase db, const ParsedRecord &record, const QString &workDate, QString *error)
+{
+    db::Transaction tx(db);
+    if (!tx.begin(error))
+        return false;
+
+    for (const ItemValue &v : record.values) {
+        int changed = 0;
+        if (!db::exec(db,
+                      QStringLiteral("UPDATE testresult SET value = ?, checkdate = ? "
+                                     "WHERE shelfid = ? AND itemid = ?"),
+                      {v.value, workDate, record.shelfid, v.itemid}, error, &changed))
+            return false;
+        if (changed == 0
+            && !db::exec(db,
+                         QStringLiteral("INSERT INTO testresult (shelfid, itemid, value, checkdate) "
+                                        "VALUES (?, ?, ?, ?)"),
+                         {record.shelfid, v.itemid, v.value, workDate}, error))
+            return false;
+    }
+
+    QVariantList params;
+    for (const QString &g : record.graph)
+        params.append(g);
+    params.append(workDate);
+    params.append(record.shelfid);
+    int changed = 0;
+    if (!db::exec(db,
+                  QStringLiteral("UPDATE gresult SET a1 = ?, a2 = ?, a3 = ?, a4 = ?, a5 = ?, a6 = ?, "
+                                 "a7 = ?, a8 = ?, a9 = ?, a10 = ?, a11 = ?, a12 = ?, checkdate = ? "
+                                 "WHERE shelfid = ?"),
+                  params, error, &changed))
+        return false;
+    if (changed == 0) {
+        params.move(params.size() - 1, 0); // shelfid first
+        if (!db::exec(db,
+                      QStringLiteral("INSERT INTO gresult (shelfid, a1, a2, a3, a4, a5, a6, a7, a8, a9, "
+                                     "a10, a11, a12, checkdate) "
+                                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                      params, error))
+            return false;
+    }
+    return tx.commit(error);
+}
+
+SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QString &workDate)
+{
+    SaveOutcome out;
+    QVector<ItemDef> items;
+    if (!loadItems(db, &items, &out.error)) {
+        // Without the catalogue we cannot even tell the sample number apart
+        // from the rest; report it and drop the record.
+        out.failed = true;
+        const auto r = parseRecord(record, {});
+        if (r)
+            out.shelfid = r->shelfid;
+        return out;
+    }
+    const auto r = parseRecord(record, items);
+    if (!r)
+        return out;
+    out.shelfid = r->shelfid;
+    out.malformed = r->malformed;
+    if (storeRecord(db, *r, workDate, &out.error))
+        out.stored = true;
+    else
+        out.failed = true;
+    return out;
+}
+
+} // namespace intake

@@ -1,0 +1,358 @@
+// The main window's print handlers: the print settings of the settings page,
+// their preview, and the report of the sample list's current sample.
+#include "reports/form1_print.h"
+
+#include "app/CustData.h"
+#include "app/Unit1.h"
+#include "app/printprogress.h"
+#include "graphics/graphpanel.h"
+#include "platform/report/printing.h"
+#include "platform/widgets/dialogs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinterInfo>
+#include <QPushButton>
+
+namespace reports {
+
+PrintSettings printSettingsOf(const TForm1 &w)
+{
+    PrintSettings s;
+    s.printerIndex = w.ComboBox6 ? w.ComboBox6->currentIndex() : -1;
+    s.paperIndex = w.ComboBox7 ? w.ComboBox7->currentIndex() : -1;
+    s.kind = w.ComboBox8 ? w.ComboBox8->currentIndex() : -1;
+    if (w.Edit6) {
+        s.top = w.Edit6->text();
+        s.left = w.Edit7->text();
+        s.bottom = w.Edit8->text();
+        s.right = w.Edit9->text();
+    }
+    return s;
+}
+
+ReportContent reportContentOf(const TForm1 &w, db::Dataset *patient, db::Dataset *rows)
+{
+    ReportContent c;
+    c.hospital = w.getHospitalname();
+    if (w.Panel1)
+        for (int i = 0; i < 4; ++i)
+            c.images[i] = w.Panel1->picture(i + 1);
+    if (patient)
+        c.patient = recordOf(*patient);
+    if (rows)
+        c.rows = resultRowsFrom(*rows);
+    return c;
+}
+
+} // namespace reports
+
+namespace {
+
+// Runs a key handler of a line edit before the edit sees the key.
+class KeyFilter : public QObject
+{
+public:
+    KeyFilter(QObject *parent, std::function<bool(QKeyEvent *)> f) : QObject(parent), m_f(std::move(f)) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress)
+            return m_f(static_cast<QKeyEvent *>(e));
+        return false;
+    }
+
+private:
+    std::function<bool(QKeyEvent *)> m_f;
+};
+
+QStringList installedPrinters()
+{
+    try {
+        return report::printerBackend()->printerNames();
+    } catch (const report::ReportError &) {
+        return QPrinterInfo::availablePrinterNames();
+    }
+}
+
+} // namespace
+
+void TForm1::buildPrintSettings()
+{
+    if (ComboBox6 || !GroupBoxPrint)
+        return;
+    auto *g = new QGridLayout(GroupBoxPrint);
+    auto label = [this](const char *name, const char *caption) {
+        auto *l = new QLabel(QString::fromUtf8(caption), GroupBoxPrint);
+        l->setObjectName(QLatin1String(name));
+        return l;
+    };
+    auto combo = [this](const char *name, const QStringList &items) {
+        auto *c = new QComboBox(GroupBoxPrint);
+        c->setObjectName(QLatin1String(name));
+        c->addItems(items);
+        c->setCurrentIndex(-1);
+        c->setMinimumWidth(260);
+        return c;
+    };
+    ComboBox6 = combo("ComboBox6", {});
+    ComboBox7 = combo("ComboBox7", reports::paperItems());
+    ComboBox8 = combo("ComboBox8", reports::reportKindItems());
+    g->addWidget(label("Label7", "打印机选择："), 0, 0);
+    g->addWidget(ComboBox6, 0, 1, 1, 8);
+    g->addWidget(label("Label20", "纸张选择："), 1, 0);
+    g->addWidget(ComboBox7, 1, 1, 1, 8);
+    g->addWidget(label("Label30", "报告选择："), 2, 0);
+    g->addWidget(ComboBox8, 2, 1, 1, 8);
+    g->addWidget(label("Label21", "页边距(mm)："), 3, 0);
+    QLineEdit **edits[4] = {&Edit6, &Edit7, &Edit8, &Edit9};
+    const char *names[4] = {"Edit6", "Edit7", "Edit8", "Edit9"};
+    const char *labels[4][2] = {{"Label22", "上："}, {"Label23", "左："}, {"Label24", "下："}, {"Label25", "右："}};
+    for (int i = 0; i < 4; ++i) {
+        *edits[i] = new QLineEdit(GroupBoxPrint);
+        (*edits[i])->setObjectName(QLatin1String(names[i]));
+        (*edits[i])->setMaximumWidth(60);
+        g->addWidget(label(labels[i][0], labels[i][1]), 3, 1 + 2 * i);
+        g->addWidget(*edits[i], 3, 2 + 2 * i);
+    }
+    Button2 = new QPushButton(QStringLiteral("预览"), GroupBoxPrint);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    g->addWidget(Button2, 4, 0);
+    g->setColumnStretch(9, 1);
+
+    // activated, not currentIndexChanged: start-up sets the combos without
+    // writing them back.
+    connect(ComboBox6, QOverload<int>::of(&QComboBox::activated), this, &TForm1::ComboBox6Click);
+    connect(ComboBox7, QOverload<int>::of(&QComboBox::activated), this, &TForm1::ComboBox7Click);
+    connect(ComboBox8, QOverload<int>::of(&QComboBox::activated), this, &TForm1::ComboBox8Click);
+    // textChanged: a text set by start-up is stored just as a typed one.
+    connect(Edit6, &QLineEdit::textChanged, this, &TForm1::Edit6Change);
+    connect(Edit7, &QLineEdit::textChanged, this, &TForm1::Edit7Change);
+    connect(Edit8, &QLineEdit::textChanged, this, &TForm1::Edit8Change);
+    connect(Edit9, &QLineEdit::textChanged, this, &TForm1::Edit9Change);
+    for (QLineEdit *e : {Edit6, Edit7, Edit8, Edit9})
+        e->installEventFilter(new KeyFilter(e, [this, e](QKeyEvent *k) { return marginKeyPress(e, k); }));
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+
+    if (!ADODataSet3) {
+        ADODataSet3 = new db::Dataset(this);
+        testprntset = new db::Dataset(this);
+        ADODataSet5 = new db::Dataset(this);
+    }
+    if (N3)
+        connect(N3, &QAction::triggered, this, &TForm1::N3Click, Qt::UniqueConnection);
+    cmpswitch();
+}
+
+void TForm1::printSettingsShow()
+{
+    buildPrintSettings();
+    // 3: printers in the system's order.
+    ComboBox6->clear();
+    const QStringList printers = installedPrinters();
+    ComboBox6->addItems(printers);
+    // 4: the stored choices; nothing is written back here.
+    db::Dataset *corp = dbdata ? dbdata->corpset : nullptr;
+    const bool row = corp && corp->isOpen() && !corp->isEmpty();
+    auto stored = [&](const char *col) { return row ? corp->value(QLatin1String(col)) : QVariant(); };
+    ComboBox6->setCurrentIndex(reports::storedIndex(stored("prntindex"), ComboBox6->count()));
+    ComboBox7->setCurrentIndex(reports::storedIndex(stored("paperindex"), ComboBox7->count()));
+    ComboBox8->setCurrentIndex(reports::storedIndex(stored("rptindex"), ComboBox8->count()));
+    // 5:
+    cmpswitch();
+    // 6: the change handlers store what is shown, so a 0 margin becomes its default.
+    Edit6->setText(reports::marginShown(stored("p_top"), reports::DefaultTop));
+    Edit7->setText(reports::marginShown(stored("p_left"), reports::DefaultLeft));
+    Edit8->setText(reports::marginShown(stored("p_bottom"), reports::DefaultBottom));
+    Edit9->setText(reports::marginShown(stored("p_right"), reports::DefaultRight));
+    // 7:
+    if (printers.isEmpty())
+        dlg::message(QString::fromUtf8(reports::NoPrinterInstalled), this);
+}
+
+void TForm1::storeSettingValue(const char *column, const QVariant &value)
+{
+    db::Dataset *corp = dbdata ? dbdata->corpset : nullptr;
+    if (!corp || !corp->isOpen() || corp->isEmpty())
+        return;
+    QString error;
+    if (!reports::storeSetting(*corp, QLatin1String(column), value, &error))
+        dlg::error(error, this);
+}
+
+void TForm1::ComboBox6Click(int index)
+{
+    storeSettingValue("prntindex", index);
+}
+
+void TForm1::ComboBox7Click(int index)
+{
+    storeSettingValue("paperindex", index);
+    if (ComboBox6->currentIndex() < 0)
+        return;
+    const auto paper = reports::paperSetupFor(index);
+    if (!paper)
+        return;
+    reports::setprtpaper(paper->form, paper->width10, paper->length10, ComboBox6->currentText());
+    // The two-per-sheet batch clones the live template as it stands.
+    if (index == reports::PaperHalfA4 || index == reports::PaperHalfContinuous)
+        reports::moveTemplateFooter(reports::ReportForms::instance().frmtestreport);
+}
+
+void TForm1::ComboBox8Click(int index)
+{
+    storeSettingValue("rptindex", index);
+    cmpswitch();
+}
+
+void TForm1::cmpswitch()
+{
+    const bool on = reports::paperControlsEnabled(ComboBox8->currentIndex());
+    for (QWidget *w : std::initializer_list<QWidget *>{ComboBox7, Edit6, Edit7, Edit8, Edit9, Button2})
+        w->setEnabled(on);
+}
+
+void TForm1::storeMargin(const char *column, const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    try {
+        storeSettingValue(column, reports::marginValue(text));
+    } catch (const report::ReportError &e) {
+        dlg::error(e.message(), this);
+    }
+}
+
+void TForm1::Edit6Change(const QString &text) { storeMargin("p_top", text); }
+void TForm1::Edit7Change(const QString &text) { storeMargin("p_left", text); }
+void TForm1::Edit8Change(const QString &text) { storeMargin("p_bottom", text); }
+void TForm1::Edit9Change(const QString &text) { storeMargin("p_right", text); }
+
+bool TForm1::marginKeyPress(QLineEdit *edit, QKeyEvent *e)
+{
+    const QString t = e->text();
+    if (t.isEmpty())
+        return false;   // keys without a character (arrows, Delete) work as usual
+    for (QChar c : t)
+        if (!reports::marginKeyAccepted(c, edit->text()))
+            return true;
+    return false;
+}
+
+void TForm1::Button2Click()
+{
+    const reports::PrintSettings s = reports::printSettingsOf(*this);
+    const QString refusal = reports::settingsRefusal(s);
+    if (!refusal.isEmpty()) {
+        dlg::message(refusal, this);
+        return;
+    }
+    reports::ReportForms &forms = reports::ReportForms::instance();
+    report::ReportForm *form = nullptr;
+    switch (s.paperIndex) {
+    case reports::PaperHalfA4:
+    case reports::PaperHalfContinuous:
+        form = &forms.frmnomreport;
+        form->setPageMm(210, s.paperIndex == reports::PaperHalfA4 ? 148.5 : 139.7);
+        break;
+    case reports::PaperA4: form = &forms.a4Report; break;
+    default: form = &forms.a5Report; break;
+    }
+    try {
+        const reports::Margins m = reports::parseMargins(s);
+        form->setMargins(m.top, m.left, m.bottom, m.right);
+        form->setCaption(QStringLiteral("QRLabel1"), getHospitalname() + QStringLiteral("检验报告单"));
+        // Printing from the preview goes to the chosen printer.
+        form->printerIndex = s.printerIndex;
+        report::preview(*form, report::recordFromMap(reports::recordOf(*patientset)), this);
+    } catch (const report::ReportError &e) {
+        dlg::error(e.message(), this);
+    }
+}
+
+void TForm1::N3Click()
+{
+    setEnabled(false);
+    struct Enable
+    {
+        TForm1 *w;
+        ~Enable() { w->setEnabled(true); }
+    } enable{this};
+
+    if (patientset && patientset->isOpen() && !patientset->isEmpty()) {
+        const QString shelfid = patientset->text(QStringLiteral("shelfid"));
+        std::optional<PrintProgressGuard> progress;
+        const reports::SamplePrint r = reports::printSample(
+            shelfid, reports::printSettingsOf(*this), reports::reportContentOf(*this, nullptr, nullptr),
+            reports::ReportForms::instance(), *ADODataSet3, *testprntset, *ADODataSet5,
+            [&progress]() { progress.emplace(1, 1); });
+        progress.reset();
+        if (r.outcome == reports::SamplePrint::Refused)
+            dlg::message(r.message, this);
+        else if (r.outcome == reports::SamplePrint::Failed)
+            dlg::error(r.message, this);
+    }
+    // The list is re-read even when nothing printed; a filtered list may
+    // have lost the printed row, so stay on the same record number.
+    if (!patientset)
+        return;
+    const int n = patientset->recNo();
+    patientrefresh();
+    if (n > 0 && patientset->recordCount() > 0)
+        patientset->setRecNo(qMin(n, patientset->recordCount()));
+}
+
+bool TForm1::resultprint(db::Dataset *patient, db::Dataset *rows, db::Dataset *graph)
+{
+    const reports::PrintSettings s = reports::printSettingsOf(*this);
+    const QString refusal = reports::settingsRefusal(s);
+    if (!refusal.isEmpty()) {
+        dlg::message(refusal, this);
+        return false;
+    }
+    reports::ReportForms &forms = reports::ReportForms::instance();
+    try {
+        switch (reports::layoutFor(s)) {
+        case reports::Layout::Text:
+            forms.frmtestreport2.recreate();
+            resultprint2(patient, rows, graph);
+            break;
+        case reports::Layout::Large:
+            forms.frmtestreport1.recreate();
+            resultprint1(patient, rows, graph);
+            break;
+        case reports::Layout::HalfSheet:
+            forms.frmtestreport.recreate();
+            resultprintOn(int(reports::Layout::HalfSheet), patient, rows);
+            break;
+        }
+    } catch (const report::ReportError &e) {
+        dlg::error(e.message(), this);
+        return false;
+    }
+    return true;
+}
+
+void TForm1::resultprint1(db::Dataset *patient, db::Dataset *rows, db::Dataset *)
+{
+    resultprintOn(int(reports::Layout::Large), patient, rows);
+}
+
+void TForm1::resultprint2(db::Dataset *patient, db::Dataset *rows, db::Dataset *)
+{
+    resultprintOn(int(reports::Layout::Text), patient, rows);
+}
+
+void TForm1::resultprintOn(int layout, db::Dataset *patient, db::Dataset *rows)
+{
+    const auto l = reports::Layout(layout);
+    reports::ReportForms &forms = reports::ReportForms::instance();
+    reports::printReport(reports::formFor(forms, l), l, reports::printSettingsOf(*this),
+                         reports::reportContentOf(*this, patient, rows), forms);
+}

@@ -1,0 +1,392 @@
+#include "reports/singlereport.h"
+
+#include "app/dates.h"
+#include "app/session.h"
+#include "app/textutil.h"
+#include "platform/db/command.h"
+#include "platform/db/dataset.h"
+#include "platform/report/printing.h"
+#include "reports/forms.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+using report::FontSpec;
+using report::ReportForm;
+
+namespace reports {
+
+std::vector<ResultRow> resultRowsFrom(db::Dataset &rows)
+{
+    std::vector<ResultRow> out;
+    const int count = rows.recordCount();
+    for (int i = rows.currentRow(); i >= 0 && i < count; ++i) {
+        auto v = [&](const char *f) { return rows.valueAt(i, QLatin1String(f)); };
+        auto t = [&](const char *f) { return v(f).toString(); };
+        out.push_back({t("name"), v("abbreviation"), t("value"), t("unit"),
+                       t("manhigh"), t("manlow"), t("womanhigh"), t("womanlow")});
+    }
+    rows.last();
+    rows.next();
+    return out;
+}
+
+QVariantMap recordOf(const db::Dataset &ds)
+{
+    QVariantMap m;
+    if (!ds.isOpen() || ds.isEmpty())
+        return m;
+    for (const QString &c : ds.columnNames())
+        m.insert(c, ds.value(c));
+    return m;
+}
+
+std::optional<Limits> limitsFor(const QString &sex, const ResultRow &row)
+{
+    if (sex == QStringLiteral("女"))
+        return Limits{row.womanlow, row.womanhigh};
+    if (sex == QStringLiteral("男") || sex.trimmed().isEmpty())
+        return Limits{row.manlow, row.manhigh};
+    return std::nullopt;
+}
+
+QString rangeText(const QString &low, const QString &high)
+{
+    const QString l = low.trimmed(), h = high.trimmed();
+    if (!l.isEmpty() && !h.isEmpty())
+        return l + QStringLiteral("--") + h;
+    if (!h.isEmpty())
+        return h;
+    return l;
+}
+
+std::optional<double> decimalValue(const QString &text)
+{
+    if (!isnum(text))
+        return std::nullopt;
+    const QByteArray a = text.trimmed().toLatin1();
+    // strtod takes everything isnum() takes except a point without digits.
+    bool digit = std::any_of(a.begin(), a.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digit)
+        return 0.0;
+    return std::strtod(a.constData(), nullptr);
+}
+
+static std::optional<double> limitValue(const QString &limit)
+{
+    // A limit converts as its trimmed text; blank or text gives none.
+    return decimalValue(limit.trimmed());
+}
+
+QString flagFor(const QString &value, const QString &low, const QString &high)
+{
+    const auto v = decimalValue(value);
+    if (!v)
+        return {};
+    QString flag;
+    if (const auto h = limitValue(high); h && *v > *h)
+        flag = QStringLiteral("↑");
+    if (const auto l = limitValue(low); l && *v < *l)
+        flag = QStringLiteral("↓");
+    return flag;
+}
+
+Layout layoutFor(const PrintSettings &s)
+{
+    if (s.kind == KindText)
+        return Layout::Text;
+    return s.paperIndex == PaperA4 || s.paperIndex == PaperB5 ? Layout::Large : Layout::HalfSheet;
+}
+
+// The text report's halves end at the footer line.
+static int textRowsSpace(const ReportForm &form)
+{
+    const QRect head = form.px(QStringLiteral("QRLabel14"));
+    return form.px(QStringLiteral("QRShape4")).top() - (head.top() + head.height());
+}
+
+int rowPitch(Layout layout, int rowCount)
+{
+    const bool many = rowCount >= 27;
+    switch (layout) {
+    case Layout::HalfSheet: return many ? 11 : 13;
+    case Layout::Large: return many ? 23 : 24;
+    case Layout::Text: {
+        if (!many)
+            return 16;
+        // Rows 14 on fill the right half; squeeze them above the footer line.
+        static const int space = textRowsSpace(frmtestreport2Design());
+        return std::clamp(space / (rowCount - 13), 1, 16);
+    }
+    }
+    return 16;
+}
+
+ReportForms::ReportForms()
+    : frmtestreport(ReportForm::instanceOf(frmtestreportDesign())),
+      frmtestreport1(ReportForm::instanceOf(frmtestreport1Design())),
+      frmtestreport2(ReportForm::instanceOf(frmtestreport2Design())),
+      frmtestreport3(ReportForm::instanceOf(frmtestreport3Design())),
+      frmtestreport4(ReportForm::instanceOf(frmtestreport4Design())),
+      a4Report(ReportForm::instanceOf(a4ReportDesign())),
+      a5Report(ReportForm::instanceOf(a5ReportDesign())),
+      frmnomreport(ReportForm::instanceOf(frmnomreportDesign()))
+{
+}
+
+ReportForms &ReportForms::instance()
+{
+    static ReportForms forms;
+    return forms;
+}
+
+ReportForm &ReportForms::byName(const QString &n)
+{
+    for (ReportForm *f : {&frmtestreport, &frmtestreport1, &frmtestreport2, &frmtestreport3,
+                          &frmtestreport4, &a4Report, &a5Report, &frmnomreport})
+        if (f->instanceName == n)
+            return *f;
+    throw report::ReportError(QStringLiteral("没有报表 %1").arg(n));
+}
+
+QStringList rowColumns(Layout layout)
+{
+    if (layout == Layout::Text)
+        return {QStringLiteral("name"), QStringLiteral("abbreviation"), QStringLiteral("value"),
+                QStringLiteral("unit"), QStringLiteral("range")};
+    return {QStringLiteral("number"), QStringLiteral("name"), QStringLiteral("abbreviation"),
+            QStringLiteral("value"), QStringLiteral("unit"), QStringLiteral("range"), QStringLiteral("flag")};
+}
+
+int RowLabels::free(ReportForm &form)
+{
+    int n = 0;
+    for (auto &col : labels)
+        for (QString &name : col)
+            if (!name.isEmpty()) {
+                n += form.remove(name) ? 1 : 0;
+                name.clear();
+            }
+    return n;
+}
+
+namespace {
+
+FontSpec rowFont(Layout layout, bool rangeColumn)
+{
+    FontSpec f;
+    f.family = layout == Layout::Text && rangeColumn ? QStringLiteral("仿宋") : QStringLiteral("宋体");
+    f.pointSize = layout == Layout::HalfSheet ? 9 : 10;
+    return f;
+}
+
+struct Placer
+{
+    ReportForm &form;
+    Layout layout;
+    RowLabels &out;
+    int row = 0;   // 0-based
+
+    QString add(int column, const QString &caption, int left, int top, int width)
+    {
+        const QString colName = out.columns.at(column);
+        const QString name = QStringLiteral("row_%1_%2").arg(colName).arg(row + 1);
+        form.addLabel(name, caption, rowFont(layout, colName == QLatin1String("range")),
+                      QRect(left, top, width, 16));
+        out.labels[column][row] = name;
+        return name;
+    }
+};
+
+} // namespace
+
+RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, const ReportContent &c,
+                      const ReportForms &forms)
+{
+    // 1, 2: printer and page.
+    form.printerIndex = s.printerIndex;
+    if (layout != Layout::Text) {
+        const Margins m = parseMargins(s);
+        if (layout == Layout::HalfSheet)
+            form.setPageMm(210, s.paperIndex == PaperHalfContinuous ? 139.7 : 148.5);
+        else
+            form.pageSize = (s.paperIndex == PaperB5 ? forms.a5Report : forms.a4Report).pageSize;
+        form.setMargins(m.top, m.left, m.bottom, m.right);
+    }
+    // 3: title.
+    form.setCaption(layout == Layout::HalfSheet ? QStringLiteral("QRLabel26") : QStringLiteral("QRLabel1"),
+                    c.hospital + QStringLiteral("检验报告单"));
+    // 4: the graphs of the sample.
+    if (layout != Layout::Text) {
+        const char *boxes[4] = {"qimg1", "qimg4", "qimg5", "qimg6"};
+        for (int i = 0; i < 4; ++i)
+            form.setImage(QLatin1String(boxes[i]), c.images[i]);
+    }
+    // 5, 6: rows.
+    RowLabels out;
+    out.columns = rowColumns(layout);
+    const int n = int(c.rows.size());
+    out.labels.assign(out.columns.size(), std::vector<QString>(n));
+    const int pitch = rowPitch(layout, n);
+    const QString sex = c.patient.value(QStringLiteral("sex")).toString();
+    auto bottom = [&](const char *name) {
+        const QRect r = form.px(QLatin1String(name));
+        return r.top() + r.height();
+    };
+    auto left = [&](const char *name) { return form.px(QLatin1String(name)).left(); };
+
+    Placer p{form, layout, out};
+    for (int i = 0; i < n; ++i) {
+        p.row = i;
+        const ResultRow &r = c.rows[i];
+        const auto limits = limitsFor(sex, r);
+        const QString range = limits ? rangeText(limits->low, limits->high) : QString();
+        const QString abbr = r.abbreviation.isNull() ? QString() : r.abbreviation.toString();
+        const bool hasAbbr = !abbr.trimmed().isEmpty();
+        if (layout == Layout::Text) {
+            const bool right = i >= 13;
+            const int top = bottom("QRLabel14") + (right ? i - 13 : i) * pitch;
+            const QString name = p.add(0, r.name, right ? left("QRShape3") + 3 : 1, top, 186);
+            if (hasAbbr) {
+                const QRect nr = form.px(name);
+                p.add(1, QLatin1Char('[') + abbr + QLatin1Char(']'), nr.left() + nr.width(), top, 186);
+            }
+            p.add(2, r.value, left(right ? "QRLabel9" : "QRLabel15") + 8, top, 57);
+            p.add(3, r.unit, left(right ? "QRLabel17" : "QRLabel16") + 4, top, 57);
+            p.add(4, range, left(right ? "QRLabel10" : "QRLabel19"), top, 68);
+        } else {
+            const int top = bottom("QRShape3") + i * pitch;
+            const QRect head = form.px(QStringLiteral("QRLabel25"));
+            p.add(0, QString::number(i + 1), head.left() + 3, top, 32);
+            const QString name = p.add(1, r.name, head.left() + head.width() + 1, top, 186);
+            if (hasAbbr) {
+                const QRect nr = form.px(name);
+                p.add(2, QLatin1Char('[') + abbr + QLatin1Char(']'), nr.left() + nr.width() + 2, top, 186);
+            }
+            p.add(3, r.value, left("QRLabel15") + 8, top, 57);
+            p.add(4, r.unit, left("QRLabel16") + 4, top, 57);
+            p.add(5, range, left("QRLabel19"), top, 68);
+            p.add(6, limits ? flagFor(r.value, limits->low, limits->high) : QString(),
+                  left("QRLabel17") + 8, top, 15);
+        }
+    }
+    return out;
+}
+
+ReportForm &formFor(ReportForms &forms, Layout layout)
+{
+    switch (layout) {
+    case Layout::HalfSheet: return forms.frmtestreport;
+    case Layout::Large: return forms.frmtestreport1;
+    case Layout::Text: return forms.frmtestreport2;
+    }
+    return forms.frmtestreport;
+}
+
+void printReport(ReportForm &form, Layout layout, const PrintSettings &s, const ReportContent &content,
+                 const ReportForms &forms)
+{
+    RowLabels labels = buildReport(form, layout, s, content, forms);
+    struct Free
+    {
+        RowLabels &l;
+        ReportForm &f;
+        ~Free() { l.free(f); }
+    } freeLabels{labels, form};
+    report::print(form, report::recordFromMap(content.patient));
+}
+
+QString resultprint(ReportForms &forms, const PrintSettings &s, const ReportContent &content)
+{
+    const QString refusal = settingsRefusal(s);
+    if (!refusal.isEmpty())
+        return refusal;
+    const Layout layout = layoutFor(s);
+    ReportForm &form = formFor(forms, layout);
+    form.recreate();
+    printReport(form, layout, s, content, forms);
+    return {};
+}
+
+QString resultRowsSql()
+{
+    return QStringLiteral(
+        "select b.name, b.abbreviation, a.value, b.unit, b.manhigh, b.manlow, b.womanhigh, b.womanlow "
+        "from testresult a, itemtb b where a.itemid = b.itemid and a.shelfid = ? order by b.printorder");
+}
+
+SamplePrint printSample(const QString &shelfid, const PrintSettings &s, ReportContent content,
+                        ReportForms &forms, db::Dataset &patient, db::Dataset &rows, db::Dataset &graph,
+                        const std::function<void()> &onRows)
+{
+    SamplePrint out;
+    auto fail = [&](const QString &message) {
+        out.outcome = SamplePrint::Failed;
+        out.message = message;
+        out.stamped = false;
+        return out;
+    };
+    const QString patientSql = QStringLiteral("select * from patient where shelfid = ?");
+    patient.close();
+    if (!patient.open(patientSql, {shelfid}))
+        return fail(patient.lastError());
+    rows.close();
+    if (!rows.open(resultRowsSql(), {patient.isEmpty() ? QVariant(shelfid) : patient.value(QStringLiteral("shelfid"))}))
+        return fail(rows.lastError());
+    if (patient.isEmpty() || rows.isEmpty())
+        return out;
+    if (onRows)
+        onRows();
+
+    // Everything that can refuse the print is settled before the stamp.
+    out.message = settingsRefusal(s);
+    if (!out.message.isEmpty()) {
+        out.outcome = SamplePrint::Refused;
+        return out;
+    }
+    if (s.graphic()) {
+        try {
+            parseMargins(s);
+        } catch (const report::ReportError &e) {
+            return fail(e.message());
+        }
+    }
+
+    QString err;
+    db::Transaction tx;
+    if (!tx.begin(&err))
+        return fail(err);
+    if (patient.isNull(QStringLiteral("bgtime"))) {
+        int changed = 0;
+        if (!db::exec(QStringLiteral("update patient set bgtime = ?, printflag = 1 "
+                                     "where shelfid = ? and bgtime is null"),
+                      {hhmm(session::now().time()), shelfid}, &err, &changed))
+            return fail(err);
+        out.stamped = changed > 0;
+        // The report shows the time it now carries.
+        if (!patient.requery())
+            return fail(patient.lastError());
+    }
+    graph.close();
+    if (!graph.open(QStringLiteral("select * from gresult where shelfid = ?"), {shelfid}))
+        return fail(graph.lastError());
+
+    content.patient = recordOf(patient);
+    content.rows = resultRowsFrom(rows);
+    try {
+        out.message = resultprint(forms, s, content);
+    } catch (const report::ReportError &e) {
+        return fail(e.message());
+    }
+    if (!out.message.isEmpty()) {
+        out.outcome = SamplePrint::Refused;
+        out.stamped = false;
+        return out;
+    }
+    if (!tx.commit(&err))
+        return fail(QStringLiteral("报告已打印，但打印标记未能保存：") + err);
+    out.outcome = SamplePrint::Printed;
+    return out;
+}
+
+} // namespace reports

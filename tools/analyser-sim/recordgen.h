@@ -1,0 +1,102 @@
+#pragma once
+// Analyser records for tests, demonstrations and the simulator: the sample
+// number line, one value line per measured item, the histograms, the two
+// scatter matrices and the threshold lists, ended by 0x03.
+#include <QByteArray>
+#include <QMap>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVector>
+#include <random>
+
+namespace sim {
+
+// What the generator needs of an item of the catalogue.
+struct SimItem
+{
+    QByteArray mark;   // one character
+    double low = 0;    // reference range, for values in and out of range
+    double high = 100;
+    int decimals = 1;
+};
+
+// The measured items of a catalogue (rows with a mark), in itemid order.
+bool loadSimItems(QSqlDatabase db, QVector<SimItem> *items, QString *error = nullptr);
+
+enum class Fault {
+    None,
+    NoSampleNumber,     // no "u" line at all
+    BlankSampleNumber,  // "u" line holding only blanks
+    OddSampleNumber,    // A12, 1.5, 12 3, 2147483648, 1%, O'Brien, ... (stored, listed)
+    LongSampleNumber,   // more than ten characters
+    UnendedNumberLine,  // the "u" line is the last, with no CR before 0x03
+    ShortValueLines,    // some value lines shorter than five characters
+    EmptyValueLines,    // mark and separator, then the line end
+    MissingItems,       // some item lines left out
+    MissingGraphLines,  // some graph lines left out
+    Unterminated,       // never ended by 0x03
+};
+
+struct GeneratedRecord
+{
+    QByteArray bytes;               // as sent on the wire
+    QString sampleNumber;           // as put on the "u" line (before trimming)
+    Fault fault = Fault::None;
+    QMap<QByteArray, QByteArray> values; // mark -> the value text sent
+    QVector<QByteArray> graph;      // a1..a12 as sent ("" when left out)
+};
+
+struct GenOptions
+{
+    bool crlf = false;          // CR LF line ends instead of CR
+    bool headerLine = true;     // a line without a used mark before the "u" line
+    double outOfRange = 0.2;    // share of values outside the reference range
+    double flagged = 0.05;      // share of values sent as flags ("12.3H", "---.-")
+};
+
+class RecordGenerator
+{
+public:
+    RecordGenerator(QVector<SimItem> items, quint64 seed, GenOptions options = {});
+
+    GeneratedRecord record(const QString &sampleNumber, Fault fault = Fault::None);
+    // Line noise between records: stray bytes (never 0x03), ended by a line end.
+    QByteArray noise();
+    // A fault chosen at random (never None).
+    Fault randomFault();
+    // A sample number of the odd kinds (not a whole number).
+    QString oddNumber();
+
+    std::mt19937_64 &rng() { return m_rng; }
+
+private:
+    QByteArray value(const SimItem &item);
+    QByteArray histogram(int channels, int peak, int scale);
+    QByteArray matrix();
+    QByteArray thresholds(int count, int lo, int hi);
+    QByteArray eol() const { return m_opt.crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r"); }
+    double uniform(double a, double b);
+    int range(int a, int b);
+
+    QVector<SimItem> m_items;
+    char m_headerMark = '@';
+    std::mt19937_64 m_rng;
+    GenOptions m_opt;
+};
+
+// A stream of records with noise and faults mixed in, for the property test
+// and the simulator.
+struct StreamOptions
+{
+    int count = 100;
+    int firstNumber = 1;
+    double noiseRate = 0.1;
+    double faultRate = 0.1;
+};
+QVector<GeneratedRecord> generateStream(RecordGenerator &gen, const StreamOptions &opt,
+                                        QByteArray *stream);
+
+// Cuts bytes into chunks of random sizes between minSize and maxSize.
+QVector<QByteArray> cutIntoChunks(const QByteArray &bytes, std::mt19937_64 &rng, int minSize, int maxSize);
+
+} // namespace sim
