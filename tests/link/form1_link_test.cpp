@@ -11,8 +11,11 @@
 #include "common/dialogscript.h"
 #include "common/testdb.h"
 #include "link/linkreceiver.h"
+#include "link/resultstore.h"
+#include "recordgen.h"
 #include "platform/comm/commcontrol.h"
 #include "platform/db/command.h"
+#include "platform/db/connection.h"
 #include "platform/widgets/lamp.h"
 #include "platform/widgets/statusbar.h"
 
@@ -25,6 +28,9 @@
 #include <QTableWidget>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -199,4 +205,68 @@ TEST_F(MainWindowLink, APortThatWillNotOpenIsShownAndTheWindowWorksOn)
     EXPECT_EQ(Form1->StatusBar1->panelText(0), QStringLiteral("错误:"));
     EXPECT_TRUE(Form1->StatusBar1->panelText(1).contains(missing));
     EXPECT_TRUE(Form1->isVisible());
+}
+
+// The reader thread keeps draining the line while the window's thread is
+// held up in a long handler: nothing is lost and every record lands exactly.
+TEST_F(MainWindowLink, NothingIsLostWhileTheWindowIsBusy)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
+        GTEST_SKIP() << "socat not installed";
+    ASSERT_TRUE(startSocat());
+    qputenv("VORLAN_SERIAL", QFile::encodeName(a));
+    showMain();
+    ASSERT_TRUE(Form1->MSComm1->PortOpen()) << qPrintable(Form1->StatusBar1->panelText(1));
+
+    QVector<sim::SimItem> simItems;
+    ASSERT_TRUE(sim::loadSimItems(db::database(), &simItems));
+    QVector<intake::ItemDef> items;
+    ASSERT_TRUE(intake::loadItems(db::database(), &items));
+    sim::RecordGenerator gen(simItems, 20261206);
+    sim::StreamOptions opt;
+    opt.count = 60;
+    opt.noiseRate = 0.2;
+    opt.faultRate = 0;
+    QByteArray stream;
+    const auto records = sim::generateStream(gen, opt, &stream);
+
+    // Written at full speed from another thread while this one sleeps.
+    const QByteArray device = QFile::encodeName(b);
+    std::thread writer([&]() {
+        const int fd = ::open(device.constData(), O_WRONLY | O_NOCTTY);
+        if (fd < 0)
+            return;
+        qsizetype done = 0;
+        while (done < stream.size()) {
+            const ssize_t n = ::write(fd, stream.constData() + done, size_t(qMin<qsizetype>(4096, stream.size() - done)));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        ::close(fd);
+    });
+    QThread::sleep(4); // a long handler on the window's thread
+    writer.join();
+    waitForGraphRows(records.size());
+    ASSERT_EQ(graphRows(), records.size());
+
+    const QString day = Form1->workdate().toString(QStringLiteral("yyyy-MM-dd"));
+    for (const auto &rec : records) {
+        const QString shelfid = rec.sampleNumber.trimmed();
+        QVector<QVariantList> g;
+        ASSERT_TRUE(db::select(QStringLiteral("SELECT a1,a2,a3,a4,a5,a6,a7,a8,a9,a10,a11,a12,checkdate FROM gresult "
+                                              "WHERE shelfid = ?"), {shelfid}, &g));
+        ASSERT_EQ(g.size(), 1) << qPrintable(shelfid);
+        for (int f = 0; f < 12; ++f)
+            ASSERT_EQ(g[0][f].toString().toLatin1(), rec.graph[f]) << qPrintable(shelfid) << " a" << f + 1;
+        EXPECT_EQ(g[0][12].toString(), day);
+        for (const intake::ItemDef &it : items) {
+            if (it.mark.isEmpty())
+                continue;
+            EXPECT_EQ(db::scalar(QStringLiteral("SELECT value FROM testresult WHERE shelfid = ? AND itemid = ?"),
+                                 {shelfid, it.itemid}).toString(),
+                      intake::convertValue(rec.values.value(it.mark), it))
+                << qPrintable(shelfid) << " item " << it.itemid;
+        }
+    }
 }
