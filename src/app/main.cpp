@@ -7,6 +7,7 @@
 #include "app/oprinput.h"
 #include "app/pssinput.h"
 #include "platform/report/realprinter.h"
+#include "workstation/patient.h"
 #include "platform/widgets/dialogs.h"
 
 #include <QApplication>
@@ -25,10 +26,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     Form1 = new TForm1;
-    // frmpatient and the report and dialog windows follow here, in order.
+    frmpatient = new Tfrmpatient;
+    // The report and dialog windows follow here, in order.
 
     frmoprput->show();
     const int rc = app.exec();
+    delete frmpatient;
     delete Form1;
     delete frmpssinput;
     delete frmoprput;
