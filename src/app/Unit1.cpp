@@ -202,6 +202,7 @@ void TForm1::buildSettingsPage()
     GroupBoxPrint = new QGroupBox(QStringLiteral("打印设置"), TabSheet11);
     GroupBoxPrint->setMinimumHeight(150);
     otherLayout->addWidget(GroupBoxPrint);
+    buildPrintSettings();
 
     auto *imeBox = new QGroupBox(QStringLiteral("输入法设置"), TabSheet11);
     auto *imeLayout = new QHBoxLayout(imeBox);
@@ -259,7 +260,6 @@ void TForm1::FormShow()
     // 2: installed input methods, in the system's order.
     ComboBox5->clear();
     ComboBox5->addItems(installedInputMethods());
-    // 3: printers (printing).
     // 4: the settings row into the settings page; nothing is written here.
     db::Dataset *corp = dbdata->corpset;
     if (!corp->isEmpty() && !corp->isNull(QStringLiteral("imeno"))) {
@@ -268,7 +268,8 @@ void TForm1::FormShow()
     } else {
         ComboBox5->setCurrentIndex(-1);
     }
-    // 5-7: report kind, margins and printer check (printing).
+    // 3, 5-7: printers, report kind, margins and the printer check.
+    printSettingsShow();
     // 8: the serial port; a port that will not open is reported in the
     //    status bar and the remaining steps still run.
     openSerialPort();

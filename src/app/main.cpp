@@ -5,6 +5,7 @@
 #include "app/appsetup.h"
 #include "app/database.h"
 #include "app/oprinput.h"
+#include "app/printprogress.h"
 #include "app/pssinput.h"
 #include "platform/report/realprinter.h"
 #include "workstation/patient.h"
@@ -28,9 +29,11 @@ int main(int argc, char *argv[])
     Form1 = new TForm1;
     frmpatient = new Tfrmpatient;
     // The report and dialog windows follow here, in order.
+    frmprintprogress = new Tfrmprintprogress;
 
     frmoprput->show();
     const int rc = app.exec();
+    delete frmprintprogress;
     delete frmpatient;
     delete Form1;
     delete frmpssinput;

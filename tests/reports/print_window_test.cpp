@@ -36,13 +36,30 @@ void setRow(const QString &assignments, const QVariantList &params = {})
     ASSERT_TRUE(db::exec(QStringLiteral("update corpration set ") + assignments, params, &err)) << err.toStdString();
 }
 
+// The PDF back end, noting what the window looked like while a job printed.
+class WatchingBackend : public report::PdfFileBackend
+{
+public:
+    using PdfFileBackend::PdfFileBackend;
+    void print(const report::PrintJob &job) override
+    {
+        progressShown = frmprintprogress && frmprintprogress->isVisible()
+                        && (frmprintprogress->windowFlags() & Qt::WindowStaysOnTopHint);
+        mainEnabled = Form1 && Form1->isEnabled();
+        PdfFileBackend::print(job);
+    }
+    bool progressShown = false;
+    bool mainEnabled = true;
+};
+
 class PrintWindow : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite() { reports::installFontSubstitutions(); }
     void SetUp() override
     {
-        pdf = std::make_shared<report::PdfFileBackend>(tmp.path(), Printers);
+        watch = std::make_shared<WatchingBackend>(tmp.path(), Printers);
+        pdf = watch;
         report::setPrinterBackend(pdf);
         path = testdb::fresh();
         session::setWorkdate(QDate(2026, 12, 6));
@@ -75,6 +92,7 @@ protected:
 
     QTemporaryDir tmp;
     std::shared_ptr<report::PdfFileBackend> pdf;
+    std::shared_ptr<WatchingBackend> watch;
     QString path;
     DialogScript dialogs;
 };
@@ -166,6 +184,7 @@ TEST_F(PrintWindow, ChoicesAreStoredAndThePaperSetUp)
 
 TEST_F(PrintWindow, MarginBoxesFilterKeysAndStoreWhatTheyShow)
 {
+    setRow(QStringLiteral("rptindex=0, p_top=0"));
     start();
     QLineEdit *e = Form1->Edit6;
     e->clear();                    // empty: nothing stored
@@ -240,6 +259,8 @@ TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
     ASSERT_EQ(pdf->jobs().size(), 1u);
     EXPECT_EQ(pdf->jobs().back().printerIndex, 0);
+    EXPECT_TRUE(watch->progressShown);
+    EXPECT_FALSE(watch->mainEnabled);
     EXPECT_EQ(patientColumn("bgtime", QStringLiteral("1")).toString(), QStringLiteral("10:05"));
     EXPECT_EQ(patientColumn("printflag", QStringLiteral("1")).toInt(), 1);
     EXPECT_TRUE(Form1->isEnabled());

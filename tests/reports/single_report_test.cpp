@@ -424,6 +424,18 @@ TEST_F(SingleReport, RowLabelsAreFreedAndTheFormIsRecreated)
     // The template's moved footer line is not what a single print uses.
     moveTemplateFooter(forms.frmtestreport);
     EXPECT_NEAR(forms.frmtestreport.item(QStringLiteral("QRShape4")).mm.top(), 116.4, 1e-9);
+    // On paper (template margins T5 L20): the line runs through its box's middle.
+    report::print(forms.frmtestreport, report::recordFromMap(patientRecord()));
+    const QImage page = pdftools::pageImage(pdf->jobs().back().file, 1, 96);
+    auto inkAt = [&](double xMm, double yMm) {
+        const int x = int(xMm / 25.4 * 96), y = int(yMm / 25.4 * 96);
+        for (int dy = -2; dy <= 2; ++dy)
+            if (qGray(page.pixel(x, y + dy)) < 128)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(inkAt(20 + 163, 5 + 116.4 + 1.7));
+    EXPECT_FALSE(inkAt(20 + 163, 5 + 122.8 + 1.7));
     print(settings(0), content());
     EXPECT_NEAR(forms.frmtestreport.item(QStringLiteral("QRShape4")).mm.top(), 122.8, 1e-9);
 }
