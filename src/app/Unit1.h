@@ -224,6 +224,24 @@ private:
 public:
     // ---- end printing -------------------------------------------------------
 
+    // ---- derived items and linear correction: src/workstation/form1_derived.cpp
+    // ---- end derived items -------------------------------------------------
+
+    // ---- manual entry, delete and renumber: src/workstation/form1_edit.cpp
+    // ---- end manual entry --------------------------------------------------
+
+    // ---- backup, restore and end of day: src/workstation/form1_dayend.cpp
+    // ---- end end of day ----------------------------------------------------
+
+    // ---- history search and workload: src/workstation/form1_history.cpp
+    // ---- end history -------------------------------------------------------
+
+    // ---- batch printing and stub list: src/reports/form1_batch.cpp
+    // ---- end batch printing ------------------------------------------------
+
+    // ---- quality control: src/qc/form1_qc.cpp
+    // ---- end quality control -----------------------------------------------
+
 protected:
     void closeEvent(QCloseEvent *e) override;
     void showEvent(QShowEvent *e) override;
