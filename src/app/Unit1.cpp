@@ -47,7 +47,12 @@ TForm1::TForm1(QWidget *parent)
     buildSamplePage();
     buildGraphPanel();
     buildLink();
+    buildDayEnd();
     buildSettingsPage();
+    buildSampleEdit();
+    buildQcPage();
+    buildBatchPrinting();
+    buildHistoryPage();
     FormCreate();
 }
 
@@ -277,7 +282,8 @@ void TForm1::FormShow()
     //    date, is set first so that nothing reads a stale day).
     session::setWorkdate(session::today());
     samplePageShow();
-    // 13: department names for the history filter (history page).
+    // 13: department names for the history filter.
+    historyPageShow();
     // 14:
     const QString op = frmoprput && frmoprput->ADODataSet1->isOpen()
                            ? frmoprput->ADODataSet1->text(QStringLiteral("name"))

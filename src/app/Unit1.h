@@ -225,21 +225,124 @@ public:
     // ---- end printing -------------------------------------------------------
 
     // ---- derived items and linear correction: src/workstation/form1_derived.cpp
+    // calcexpression's work: the sample's derived items recomputed through
+    // frmfieldcount; a failure is shown, what was already written stays.
+    void recomputeDerivedItems(const QString &shelfid, int itemid, const QString &value);
+    // N17Click's work: the linear-correction window, modal.
+    void showLineJust();
     // ---- end derived items -------------------------------------------------
 
     // ---- manual entry, delete and renumber: src/workstation/form1_edit.cpp
+    // Connects "删除登记" and "修改标本号" (safe to call twice).
+    void buildSampleEdit();
+    // Shows the manual-entry window modally (after N8Click's operator check).
+    void showResultInput();
+    void N5Click();   // delete the current sample's registration and results
+    void N29Click();  // move the current sample to another number
+private:
+    bool m_sampleEditConnected = false;
+public:
     // ---- end manual entry --------------------------------------------------
 
     // ---- backup, restore and end of day: src/workstation/form1_dayend.cpp
+    // Connects the backup, restore and end-of-day entries (safe to call twice).
+    void buildDayEnd();
+    void N10Click(); // backup of the database file
+    void N20Click(); // restore of the backup
+    void N12Click(); // "结束工作": the day tables into the history tables
+private:
+    bool m_dayEndConnected = false;
+public:
     // ---- end end of day ----------------------------------------------------
 
     // ---- history search and workload: src/workstation/form1_history.cpp
+    // Page 1: search fields (Panel4), the archived samples found, the results
+    // and graphs of the selected one (Panel5), and its reprint. Safe to call
+    // twice.
+    void buildHistoryPage();
+    // FormShow's part for this page: the department names into ComboBox2.
+    void historyPageShow();
+    void Button3Click();                       // search
+    void findresult(const QVariant &sample, const QVariant &day);
+    void tmpset1AfterScroll();
+    void Button4Click();                       // reprint the selected archived sample
+    void Edit1Enter();
+    bool ComboBox2KeyPress(QKeyEvent *e);      // true when the key is swallowed
+    bool DBGrid10KeyDown(QKeyEvent *e);
+    void tmpset1NewRecord(db::Dataset &ds);
+    void tmpset2NewRecord(db::Dataset &ds);
+    void N27Click();                           // "工作量统计"
+
+    QWidget *Panel4 = nullptr, *Panel5 = nullptr;
+    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr; // name, caseno, mzno
+    QLineEdit *Edit4 = nullptr, *Edit10 = nullptr;                  // first and last test day
+    QComboBox *ComboBox1 = nullptr, *ComboBox2 = nullptr;           // sex, department
+    QPushButton *Button3 = nullptr, *Button4 = nullptr;
+    DBGrid *DBGrid10 = nullptr, *DBGrid11 = nullptr;
+    graphics::GraphPanel *HistoryGraphs = nullptr; // graphs of the selected archived sample
+    db::Dataset *tmpset1 = nullptr;   // archived samples found
+    db::Dataset *tmpset2 = nullptr;   // results of the selected one
+    db::Dataset *tmpset3 = nullptr;   // its graph row
     // ---- end history -------------------------------------------------------
 
     // ---- batch printing and stub list: src/reports/form1_batch.cpp
+    // Connects N4 and N28 (safe to call again) and makes Form3 and Form4
+    // when start-up has not made them.
+    void buildBatchPrinting();
+    // The reports of a range of day samples (menu N4, F10).
+    void N4Click();
+    // The stub list of the listed samples, through the work file ttt.txt (menu N28).
+    void N28Click();
+private:
+    bool m_batchConnected = false;
+public:
     // ---- end batch printing ------------------------------------------------
 
     // ---- quality control: src/qc/form1_qc.cpp
+    // Page 2 "质量控制": month and material, targets grid, values grid,
+    // statistics, chart and print button. Safe to call twice.
+    void buildQcPage();
+    Q_INVOKABLE void ComboBox3Click();   // month set-up
+    void SpinEdit1Exit();
+    bool SpinEdit1KeyPress(QKeyEvent *e); // true: the key is swallowed
+    void ComboBox4Click();
+    bool Edit5KeyDown(QKeyEvent *e);
+    bool DBGrid12KeyPress(QKeyEvent *e);
+    void DBGrid12DblClick();
+    void drawqchline(double mean, double sd);
+    void drawqcdot();
+    void N14Click();   // capture
+    void N15Click();   // name a sample as control material
+    void N16Click();   // take the name away
+    void N1Click();    // correction window
+    void N21Click();   // delete a value
+    void Button1Click(); // chart printout
+    // The correction window's store for a typed day of the shown month:
+    // false when the day is no date of the month (nothing stored).
+    bool storeQcCorrection(const QString &dayText, const QString &value);
+    bool qcparasetBeforePost(db::Dataset &ds);
+    void qcparasetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action);
+    void qcdatasetNewRecord(db::Dataset &ds);
+    bool qcdatasetBeforePost(db::Dataset &ds);
+    void qcdatasetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action);
+
+    QDate qcbegin, qcend;
+    int qclevel = 0;
+    class QSpinBox *SpinEdit1 = nullptr;
+    QComboBox *ComboBox3 = nullptr, *ComboBox4 = nullptr;
+    QLineEdit *Edit5 = nullptr;
+    QLabel *Label10 = nullptr, *Label11 = nullptr, *Label17 = nullptr;
+    DBGrid *DBGrid12 = nullptr, *DBGrid13 = nullptr;
+    class QcChartView *DBChart1 = nullptr;
+    QPushButton *Button1 = nullptr;   // "质控打印"
+    QMenu *PopupMenu1 = nullptr;      // "1X" "2X" "3X" on the targets grid
+    QAction *N1X1 = nullptr, *N2X1 = nullptr, *N3X1 = nullptr;
+private:
+    void loadQcValues();
+    void requeryTargetsKeepingRow();
+    void clearQcChart();
+    bool m_qcMenusConnected = false;
+public:
     // ---- end quality control -----------------------------------------------
 
 protected:

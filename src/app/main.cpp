@@ -8,7 +8,15 @@
 #include "app/printprogress.h"
 #include "app/pssinput.h"
 #include "platform/report/realprinter.h"
+#include "qc/qcnamesel.h"
+#include "qc/qcvalueinput.h"
+#include "reports/Unit3.h"
+#include "reports/Unit4.h"
+#include "workstation/dayfltj.h"
+#include "workstation/fieldcacl.h"
+#include "workstation/linejust.h"
 #include "workstation/patient.h"
+#include "workstation/resultinput.h"
 #include "platform/widgets/dialogs.h"
 
 #include <QApplication>
@@ -28,12 +36,28 @@ int main(int argc, char *argv[])
     }
     Form1 = new TForm1;
     frmpatient = new Tfrmpatient;
-    // The report and dialog windows follow here, in order.
+    frmlinejust = new Tfrmlinejust;
+    frmfieldcount = new Tfrmfieldcount;
+    frmresultinput = new Tfrmresultinput;
+    frmqcnamesel = new Tfrmqcnamesel;
+    frmqcvalueinput = new Tfrmqcvalueinput;
+    // The report forms are data, made when first printed.
+    Form3 = new TForm3;
     frmprintprogress = new Tfrmprintprogress;
+    frmdayfltj = new Tfrmdayfltj;
+    Form4 = new TForm4;
 
     frmoprput->show();
     const int rc = app.exec();
+    delete Form4;
+    delete frmdayfltj;
+    delete Form3;
     delete frmprintprogress;
+    delete frmqcvalueinput;
+    delete frmqcnamesel;
+    delete frmresultinput;
+    delete frmfieldcount;
+    delete frmlinejust;
     delete frmpatient;
     delete Form1;
     delete frmpssinput;

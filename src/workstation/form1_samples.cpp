@@ -274,9 +274,9 @@ bool TForm1::DBGrid2KeyDown(QKeyEvent *e)
     return true;
 }
 
-void TForm1::calcexpression(const QString &, int, const QString &)
+void TForm1::calcexpression(const QString &shelfid, int itemid, const QString &value)
 {
-    // Derived items are recomputed here once they exist.
+    recomputeDerivedItems(shelfid, itemid, value);
 }
 
 void TForm1::N2Click()
@@ -310,11 +310,12 @@ void TForm1::N8Click()
         return;
     }
     // The manual-entry window opens here.
+    showResultInput();
 }
 
 void TForm1::N17Click()
 {
-    // The linear-correction window opens here.
+    showLineJust();
 }
 
 void TForm1::PageControl1Enter()

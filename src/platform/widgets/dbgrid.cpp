@@ -327,7 +327,8 @@ void DBGrid::selectDatasetRow()
         selectionModel()->clearCurrentIndex();
         selectionModel()->clearSelection();
     } else {
-        int col = currentIndex().isValid() ? currentIndex().column() : 0;
+        // A re-read resets the model; the grid stays in the column it was in.
+        int col = currentIndex().isValid() ? currentIndex().column() : m_lastColumn;
         if (col >= m_model->columnCount())
             col = 0;
         const QModelIndex idx = m_model->index(row, col);
@@ -346,6 +347,8 @@ void DBGrid::selectDatasetRow()
 // dataset stays).
 void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
+    if (current.isValid())
+        m_lastColumn = current.column();
     m_inRowChange = !m_syncing;
     QTableView::currentChanged(current, previous);
     m_inRowChange = false;

@@ -107,6 +107,7 @@ private:
     QVector<db::FieldDef> m_cols;   // columns chosen with setColumns()
     bool m_readOnly = false;
     bool m_rowSelect = false;
+    int m_lastColumn = 0;
     bool m_syncing = false;
     bool m_resyncQueued = false;
     bool m_inRowChange = false;

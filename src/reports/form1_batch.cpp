@@ -1,0 +1,196 @@
+// The main window's batch printing (a range of samples, several reports to a
+// sheet) and the stub list.
+#include "app/Unit1.h"
+
+#include "app/printprogress.h"
+#include "app/session.h"
+#include "platform/db/command.h"
+#include "platform/report/printing.h"
+#include "platform/widgets/dialogs.h"
+#include "reports/Unit3.h"
+#include "reports/Unit4.h"
+#include "reports/batch.h"
+#include "reports/form1_print.h"
+#include "reports/stub.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSaveFile>
+#include <optional>
+
+namespace {
+
+// Runs a step when the scope ends, however it ends.
+template <class F>
+struct AtExit
+{
+    F f;
+    ~AtExit() { f(); }
+};
+template <class F>
+AtExit(F) -> AtExit<F>;
+
+} // namespace
+
+void TForm1::buildBatchPrinting()
+{
+    form3Window();
+    form4Window();
+    if (!ADODataSet3) {
+        ADODataSet3 = new db::Dataset(this);
+        testprntset = new db::Dataset(this);
+        ADODataSet5 = new db::Dataset(this);
+    }
+    if (m_batchConnected)
+        return;
+    if (N4)
+        connect(N4, &QAction::triggered, this, &TForm1::N4Click);
+    if (N28)
+        connect(N28, &QAction::triggered, this, &TForm1::N28Click);
+    m_batchConnected = true;
+}
+
+void TForm1::N4Click()
+{
+    TForm3 *range = form3Window();
+    range->exec();
+    if (range->okflag() == 0 || range->Edit1->text().isEmpty() || range->Edit2->text().isEmpty())
+        return;
+    buildBatchPrinting();
+
+    if (N3)
+        N3->setEnabled(false);
+    setEnabled(false);
+    std::optional<PrintProgressGuard> progress;
+    AtExit end{[&]() {
+        if (N3)
+            N3->setEnabled(true);
+        setEnabled(true);
+        progress.reset();
+        if (patientset)
+            patientrefresh();
+    }};
+
+    reports::BatchHooks hooks;
+    hooks.selected = [&progress](int count) { progress.emplace(count, 0); };
+    hooks.progress = [](int recNo) {
+        if (frmprintprogress) {
+            frmprintprogress->ProgressBar1->setValue(recNo);
+            frmprintprogress->repaint();
+        }
+    };
+    hooks.graphs = [this](db::Dataset &patient, db::Dataset &graph) {
+        drawgraphic(&patient, &graph);
+        return reports::reportContentOf(*this, nullptr, nullptr).images;
+    };
+    const reports::BatchResult r = reports::runBatch(
+        range->Edit1->text(), range->Edit2->text(), printfilter, reports::printSettingsOf(*this), getHospitalname(),
+        reports::ReportForms::instance(), *ADODataSet3, *testprntset, *ADODataSet5, hooks);
+    switch (r.outcome) {
+    case reports::BatchResult::NothingSelected:
+    case reports::BatchResult::Refused:
+        dlg::message(r.message, this);
+        break;
+    case reports::BatchResult::Failed:
+        dlg::error(r.message, this);
+        break;
+    case reports::BatchResult::Done:
+        break;
+    }
+}
+
+namespace {
+
+QString workFile()
+{
+    return QDir::current().filePath(QStringLiteral("ttt.txt"));
+}
+
+} // namespace
+
+void TForm1::N28Click()
+{
+    if (!patientset || !patientset->isOpen() || patientset->isEmpty())
+        return;
+    TForm4 *choice = form4Window();
+    choice->exec();
+    if (choice->okflag() != 1)
+        return;
+    const int printer = ComboBox6 ? ComboBox6->currentIndex() : -1;
+    const bool part = choice->RadioButton2->isChecked();
+
+    // A range print leaves the list showing every sample, also when it
+    // stopped early, so the list never keeps the range's parameters.
+    AtExit restore{[&]() {
+        if (!part)
+            return;
+        patientset->close();
+        patientset->setSql(QStringLiteral("select * from patient order by space(20-len(ltrim(shelfid)))||ltrim(shelfid)"));
+        patientset->setParams({});
+        if (!patientset->open())
+            dlg::error(patientset->lastError(), this);
+    }};
+
+    if (part) {
+        if (const auto range = reports::stubRange(choice->Edit1->text())) {
+            patientset->close();
+            patientset->setSql(QStringLiteral("select * from patient where val(shelfid)>=? and val(shelfid)<=? "
+                                              "order by val(shelfid), shelfid"));
+            patientset->setParams({range->first, range->second});
+            if (!patientset->open()) {
+                dlg::error(patientset->lastError(), this);
+                return;
+            }
+        }
+    }
+    if (patientset->isEmpty())
+        return;
+
+    std::vector<reports::StubSample> samples;
+    for (int i = 0; i < patientset->recordCount(); ++i) {
+        auto text = [&](const char *f) { return patientset->valueAt(i, QLatin1String(f)).toString(); };
+        reports::StubSample s{text("shelfid"), text("name"), text("depart"), text("age"), {}};
+        QVector<QVariantList> rows;
+        QString err;
+        if (!db::select(QStringLiteral("select b.abbreviation, a.value from testresult a, itemtb b "
+                                       "where a.itemid = b.itemid and a.shelfid = ? order by a.itemid"),
+                        {s.shelfid}, &rows, &err)) {
+            dlg::error(err, this);
+            return;
+        }
+        for (const QVariantList &r : rows)
+            s.results.push_back({r.value(0).toString(), r.value(1).toString()});
+        samples.push_back(std::move(s));
+    }
+    patientset->first();
+
+    try {
+        const QByteArray text = reports::stubFileText(reports::stubLines(samples, session::now().date()));
+        QSaveFile out(workFile());
+        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {
+            dlg::error(QStringLiteral("无法写入 %1：%2").arg(workFile(), out.errorString()), this);
+            return;
+        }
+        QFile in(workFile());
+        if (!in.open(QIODevice::ReadOnly)) {
+            dlg::error(QStringLiteral("无法读取 %1：%2").arg(workFile(), in.errorString()), this);
+            return;
+        }
+        QStringList lines = reports::fromGbk(in.readAll()).split(QStringLiteral("\r\n"));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        reports::TextPrintSetup setup;
+        setup.printerIndex = printer;
+        setup.title = QStringLiteral("    ");
+        const QStringList printers = report::printerBackend() ? report::printerBackend()->printerNames() : QStringList();
+        setup.pageSize = reports::currentPageSize(printer >= 0 ? printers.value(printer) : QString());
+        reports::printTextLines(lines, setup);
+    } catch (const report::ReportError &e) {
+        dlg::error(e.message(), this);
+    }
+}

@@ -1,0 +1,258 @@
+#include "reports/stub.h"
+
+#include "platform/report/printing.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <cmath>
+
+namespace reports {
+
+QByteArray toGbk(const QString &s)
+{
+    QStringEncoder enc("GBK");
+    if (!enc.isValid())
+        throw report::ReportError(QStringLiteral("没有 GBK 编码"));
+    return enc.encode(s);
+}
+
+QString fromGbk(const QByteArray &b)
+{
+    QStringDecoder dec("GBK");
+    if (!dec.isValid())
+        throw report::ReportError(QStringLiteral("没有 GBK 编码"));
+    return dec.decode(b);
+}
+
+QByteArray trimBytes(const QByteArray &b)
+{
+    int from = 0, to = b.size();
+    while (from < to && quint8(b[from]) <= 0x20)
+        ++from;
+    while (to > from && quint8(b[to - 1]) <= 0x20)
+        --to;
+    return b.mid(from, to - from);
+}
+
+QByteArray firstBytes(const QByteArray &b, int n)
+{
+    if (n <= 0)
+        return {};
+    if (n >= b.size())
+        return b;
+    QByteArray out = b.left(n);
+    // Walk the characters: a lead byte (0x81..0xFE) takes the next byte with it.
+    int i = 0;
+    while (i < n) {
+        if (quint8(out[i]) >= 0x81 && quint8(out[i]) <= 0xFE) {
+            if (i + 1 >= n) {
+                out[i] = ' ';
+                break;
+            }
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+QByteArray blanks(int n)
+{
+    return n > 0 ? QByteArray(n, ' ') : QByteArray();
+}
+
+// The first `take` bytes of the trimmed text, padded to `width` as if the
+// text were as long as its first `measure` bytes.
+QByteArray column(const QString &text, int take, int measure, int width)
+{
+    const QByteArray t = trimBytes(toGbk(text));
+    return firstBytes(t, take) + blanks(width - int(std::min<qsizetype>(t.size(), measure)));
+}
+
+QByteArray rightTrimmed(QByteArray b)
+{
+    while (!b.isEmpty() && b.back() == ' ')
+        b.chop(1);
+    return b;
+}
+
+const QByteArray Rule(100, '=');
+
+} // namespace
+
+QByteArray stubSampleParts(const StubSample &s)
+{
+    return " " + column(s.shelfid, 4, 6, 5) + column(s.name, 6, 6, 8) + column(s.depart, 8, 6, 10)
+           + column(s.age, 2, 6, 4);
+}
+
+QByteArray stubResultPart(const StubResult &r)
+{
+    return " " + column(r.abbreviation, 6, 6, 8) + column(r.value, 6, 6, 6);
+}
+
+QList<QByteArray> stubHeader(const QDate &today)
+{
+    return {blanks(42) + toGbk(QStringLiteral("病人存根(") + today.toString(QStringLiteral("yyyy-MM-dd"))
+                               + QLatin1Char(')')),
+            Rule, toGbk(QStringLiteral(" 编号 姓  名  科    别 年龄")) + blanks(36) + toGbk(QStringLiteral("结  果")),
+            Rule};
+}
+
+QList<QByteArray> stubLines(const std::vector<StubSample> &samples, const QDate &today)
+{
+    QList<QByteArray> out;
+    int counter = 0;
+    auto addstubhead = [&]() {
+        out += stubHeader(today);
+        counter += 4;
+    };
+    addstubhead();
+    for (const StubSample &s : samples) {
+        QByteArray line = stubSampleParts(s);
+        const int n = int(s.results.size());
+        int r = 0;
+        while (r < n) {
+            for (int k = 0; k < 5 && r < n; ++k, ++r)
+                line += stubResultPart(s.results[r]);
+            ++counter;
+            if (counter <= 63) {
+                out.append(rightTrimmed(line));
+            } else {
+                // The page is full: this line opens the next page, uncounted.
+                out.append(Rule);
+                for (int b = 0; b < 7; ++b)
+                    out.append(" ");
+                counter = 0;
+                addstubhead();
+                out.append(rightTrimmed(line));
+            }
+            line = blanks(28);
+        }
+    }
+    out.append(Rule);
+    return out;
+}
+
+QByteArray stubFileText(const QList<QByteArray> &lines)
+{
+    QByteArray out;
+    for (const QByteArray &l : lines)
+        out += l + "\r\n";
+    return out;
+}
+
+int leadingNumber(const QString &text)
+{
+    const QString t = text.trimmed();
+    int i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+        negative = t[i++] == QLatin1Char('-');
+    qint64 v = 0;
+    for (; i < t.size() && t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9'); ++i)
+        v = std::min<qint64>(v * 10 + (t[i].unicode() - '0'), qint64(INT_MAX));
+    return int(negative ? -v : v);
+}
+
+std::optional<std::pair<int, int>> stubRange(const QString &text)
+{
+    const QString r = text.trimmed();
+    const int dash = r.indexOf(QLatin1Char('-'));
+    if (dash < 0)
+        return std::nullopt;
+    return std::make_pair(leadingNumber(r.left(dash)), leadingNumber(r.mid(dash + 1)));
+}
+
+std::vector<QStringList> stubSheets(const QStringList &lines, int perSheet)
+{
+    std::vector<QStringList> sheets(1);
+    perSheet = std::max(perSheet, 1);
+    int blankRun = 0;
+    bool afterRule = false;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (sheets.back().size() >= perSheet)
+            sheets.emplace_back();
+        sheets.back().append(lines[i]);
+        // A page end: the rule followed by seven lines of one blank.
+        if (lines[i] == QLatin1String(" ") && (afterRule || blankRun > 0)) {
+            ++blankRun;
+            afterRule = false;
+        } else {
+            blankRun = 0;
+            afterRule = lines[i] == QString(100, QLatin1Char('='));
+        }
+        if (blankRun == 7 && i + 1 < lines.size()) {
+            sheets.emplace_back();
+            blankRun = 0;
+        }
+    }
+    return sheets;
+}
+
+namespace {
+
+constexpr double TopMm = 5, LeftMm = 8, BottomMm = 5, RightMm = 4;
+constexpr int LinePx = 15, ColumnPx = 7;
+
+// Chinese in the 14 px face of the list; Latin text in a fixed-pitch face
+// sized so that its advance fits the half-width column.
+report::FontSpec textFont(bool wide)
+{
+    report::FontSpec f;
+    f.family = wide ? QStringLiteral("宋体") : QStringLiteral("DejaVu Sans Mono");
+    f.pointSize = wide ? 10.5 : 8.5;   // 14 px; 11.3 px with a 6.8 px advance
+    return f;
+}
+
+} // namespace
+
+int linesPerSheet(const QPageSize &page)
+{
+    const double h = page.size(QPageSize::Millimeter).height() - TopMm - BottomMm;
+    return std::max(1, int(std::floor(h / report::pxToMm(LinePx))));
+}
+
+void printTextLines(const QStringList &lines, const TextPrintSetup &setup)
+{
+    report::PrintJob job;
+    job.printerIndex = setup.printerIndex;
+    job.title = setup.title;
+    const report::FontSpec wideFont = textFont(true), narrowFont = textFont(false);
+    for (const QStringList &sheet : stubSheets(lines, linesPerSheet(setup.pageSize))) {
+        report::ReportForm form;
+        form.instanceName = QStringLiteral("stub");
+        form.pageSize = setup.pageSize;
+        form.setMargins(TopMm, LeftMm, BottomMm, RightMm);
+        form.title = setup.title;
+        form.printerIndex = setup.printerIndex;
+        for (int l = 0; l < sheet.size(); ++l) {
+            // Each character at its own column, so the columns hold whatever
+            // the widths of the face's glyphs.
+            int col = 0;
+            const QString &line = sheet[l];
+            for (int c = 0; c < line.size(); ++c) {
+                const QChar ch = line[c];
+                const int width = ch.unicode() < 0x80 ? 1 : 2;
+                if (!ch.isSpace()) {
+                    report::ReportItem it;
+                    it.kind = report::ItemKind::Label;
+                    it.name = QStringLiteral("line%1_%2").arg(l).arg(c);
+                    it.text = ch;
+                    it.font = width == 2 ? wideFont : narrowFont;
+                    it.autoSize = false;
+                    it.setPxRect(QRect(col * ColumnPx, l * LinePx, width * ColumnPx + 2, LinePx), 100);
+                    form.add(std::move(it));
+                }
+                col += width;
+            }
+        }
+        job.pages.push_back(report::resolve(form, report::emptyRecord()));
+    }
+    report::print(job);
+}
+
+} // namespace reports

@@ -1,0 +1,39 @@
+#pragma once
+// Derived items: results computed from other results of the same sample by
+// the formula in the catalogue's `expressions` column. Never shown; it owns
+// the datasets of the recomputation.
+#include "platform/db/dataset.h"
+
+#include <QObject>
+#include <QString>
+
+class Tfrmfieldcount : public QObject
+{
+public:
+    explicit Tfrmfieldcount(QObject *parent = nullptr);
+    ~Tfrmfieldcount() override;
+
+    // Recomputes, for one sample, every other item whose formula refers to
+    // `itemid` (one level: items derived from those are not recomputed).
+    // The changed value must be stored already; every operand is read from
+    // the database, so `value` is not used. An item with an operand missing
+    // in the sample keeps what it had. Each result is written at once,
+    // rounded to four decimals and formatted with the item's decimals; a
+    // missing row is added with the work date. The first failure (an operand
+    // that is not a number, a formula that cannot be evaluated, a database
+    // error) stops the run with its text in *error; items already written
+    // stay, so a caller that needs all or nothing runs this inside its
+    // transaction.
+    bool calcexpression(const QString &shelfid, int itemid, const QString &value, QString *error = nullptr);
+
+    // Derived items written by the last run.
+    int lastWritten() const { return m_written; }
+
+    db::Dataset *fielditemset = nullptr; // the derived items to recompute
+    db::Dataset *resultset = nullptr;    // one referenced result
+
+private:
+    int m_written = 0;
+};
+
+extern Tfrmfieldcount *frmfieldcount;

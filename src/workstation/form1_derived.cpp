@@ -1,0 +1,22 @@
+// The result grid's part in derived items and the linear correction.
+#include "app/Unit1.h"
+
+#include "platform/widgets/dialogs.h"
+#include "workstation/fieldcacl.h"
+#include "workstation/linejust.h"
+
+void TForm1::recomputeDerivedItems(const QString &shelfid, int itemid, const QString &value)
+{
+    Tfrmfieldcount ownFieldcount;
+    Tfrmfieldcount &fieldcount = frmfieldcount ? *frmfieldcount : ownFieldcount;
+    QString error;
+    if (!fieldcount.calcexpression(shelfid, itemid, value, &error))
+        dlg::error(error, this);
+}
+
+void TForm1::showLineJust()
+{
+    if (!frmlinejust)
+        frmlinejust = new Tfrmlinejust(this);
+    frmlinejust->exec();
+}

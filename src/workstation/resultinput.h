@@ -1,0 +1,44 @@
+#pragma once
+// Results typed by hand for the main list's current sample: an item by its
+// number or abbreviation, Enter, its value, Enter, and so on; an empty value
+// with Enter steps to the next sample; Esc ends. Built for the keyboard: the
+// item stays after a value is stored, so a correction is one Enter away.
+#include <QDialog>
+#include <QVariant>
+
+class QLabel;
+class QLineEdit;
+
+class Tfrmresultinput : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Tfrmresultinput(QWidget *parent = nullptr);
+
+    QLineEdit *Edit1 = nullptr; // item number or abbreviation
+    QLabel *Label2 = nullptr;   // "指标名称：" and the item found
+    QLineEdit *Edit2 = nullptr; // the value
+
+    // itemid of the item found by the last look-up; -1 when it found nothing.
+    QVariant curitemid = -1;
+    int curbitnum = 0;
+
+    void FormShow();
+    bool FormKeyPress(QKeyEvent *e);
+    bool Edit1KeyPress(QKeyEvent *e);
+    void Edit1Exit();
+    bool Edit2KeyPress(QKeyEvent *e);
+    void Edit2Exit();
+
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    bool m_closing = false;
+    bool m_handling = false; // focus moved by a handler that does the leave's work itself
+};
+
+extern Tfrmresultinput *frmresultinput;

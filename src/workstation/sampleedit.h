@@ -1,0 +1,61 @@
+#pragma once
+// Changes the staff make to the day's samples by hand: results typed for an
+// item, a sample's registration deleted with everything stored under its
+// number, a sample moved to another number. Every key is bound, so a sample
+// number holding a quote or a LIKE wildcard is just a sample number.
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+namespace ws {
+
+// An item of the catalogue as manual entry shows and stores it.
+struct ItemChoice
+{
+    int itemid = 0;
+    QString label;   // name followed by the abbreviation in square brackets
+    int bitnum = 0;  // decimals of a stored number; NULL counts as 0
+};
+
+// Finds the item that the typed text names: a whole number (leading blanks
+// allowed) by item number, any other text by abbreviation, without regard to
+// letter case but taken literally ("LYM%" is the item LYM%, not LYM#). The
+// first one in catalogue order when several match. nullopt with *error empty
+// when none matches, with the database's text on a failure.
+std::optional<ItemChoice> findItem(const QString &typed, QString *error);
+
+// The text stored for a typed result: a number is written with the item's
+// decimals (rounded half to even, as received results are); a flag text, or
+// a number whose formatted text would not fit the value column, is kept as
+// typed.
+QString storedResultText(const QString &typed, int bitnum);
+
+inline constexpr int kResultWidth = 12;
+
+// Writes one result of a sample: the row of (shelfid, itemid) is overwritten,
+// or a new one is added with the sample's own check date.
+bool storeResult(const QString &shelfid, const QString &checkdate, int itemid, const QString &value,
+                 QString *error);
+
+// Deletes a sample's results, graph data and registration, all or nothing.
+bool deleteSample(const QString &shelfid, QString *error);
+
+// Why a number cannot take a sample.
+enum class NumberUse {
+    Free,        // nothing stored under it, or only results the moved sample may join
+    Registered,  // another sample is registered under it
+    HasResults,  // results or graph data stored under it would mix with the moved sample's
+};
+
+// Whether the sample `from` may be moved to the number `to`. A sample with
+// nothing stored under its number may join results waiting under `to` (the
+// registration was typed under the wrong number); a sample with results of
+// its own may not, or two tubes' results would be one sample's.
+bool numberUse(const QString &from, const QString &to, NumberUse *use, QString *error);
+
+// Moves a sample's registration, results and graph data from one number to
+// another, all or nothing. Refuses (returns false, *use set, *error empty) a
+// number that numberUse() does not find free.
+bool renumberSample(const QString &from, const QString &to, NumberUse *use, QString *error);
+
+} // namespace ws

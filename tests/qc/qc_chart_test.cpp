@@ -1,0 +1,162 @@
+// The chart renderer (pixels at the limit lines) and the printout form (day
+// table, value cells, caption) down to a PDF.
+#include "common/testdb.h"
+#include "reports/pdftools.h"
+
+#include "platform/report/displaylist.h"
+#include "platform/report/printing.h"
+#include "qc/chartmodel.h"
+#include "qc/qclogic.h"
+#include "qc/qcreport.h"
+#include "reports/forms.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+qc::ChartModel chartOfMonth(int days, const QVector<QPointF> &values)
+{
+    qc::ChartModel m = qc::screenChartModel();
+    m.title = {QStringLiteral("2024年3月室内质控图(WBC)")};
+    qc::drawLimitLines(m, 5, 0.5, days);
+    for (const QPointF &p : values)
+        m.get(QStringLiteral("LineSeries1")).addXY(p.x(), p.y());
+    return m;
+}
+
+bool near(const QColor &a, const QColor &b)
+{
+    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 && std::abs(a.blue() - b.blue()) < 40;
+}
+
+// Rows within +-1 pixel of y at column x that have the colour.
+bool colourAt(const QImage &img, int x, double y, const QColor &c)
+{
+    for (int dy = -1; dy <= 1; ++dy) {
+        const int yy = int(std::lround(y)) + dy;
+        if (yy >= 0 && yy < img.height() && near(img.pixelColor(x, yy), c))
+            return true;
+    }
+    return false;
+}
+
+class QcChart : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { reports::installFontSubstitutions(); }
+};
+
+} // namespace
+
+TEST_F(QcChart, LimitLinesAreDrawnAtTheirValues)
+{
+    const qc::ChartModel m = chartOfMonth(30, {{5, 5.2}, {6, 4.7}});
+    QImage img(900, 262, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+        QPainter p(&img);
+        qc::paintChart(p, QRectF(0, 0, 900, 262), m);
+    }
+    img.save(QDir(testdb::outputDir()).filePath(QStringLiteral("qc-chart.png")));
+    const qc::ChartGeometry g = qc::chartGeometry(m, QRectF(0, 0, 900, 262));
+    ASSERT_GT(g.plot.height(), 100);
+    const int x = int(g.xToPx(20));
+    EXPECT_TRUE(colourAt(img, x, g.yToPx(6.5), Qt::red));
+    EXPECT_TRUE(colourAt(img, x, g.yToPx(3.5), Qt::red));
+    EXPECT_TRUE(colourAt(img, x, g.yToPx(6), Qt::blue));
+    EXPECT_TRUE(colourAt(img, x, g.yToPx(4), Qt::blue));
+    EXPECT_TRUE(colourAt(img, x, g.yToPx(5), Qt::black));
+    // Nothing red where no line runs (between +2 and +3 SD).
+    EXPECT_FALSE(colourAt(img, x, g.yToPx(6.25), Qt::red));
+    // The axis box spans 3..7 and days 1..30.
+    EXPECT_NEAR(g.yToPx(7), g.plot.top(), 0.5);
+    EXPECT_NEAR(g.yToPx(3), g.plot.bottom(), 0.5);
+    EXPECT_NEAR(g.xToPx(1), g.plot.left(), 0.5);
+    EXPECT_NEAR(g.xToPx(30), g.plot.right(), 0.5);
+    // A value point: a lime circle at day 5.
+    EXPECT_TRUE(colourAt(img, int(std::lround(g.xToPx(5))), g.yToPx(5.2), QColor(0, 255, 0)));
+    // Lines start at x = 0, left of the box: nothing is drawn there.
+    EXPECT_FALSE(colourAt(img, int(g.plot.left()) - 3, g.yToPx(6.5), Qt::red));
+}
+
+TEST_F(QcChart, AChartWithoutStepOrRangeStillPaints)
+{
+    qc::ChartModel m = qc::screenChartModel();
+    qc::drawLimitLines(m, 5, 0, 31);
+    QImage img(400, 200, QImage::Format_RGB32);
+    QPainter p(&img);
+    qc::paintChart(p, QRectF(0, 0, 400, 200), m);
+    SUCCEED();
+}
+
+TEST_F(QcChart, DayTableHasACellPerDayAndValuesInTheirCells)
+{
+    report::ReportForm form = report::ReportForm::instanceOf(qc::frmqcreportDesign());
+    qc::fillQcReport(form, chartOfMonth(31, {{3, 5.12346}, {31, 4.8}}), QStringLiteral("示例医院"),
+                     QStringLiteral("c"));
+    auto items = [&](const QString &prefix) {
+        int n = 0;
+        for (const report::ReportItem &it : form.items())
+            n += it.name.startsWith(prefix) ? 1 : 0;
+        return n;
+    };
+    EXPECT_EQ(items(QStringLiteral("dayshape")), 31);
+    EXPECT_EQ(items(QStringLiteral("valueshape")), 31);
+    EXPECT_EQ(items(QStringLiteral("daylabel")), 31);
+    // Cell geometry in the form's units: T0 = 312 + 10 + 2, L0 = 48.
+    EXPECT_EQ(form.px(QStringLiteral("dayshape1")), QRect(48, 324, 35, 20));
+    EXPECT_EQ(form.px(QStringLiteral("dayshape16")), QRect(48 + 34 * 15, 324, 35, 20));
+    EXPECT_EQ(form.px(QStringLiteral("dayshape17")), QRect(48, 324 + 42, 35, 20));
+    EXPECT_EQ(form.px(QStringLiteral("valueshape17")), QRect(48, 324 + 42 + 19, 35, 20));
+    EXPECT_EQ(form.item(QStringLiteral("valuelabel1")).text, QStringLiteral("5.1235"));
+    EXPECT_EQ(form.px(QStringLiteral("valuelabel1")), QRect(48 + 68 + 2, 324 + 19 + 3, 50, 16));
+    EXPECT_EQ(form.item(QStringLiteral("valuelabel2")).text, QStringLiteral("4.8"));
+
+    // A 28-day month printed afterwards starts clean; day 31's value gets no cell.
+    form.recreate();
+    qc::fillQcReport(form, chartOfMonth(28, {{31, 4.8}, {28, 5}}), QString(), QStringLiteral("c"));
+    EXPECT_EQ(items(QStringLiteral("dayshape")), 28);
+    EXPECT_EQ(form.find(QStringLiteral("dayshape29")), nullptr);
+    // Points are kept in day order: day 28 is the first, day 31 has no cell.
+    EXPECT_EQ(form.item(QStringLiteral("valuelabel1")).text, QStringLiteral("5"));
+    EXPECT_EQ(form.find(QStringLiteral("valuelabel2")), nullptr);
+    // Without limit lines only the first row exists.
+    EXPECT_EQ(qc::dayCellCount(0), 16);
+    EXPECT_EQ(qc::dayCellCount(17), 16);
+}
+
+TEST_F(QcChart, PrintoutToPdf)
+{
+    QTemporaryDir tmp;
+    report::ReportForm form = report::ReportForm::instanceOf(qc::frmqcreportDesign());
+    const QString caption = qc::reportCaption(QStringLiteral("L1"), QStringLiteral("X=11.00 SD=1.41 CV=12.86%"));
+    qc::fillQcReport(form, chartOfMonth(30, {{2, 5.12346}, {5, 4.6}, {20, 5.3}}), QStringLiteral("示例医院"), caption);
+    const QString pdf = tmp.filePath(QStringLiteral("qc.pdf"));
+    report::renderPdf({report::resolve(form, report::emptyRecord())}, pdf);
+    const QSizeF size = pdftools::pageSizePt(pdf);
+    EXPECT_NEAR(size.width(), 841.89, 0.5);
+    EXPECT_NEAR(size.height(), 595.28, 0.5);
+    const QString text = pdftools::compactText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("质控结果［批号：L1］:（X=11.00SD=1.41CV=12.86%）"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("示例医院")));
+    EXPECT_TRUE(text.contains(QStringLiteral("2024年3月室内质控图(WBC)")));
+    EXPECT_TRUE(text.contains(QStringLiteral("5.1235")));
+    const auto words = pdftools::words(pdf);
+    // Day 17 stands in the first column of the second row: 18.52 mm below day 1.
+    pdftools::Word d17;
+    for (const pdftools::Word &w : words)
+        if (w.text == QStringLiteral("17") && w.mm.top() > 140)
+            d17 = w;
+    ASSERT_FALSE(d17.text.isEmpty());
+    EXPECT_NEAR(d17.mm.center().x(), 10 + 21.17 + 0.44 + 6.6, 1.5);
+    EXPECT_GT(d17.mm.top(), 10 + 142.87 + 18.52);
+    for (const pdftools::Word &w : words)
+        EXPECT_NE(w.text, QStringLiteral("31")); // a 30-day month has no cell 31
+    const QImage page = pdftools::pageImage(pdf, 1, 96, QDir(testdb::outputDir()).filePath(QStringLiteral("qc-printout")));
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(page.width(), 1123);
+}
