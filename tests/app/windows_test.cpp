@@ -182,9 +182,12 @@ TEST_F(Windows, StartUpShowsTheOperatorAndWritesNoSetting)
         sum += Form1->StatusBar1->panelWidth(i);
     EXPECT_EQ(sum, Form1->StatusBar1->width()) << "panel 1 takes the rest";
 
-    Form1->PageControl1->setCurrentIndex(3);
-    QApplication::processEvents();
-    Form1->grab().save(testdb::outputDir() + QStringLiteral("/main-settings.png"));
+    const char *shots[] = {"main-samples.png", "main-history.png", "main-qc.png", "main-settings.png"};
+    for (int page = 0; page < 4; ++page) {
+        Form1->PageControl1->setCurrentIndex(page);
+        QApplication::processEvents();
+        Form1->grab().save(testdb::outputDir() + QLatin1Char('/') + QLatin1String(shots[page]));
+    }
 }
 
 TEST_F(Windows, CancelOnTheExitQuestionKeepsEverythingOpen)
