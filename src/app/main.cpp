@@ -1,22 +1,12 @@
 // Start-up: the windows are created in a fixed order, the log-on window
 // first, so that closing it ends the program.
 #include "app/CustData.h"
-#include "app/Unit1.h"
 #include "app/appsetup.h"
 #include "app/database.h"
 #include "app/oprinput.h"
-#include "app/printprogress.h"
 #include "app/pssinput.h"
+#include "app/startup.h"
 #include "platform/report/realprinter.h"
-#include "qc/qcnamesel.h"
-#include "qc/qcvalueinput.h"
-#include "reports/Unit3.h"
-#include "reports/Unit4.h"
-#include "workstation/dayfltj.h"
-#include "workstation/fieldcacl.h"
-#include "workstation/linejust.h"
-#include "workstation/patient.h"
-#include "workstation/resultinput.h"
 #include "platform/widgets/dialogs.h"
 
 #include <QApplication>
@@ -29,38 +19,16 @@ int main(int argc, char *argv[])
 
     frmoprput = new Tfrmoprput;
     frmpssinput = new Tfrmpssinput;
-    dbdata = new Tdbdata(QString::fromLatin1(appdb::kDatabaseFile), &app);
+    dbdata = new Tdbdata(QString::fromLatin1(appdb::kDatabaseFile));
     if (!dbdata->connected()) {
         dlg::error(dbdata->openError());
+        destroyWindows();
         return 1;
     }
-    Form1 = new TForm1;
-    frmpatient = new Tfrmpatient;
-    frmlinejust = new Tfrmlinejust;
-    frmfieldcount = new Tfrmfieldcount;
-    frmresultinput = new Tfrmresultinput;
-    frmqcnamesel = new Tfrmqcnamesel;
-    frmqcvalueinput = new Tfrmqcvalueinput;
-    // The report forms are data, made when first printed.
-    Form3 = new TForm3;
-    frmprintprogress = new Tfrmprintprogress;
-    frmdayfltj = new Tfrmdayfltj;
-    Form4 = new TForm4;
+    createMainWindows();
 
     frmoprput->show();
     const int rc = app.exec();
-    delete Form4;
-    delete frmdayfltj;
-    delete Form3;
-    delete frmprintprogress;
-    delete frmqcvalueinput;
-    delete frmqcnamesel;
-    delete frmresultinput;
-    delete frmfieldcount;
-    delete frmlinejust;
-    delete frmpatient;
-    delete Form1;
-    delete frmpssinput;
-    delete frmoprput;
+    destroyWindows();
     return rc;
 }

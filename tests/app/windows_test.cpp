@@ -6,7 +6,7 @@
 #include "app/oprinput.h"
 #include "app/pssinput.h"
 #include "app/session.h"
-#include "dialogscript.h"
+#include "mainwindowtest.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
 #include "platform/widgets/dbgrid.h"
@@ -24,30 +24,13 @@
 
 namespace {
 
-class Windows : public ::testing::Test
+class Windows : public MainWindowTest
 {
 protected:
     void SetUp() override
     {
-        installChineseFonts();
-        path = testdb::fresh(true);
-        dbdata = new Tdbdata(path);
-        ASSERT_TRUE(dbdata->connected()) << dbdata->openError().toStdString();
-        frmoprput = new Tfrmoprput;
-        frmpssinput = new Tfrmpssinput;
+        MainWindowTest::SetUp();
         frmoprput->runMainWindow = [this]() { ++mainRuns; };
-    }
-    void TearDown() override
-    {
-        delete Form1;
-        Form1 = nullptr;
-        delete frmpssinput;
-        delete frmoprput;
-        delete dbdata;
-        frmpssinput = nullptr;
-        frmoprput = nullptr;
-        dbdata = nullptr;
-        session::setClock(nullptr);
     }
 
     void typeLogon(const QString &no, const QString &pw)
@@ -57,19 +40,10 @@ protected:
         frmoprput->Button1Click();
     }
 
-    // The main window as the log-on window leaves it: shown, FormShow run.
-    void showMain()
-    {
-        Form1 = new TForm1;
-        Form1->show();
-        QApplication::processEvents();
-        QApplication::processEvents();
-    }
-
-    QString path;
     int mainRuns = 0;
-    DialogScript dialogs;
 };
+
+} // namespace
 
 TEST_F(Windows, EmptyOperatorTableGetsTheDefaultAccountOnTheFirstAttempt)
 {
@@ -280,5 +254,3 @@ TEST_F(Windows, SettingsGrids)
     EXPECT_EQ(kinds->text(QStringLiteral("name")), QStringLiteral("末梢血"));
     EXPECT_FALSE(kinds->isNull(QStringLiteral("rowno"))) << "re-read from the file";
 }
-
-} // namespace
