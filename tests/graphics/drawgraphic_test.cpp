@@ -6,7 +6,6 @@
 #include "samplerow.h"
 
 #include <QDir>
-#include <QPainter>
 #include "platform/db/dataset.h"
 
 #include <QSqlDatabase>
@@ -62,32 +61,6 @@ TEST(DrawGraphic, EachFieldDrawsOrClearsItsOwnPicture)
     for (int n = 1; n <= 5; ++n)
         EXPECT_TRUE(px::allOf(p.image[n], clr::White)) << n;
     EXPECT_TRUE(px::allOf(p.image[6], clr::Green));
-}
-
-TEST(DrawGraphic, PicturesAreThePiecesDrawnAlone)
-{
-    const GraphRow row = sample::realisticRow(7);
-    const GraphPictures p = drawgraphic(row);
-
-    QImage lmne;
-    graphborder(lmne, 4, 4, 1, clr::Black, "LMNE");
-    drawmatrix(lmne, 4, 4, 1, clr::Black, row.a[5], trimmedList(row.a[11]));
-    EXPECT_EQ(p.image[1], lmne);
-
-    QImage rbc = px::blank(142, 60);
-    drawcurve(rbc, "RBC", row.a[2], trimmedList(row.a[8]));
-    EXPECT_EQ(p.image[2], rbc);
-
-    // The RET picture: RET frame lines from a12, dots coloured against a11,
-    // "LMNE" over "RET".
-    QImage ret;
-    graphborder(ret, 4, 4, 1, clr::Black, "RET", row.a[12]);
-    drawmatrix(ret, 4, 4, 1, clr::Black, row.a[6], trimmedList(row.a[11]));
-    EXPECT_EQ(p.image[5], ret);
-    EXPECT_TRUE(px::allOf(p.image[5], clr::Black, QRect(47, 9, 1, 3)));
-
-    // Same row, same pictures.
-    EXPECT_EQ(drawgraphic(row).image[1], p.image[1]);
 }
 
 TEST(GraphRowFields, BytesSurviveTextBlobAndNull)
@@ -153,16 +126,4 @@ TEST(SamplePictures, SavedForPeopleToLookAt)
     const char *names[7] = {"", "lmne", "rbc", "plt", "bas", "ret", "image6"};
     for (int n = 1; n <= 6; ++n)
         ASSERT_TRUE(p.image[n].save(out + QStringLiteral("/graphics_image%1_%2.png").arg(n).arg(names[n])));
-    // The panel's arrangement, four times enlarged, for viewing.
-    QImage panel(158, 480, QImage::Format_RGB32);
-    panel.fill(Qt::white);
-    {
-        QPainter pa(&panel);
-        pa.drawImage(12, 60, p.image[1]);
-        pa.drawImage(12, 254, p.image[2]);
-        pa.drawImage(12, 330, p.image[3]);
-        pa.drawImage(12, 412, p.image[4]);
-    }
-    ASSERT_TRUE(panel.scaled(panel.size() * 3).save(out + "/graphics_panel_x3.png"));
-    ASSERT_TRUE(p.image[5].scaled(p.image[5].size() * 3).save(out + "/graphics_ret_x3.png"));
 }

@@ -25,14 +25,12 @@ protected:
                                             "VALUES (?, '', ?, '2026-12-06')"),
                              {shelfid, a2}));
     }
-    static int results(const QString &shelfid)
+    static int results(const QString &shelfid, const char *table = "testresult")
     {
-        return db::scalar(QStringLiteral("SELECT count(*) FROM testresult WHERE shelfid = ?"), {shelfid}).toInt();
+        return db::scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE shelfid = ?").arg(QLatin1String(table)),
+                          {shelfid}).toInt();
     }
-    static int graphs(const QString &shelfid)
-    {
-        return db::scalar(QStringLiteral("SELECT count(*) FROM gresult WHERE shelfid = ?"), {shelfid}).toInt();
-    }
+    static int graphs(const QString &shelfid) { return results(shelfid, "gresult"); }
 };
 
 } // namespace
@@ -65,9 +63,8 @@ TEST_F(Correction, CorrectedRowsMoveAndLeaveTheListOthersStayInOrder)
 
 TEST_F(Correction, ANumberAlreadyInUseIsRefusedAndStaysListed)
 {
-    sample("A12");
-    sample("12");
-    sample("B7");
+    for (const char *n : {"A12", "12", "B7"})
+        sample(QString::fromLatin1(n));
     const QVector<CorrectionRow> rows{{"A12", "12"}, {"B7", "7"}};
     const CorrectionOutcome out = applyCorrections(db::database(), rows);
     ASSERT_EQ(out.refusals.size(), 1);
@@ -85,9 +82,8 @@ TEST_F(Correction, ANumberAlreadyInUseIsRefusedAndStaysListed)
 
 TEST_F(Correction, QuotesAndWildcardsAreJustCharacters)
 {
-    sample("O'B");
-    sample("1%");
-    sample("10");
+    for (const char *n : {"O'B", "1%", "10"})
+        sample(QString::fromLatin1(n));
     const CorrectionOutcome out = applyCorrections(db::database(), {{"O'B", "20'"}, {"1%", "30"}});
     EXPECT_TRUE(out.error.isEmpty()) << qPrintable(out.error);
     EXPECT_TRUE(out.remaining.isEmpty());
@@ -105,9 +101,8 @@ TEST_F(Correction, QuotesAndWildcardsAreJustCharacters)
 
 TEST_F(Correction, AFailingRowMovesNothingAndStopsTheRun)
 {
-    sample("A");
-    sample("B");
-    sample("C");
+    for (const char *n : {"A", "B", "C"})
+        sample(QString::fromLatin1(n));
     // The graph update of B is refused after its results were moved.
     ASSERT_TRUE(db::exec(QStringLiteral(
         "CREATE TRIGGER refuse BEFORE UPDATE ON gresult WHEN OLD.shelfid = 'B' "
@@ -120,13 +115,4 @@ TEST_F(Correction, AFailingRowMovesNothingAndStopsTheRun)
     EXPECT_EQ(results("2"), 0);
     EXPECT_EQ(graphs("B"), 1);
     EXPECT_EQ(results("C"), 2);
-}
-
-TEST(CorrectionCells, OnlyTheCorrectionColumnOfDataRowsIsTypedInto)
-{
-    EXPECT_TRUE(isCorrectionCell(1, 1));
-    EXPECT_TRUE(isCorrectionCell(1, 7));
-    EXPECT_FALSE(isCorrectionCell(0, 1));
-    EXPECT_FALSE(isCorrectionCell(1, 0));
-    EXPECT_FALSE(isCorrectionCell(0, 0));
 }

@@ -70,18 +70,6 @@ TEST_F(DatasetTest, CountsAndRecordNumbersAreExactOnLargeResults)
     EXPECT_EQ(walked, 700);
 }
 
-TEST_F(DatasetTest, NumericOrderOfTextSampleNumbers)
-{
-    for (const char *s : {"10", "9", "A12", "100", "2"})
-        addPatient(QString::fromLatin1(s));
-    db::Dataset ds;
-    ASSERT_TRUE(ds.open(QStringLiteral("select shelfid from patient order by val(shelfid), shelfid")));
-    QStringList order;
-    for (ds.first(); !ds.eof(); ds.next())
-        order << ds.text(QStringLiteral("shelfid"));
-    EXPECT_EQ(order, QStringList({"A12", "2", "9", "10", "100"}));
-}
-
 TEST_F(DatasetTest, LocateBookmarksAndFilter)
 {
     for (int i = 1; i <= 5; ++i)

@@ -46,11 +46,7 @@ protected:
 
 TEST_F(SqlFunctions, ValReadsTheLeadingNumber)
 {
-    struct Case {
-        const char *text;
-        double value;
-    };
-    const Case cases[] = {
+    const struct { const char *text; double value; } cases[] = {
         {"12", 12},        {"0012", 12},       {" 1 2", 12},      {"1\t2\n3", 123},
         {"-3.5e1", -35},   {"+7", 7},          {"- 4", -4},       {"1.5", 1.5},
         {".5", 0.5},       {"5.", 5},          {"1.2.3", 1.2},    {"12abc", 12},
@@ -61,7 +57,7 @@ TEST_F(SqlFunctions, ValReadsTheLeadingNumber)
         {"&O17", 15},      {"&17", 15},        {"&Hzz", 0},       {"１２", 0},
         {"9.5 ", 9.5},     {"1,5", 1},
     };
-    for (const Case &c : cases)
+    for (const auto &c : cases)
         EXPECT_DOUBLE_EQ(val(QString::fromUtf8(c.text)), c.value) << '"' << c.text << '"';
 
     EXPECT_TRUE(eval(QStringLiteral("val(?)"), QVariant(QMetaType(QMetaType::QString))).isNull());
@@ -74,9 +70,7 @@ TEST_F(SqlFunctions, SampleNumbersSortByValueThenText)
 {
     QSqlQuery q(m_db);
     ASSERT_TRUE(q.exec(QStringLiteral("create table t (shelfid text)")));
-    const QStringList numbers = {QStringLiteral("10"), QStringLiteral("b"),  QStringLiteral("9"),
-                                 QStringLiteral("A12"), QStringLiteral("0x1A"), QStringLiteral("2"),
-                                 QStringLiteral("009"), QStringLiteral("100"), QString()};
+    const QStringList numbers = {"10", "b", "9", "A12", "0x1A", "2", "009", "100", QString()};
     ASSERT_TRUE(q.prepare(QStringLiteral("insert into t (shelfid) values (?)")));
     for (const QString &n : numbers) {
         q.addBindValue(n.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(n));
@@ -86,20 +80,12 @@ TEST_F(SqlFunctions, SampleNumbersSortByValueThenText)
     ASSERT_TRUE(q.exec(QStringLiteral("select shelfid from t order by val(shelfid), shelfid")));
     while (q.next())
         order << (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString());
-    const QStringList expected = {QStringLiteral("<null>"), QStringLiteral("0x1A"),
-                                  QStringLiteral("A12"),    QStringLiteral("b"),
-                                  QStringLiteral("2"),      QStringLiteral("009"),
-                                  QStringLiteral("9"),      QStringLiteral("10"),
-                                  QStringLiteral("100")};
-    EXPECT_EQ(order, expected);
+    EXPECT_EQ(order, (QStringList{"<null>", "0x1A", "A12", "b", "2", "009", "9", "10", "100"}));
 }
 
 TEST_F(SqlFunctions, CdateGivesIsoDateOrNull)
 {
-    const struct {
-        const char *text;
-        const char *iso; // nullptr: not a date
-    } cases[] = {
+    const struct { const char *text, *iso; /* nullptr: not a date */ } cases[] = {
         {"2024-03-05", "2024-03-05"},   {"2024-3-5", "2024-03-05"},
         {"2024/03/05", "2024-03-05"},   {" 2024-03-05 ", "2024-03-05"},
         {"2024-03-05 14:30", "2024-03-05"}, {"2024-03-05T14:30:15", "2024-03-05"},
@@ -142,16 +128,6 @@ TEST_F(SqlFunctions, LenCountsCharactersAndSpaceMakesBlanks)
 
     QSqlQuery q(m_db);
     EXPECT_FALSE(q.exec(QStringLiteral("select space(1e12)"))) << "an absurd length must fail";
-}
-
-TEST_F(SqlFunctions, RegisteringRefusesAClosedConnection)
-{
-    QSqlDatabase closed = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("closed"));
-    QString error;
-    EXPECT_FALSE(db::registerJetFunctions(closed, &error));
-    EXPECT_FALSE(error.isEmpty());
-    closed = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("closed"));
 }
 
 } // namespace

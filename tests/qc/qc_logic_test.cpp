@@ -10,23 +10,29 @@
 
 namespace {
 
-void run(const QString &sql, const QVariantList &params = {})
+void run(const QString &sql)
 {
     QString err;
-    ASSERT_TRUE(db::exec(sql, params, &err)) << err.toStdString();
+    ASSERT_TRUE(db::exec(sql, {}, &err)) << err.toStdString();
 }
 
-QVector<QVariantList> rows(const QString &sql, const QVariantList &params = {})
+QVector<QVariantList> rows(const QString &sql)
 {
     QVector<QVariantList> out;
-    QString err;
-    EXPECT_TRUE(db::select(sql, params, &out, &err)) << err.toStdString();
+    EXPECT_TRUE(db::select(sql, {}, &out));
     return out;
 }
 
-int count(const QString &sql, const QVariantList &params = {})
+int count(const QString &where)
 {
-    return db::scalar(sql, params).toInt();
+    return db::scalar(QStringLiteral("select count(*) from ") + where).toInt();
+}
+
+QString qcValue(const char *date, int item, int level)
+{
+    const QVariant v = db::scalar(QStringLiteral("select value%1 from qctb where qcdate=? and itemid=?").arg(level),
+                                  {QLatin1String(date), item});
+    return v.isValid() ? v.toString() : QStringLiteral("<none>");
 }
 
 class QcLogic : public ::testing::Test
@@ -34,29 +40,24 @@ class QcLogic : public ::testing::Test
 protected:
     void SetUp() override { testdb::fresh(); }
 
-    void sample(const QString &shelfid, const QString &name, const QString &date,
-                const QVector<QPair<int, QString>> &results)
+    void sample(const char *shelfid, const char *name, const char *date, const QVector<QPair<int, QString>> &results)
     {
-        run(QStringLiteral("insert into patient (shelfid, name, checkdate) values (?,?,?)"), {shelfid, name, date});
+        QString err;
+        ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, name, checkdate) values (?,?,?)"),
+                             {QLatin1String(shelfid), QString::fromUtf8(name), QLatin1String(date)}, &err));
         for (const auto &r : results)
-            run(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?,?,?,?)"),
-                {shelfid, date, r.first, r.second});
+            ASSERT_TRUE(db::exec(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?,?,?,?)"),
+                                 {QLatin1String(shelfid), QLatin1String(date), r.first, r.second}, &err));
     }
-    bool capture(qc::CaptureCount *c = nullptr)
+    void capture(qc::CaptureCount *c = nullptr)
     {
         QVector<QVariantList> raw;
         QStringList cols;
         QString err;
-        EXPECT_TRUE(db::select(qc::captureQuery(), {QStringLiteral("质控品%")}, &raw, &err, &cols));
+        ASSERT_TRUE(db::select(qc::captureQuery(), {QStringLiteral("质控品%")}, &raw, &err, &cols));
         db::Dataset temp;
         temp.assign(cols, raw);
-        const bool ok = qc::storeCaptured(temp, c, &err);
-        EXPECT_TRUE(ok) << err.toStdString();
-        return ok;
-    }
-    QVariant qcValue(const QString &date, int item, int level)
-    {
-        return db::scalar(QStringLiteral("select value%1 from qctb where qcdate=? and itemid=?").arg(level), {date, item});
+        ASSERT_TRUE(qc::storeCaptured(temp, c, &err)) << err.toStdString();
     }
 };
 
@@ -64,36 +65,30 @@ protected:
 
 TEST_F(QcLogic, MonthSetUpCreatesOneRowPerItemOnce)
 {
-    const int items = count(QStringLiteral("select count(*) from itemtb"));
-    ASSERT_EQ(items, 24);
+    ASSERT_EQ(count(QStringLiteral("itemtb")), 24);
     bool created = false;
     QString err;
     ASSERT_TRUE(qc::setupMonth(2024, 3, &created, &err)) << err.toStdString();
     EXPECT_TRUE(created);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara where zkyear=2024 and zkmonth=3")), items);
-    EXPECT_EQ(count(QStringLiteral("select count(distinct itemno) from qcpara")), items);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara where coalesce(batchno1,batchno2,batchno3,xb1,xb2,xb3,s1,s2,s3) is not null")), 0);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara q join itemtb i on i.itemid=q.itemno")), items);
+    EXPECT_EQ(count(QStringLiteral("qcpara q join itemtb i on i.itemid=q.itemno where zkyear=2024 and zkmonth=3")), 24);
+    EXPECT_EQ(count(QStringLiteral("qcpara where coalesce(batchno1,batchno2,batchno3,xb1,xb2,xb3,s1,s2,s3) is not null")), 0);
 
-    // A second visit adds nothing, even for an item added since.
+    // A second visit adds nothing, even for an item added since; another
+    // month gets its own rows, the new item included.
     run(QStringLiteral("insert into itemtb (itemid, abbreviation, name) values (25, 'X', 'x')"));
     ASSERT_TRUE(qc::setupMonth(2024, 3, &created, &err));
     EXPECT_FALSE(created);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara")), items);
-    // Another month has its own rows, the new item included.
+    EXPECT_EQ(count(QStringLiteral("qcpara")), 24);
     ASSERT_TRUE(qc::setupMonth(2025, 3, &created, &err));
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara where zkyear=2025")), items + 1);
+    EXPECT_EQ(count(QStringLiteral("qcpara where zkyear=2025")), 25);
 
-    // The grid's query finds the month's rows with names from the catalogue.
     db::Dataset ds;
     ASSERT_TRUE(ds.open(qc::targetQuery(), {2024, 3})) << ds.lastError().toStdString();
-    EXPECT_EQ(ds.recordCount(), items);
-    EXPECT_EQ(ds.text(QStringLiteral("itemno")).toDouble(), 1.0);
+    EXPECT_EQ(ds.recordCount(), 24);
     EXPECT_FALSE(ds.text(QStringLiteral("abbreviation")).isEmpty());
-    EXPECT_FALSE(ds.text(QStringLiteral("name")).isEmpty());
 }
 
-TEST_F(QcLogic, PeriodOfAMonth)
+TEST(QcRules, MonthsAndNames)
 {
     EXPECT_EQ(qc::monthPeriod(2024, 2).days(), 29);
     EXPECT_EQ(qc::monthPeriod(2023, 2).days(), 28);
@@ -104,74 +99,63 @@ TEST_F(QcLogic, PeriodOfAMonth)
     EXPECT_EQ(qc::levelOfControlName(QStringLiteral("质控品12")), 0);
 }
 
-TEST_F(QcLogic, StatisticsSkipWhatIsNoNumber)
+TEST(QcRules, StatisticsSkipWhatIsNoNumber)
 {
-    qc::Stats s = qc::statistics({QStringLiteral("10"), QStringLiteral("12")});
-    EXPECT_EQ(s.count, 2);
-    EXPECT_EQ(qc::statsText(s), QStringLiteral("X=11.00 SD=1.41 CV=12.86%"));
-
     EXPECT_EQ(qc::statistics({}).count, 0);
     EXPECT_EQ(qc::statistics({QStringLiteral("7")}).count, 1);
-    s = qc::statistics({QStringLiteral("10"), QString(), QStringLiteral("***"), QStringLiteral("1.2.3"),
-                        QStringLiteral("12 "), QStringLiteral("12")});
-    EXPECT_EQ(s.count, 2); // "12 " has a trailing blank: no number
+    qc::Stats s = qc::statistics({QStringLiteral("10"), QString(), QStringLiteral("***"), QStringLiteral("1.2.3"),
+                                  QStringLiteral("12 "), QStringLiteral("12")});
+    EXPECT_EQ(s.count, 2);   // "12 " has a trailing blank: no number
     EXPECT_EQ(qc::statsText(s), QStringLiteral("X=11.00 SD=1.41 CV=12.86%"));
-
-    s = qc::statistics({QStringLiteral("-1"), QStringLiteral("1")});
-    EXPECT_EQ(qc::statsText(s), QStringLiteral("X=0.00 SD=1.41 CV=0.00%"));
+    EXPECT_EQ(qc::statsText(qc::statistics({QStringLiteral("-1"), QStringLiteral("1")})),
+              QStringLiteral("X=0.00 SD=1.41 CV=0.00%"));
     s = qc::statistics({QStringLiteral(".5"), QStringLiteral("5."), QStringLiteral("1e1")});
     EXPECT_EQ(s.count, 3);
     EXPECT_DOUBLE_EQ(s.mean, 15.5 / 3);
-
     // Rounded to four decimals first, then to two.
     EXPECT_EQ(qc::formatStat(1.00499), QStringLiteral("1.00"));
     EXPECT_EQ(qc::formatStat(12.856), QStringLiteral("12.86"));
-}
 
-TEST_F(QcLogic, ValuesAreStoredAsShortFourDecimalText)
-{
+    // Values are stored as short four-decimal text.
     EXPECT_EQ(qc::normaliseValue(QStringLiteral("5.10")).value_or(QString()), QStringLiteral("5.1"));
     EXPECT_EQ(qc::normaliseValue(QStringLiteral("5.12346")).value_or(QString()), QStringLiteral("5.1235"));
     EXPECT_EQ(qc::normaliseValue(QStringLiteral(" 7")).value_or(QString()), QStringLiteral("7"));
-    EXPECT_FALSE(qc::normaliseValue(QStringLiteral("****")));
-    EXPECT_FALSE(qc::normaliseValue(QString()));
-    EXPECT_FALSE(qc::normaliseValue(QStringLiteral("5%")));
+    for (const QString &bad : {QStringLiteral("****"), QString(), QStringLiteral("5%")})
+        EXPECT_FALSE(qc::normaliseValue(bad)) << bad.toStdString();
 }
 
 TEST_F(QcLogic, CaptureCopiesMarkedSamplesIntoTheirDayAndMaterial)
 {
-    sample(QStringLiteral("1"), QStringLiteral("质控品1"), QStringLiteral("2024-03-05"),
-           {{1, QStringLiteral("7.20")}, {2, QStringLiteral("****")}, {3, QStringLiteral("4.5")}});
-    sample(QStringLiteral("2"), QStringLiteral("质控品2"), QStringLiteral("2024-03-05"), {{1, QStringLiteral("15.123456")}});
-    sample(QStringLiteral("3"), QStringLiteral("质控品12"), QStringLiteral("2024-03-05"), {{1, QStringLiteral("99")}});
-    sample(QStringLiteral("4"), QStringLiteral("张三"), QStringLiteral("2024-03-05"), {{1, QStringLiteral("88")}});
-    sample(QStringLiteral("5"), QStringLiteral("质控品1"), QStringLiteral("2024-03-06"), {{1, QStringLiteral("7.4")}});
+    sample("1", "质控品1", "2024-03-05", {{1, QStringLiteral("7.20")}, {2, QStringLiteral("****")}, {3, QStringLiteral("4.5")}});
+    sample("2", "质控品2", "2024-03-05", {{1, QStringLiteral("15.123456")}});
+    sample("3", "质控品12", "2024-03-05", {{1, QStringLiteral("99")}});
+    sample("4", "张三", "2024-03-05", {{1, QStringLiteral("88")}});
+    sample("5", "质控品1", "2024-03-06", {{1, QStringLiteral("7.4")}});
 
     qc::CaptureCount c;
-    ASSERT_TRUE(capture(&c));
+    capture(&c);
     EXPECT_EQ(c.stored, 4);
     EXPECT_EQ(c.skippedNames, 1);
     EXPECT_EQ(c.skippedValues, 1);
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 1).toString(), QStringLiteral("7.2"));
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 2).toString(), QStringLiteral("15.1235"));
-    EXPECT_FALSE(qcValue(QStringLiteral("2024-03-05"), 1, 3).isValid());
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 3, 1).toString(), QStringLiteral("4.5"));
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qctb where itemid=2")), 0);
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-06"), 1, 1).toString(), QStringLiteral("7.4"));
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qctb")), 3);
+    EXPECT_EQ(qcValue("2024-03-05", 1, 1), QStringLiteral("7.2"));
+    EXPECT_EQ(qcValue("2024-03-05", 1, 2), QStringLiteral("15.1235"));
+    EXPECT_EQ(qcValue("2024-03-05", 1, 3), QStringLiteral("<none>"));
+    EXPECT_EQ(qcValue("2024-03-05", 3, 1), QStringLiteral("4.5"));
+    EXPECT_EQ(qcValue("2024-03-06", 1, 1), QStringLiteral("7.4"));
+    EXPECT_EQ(count(QStringLiteral("qctb")), 3);
 
     // Capturing again updates the same rows with the current results.
     run(QStringLiteral("update testresult set value='7.3' where shelfid='1' and itemid=1"));
-    ASSERT_TRUE(capture());
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qctb")), 3);
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 1).toString(), QStringLiteral("7.3"));
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 2).toString(), QStringLiteral("15.1235"));
+    capture();
+    EXPECT_EQ(count(QStringLiteral("qctb")), 3);
+    EXPECT_EQ(qcValue("2024-03-05", 1, 1), QStringLiteral("7.3"));
+    EXPECT_EQ(qcValue("2024-03-05", 1, 2), QStringLiteral("15.1235"));
 
     // Two samples of one material on one day: one row, the later sample wins.
-    sample(QStringLiteral("6"), QStringLiteral("质控品1"), QStringLiteral("2024-03-05"), {{1, QStringLiteral("8")}});
-    ASSERT_TRUE(capture());
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qctb where qcdate='2024-03-05' and itemid=1")), 1);
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 1).toString(), QStringLiteral("8"));
+    sample("6", "质控品1", "2024-03-05", {{1, QStringLiteral("8")}});
+    capture();
+    EXPECT_EQ(count(QStringLiteral("qctb where qcdate='2024-03-05' and itemid=1")), 1);
+    EXPECT_EQ(qcValue("2024-03-05", 1, 1), QStringLiteral("8"));
 }
 
 TEST_F(QcLogic, CorrectionAndDeletionTouchOnlyTheirMaterial)
@@ -181,41 +165,39 @@ TEST_F(QcLogic, CorrectionAndDeletionTouchOnlyTheirMaterial)
     run(QStringLiteral("insert into qctb (qcdate, itemid, value1, value2) values ('2024-03-05', 1, '7', '15')"));
     ASSERT_TRUE(qc::storeValue(QDate(2024, 3, 5), 1, 1, QStringLiteral("7.50"), &stored, &err));
     EXPECT_TRUE(stored);
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 1).toString(), QStringLiteral("7.5"));
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 2).toString(), QStringLiteral("15"));
+    EXPECT_EQ(qcValue("2024-03-05", 1, 1), QStringLiteral("7.5"));
+    EXPECT_EQ(qcValue("2024-03-05", 1, 2), QStringLiteral("15"));
     ASSERT_TRUE(qc::storeValue(QDate(2024, 3, 6), 1, 3, QStringLiteral("2"), &stored, &err));
     EXPECT_EQ(rows(QStringLiteral("select value1, value2, value3 from qctb where qcdate='2024-03-06'")),
               (QVector<QVariantList>{{QVariant(), QVariant(), QStringLiteral("2")}}));
     // A text that is no number stores nothing and leaves the old value.
     ASSERT_TRUE(qc::storeValue(QDate(2024, 3, 5), 1, 1, QStringLiteral("%"), &stored, &err));
     EXPECT_FALSE(stored);
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 1).toString(), QStringLiteral("7.5"));
+    EXPECT_EQ(qcValue("2024-03-05", 1, 1), QStringLiteral("7.5"));
 
     // Deleting material 1 keeps material 2 of that day; the last value takes the row.
     ASSERT_TRUE(qc::deleteValue(QDate(2024, 3, 5), 1, 1, &err)) << err.toStdString();
-    EXPECT_FALSE(qcValue(QStringLiteral("2024-03-05"), 1, 1).isValid());
-    EXPECT_EQ(qcValue(QStringLiteral("2024-03-05"), 1, 2).toString(), QStringLiteral("15"));
+    EXPECT_EQ(qcValue("2024-03-05", 1, 1), QStringLiteral("<none>"));
+    EXPECT_EQ(qcValue("2024-03-05", 1, 2), QStringLiteral("15"));
     ASSERT_TRUE(qc::deleteValue(QDate(2024, 3, 5), 1, 2, &err));
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qctb where qcdate='2024-03-05'")), 0);
+    EXPECT_EQ(count(QStringLiteral("qctb where qcdate='2024-03-05'")), 0);
     EXPECT_FALSE(qc::storeValue(QDate(2024, 3, 5), 1, 0, QStringLiteral("1"), &stored, &err));
 }
 
 TEST_F(QcLogic, LotFillsOnlyEmptyTargetsFromTheLatestMonthWithIt)
 {
     QString err;
-    ASSERT_TRUE(qc::setupMonth(2024, 1, nullptr, &err));
-    ASSERT_TRUE(qc::setupMonth(2024, 2, nullptr, &err));
-    ASSERT_TRUE(qc::setupMonth(2024, 3, nullptr, &err));
+    for (int month : {1, 2, 3})
+        ASSERT_TRUE(qc::setupMonth(2024, month, nullptr, &err));
     run(QStringLiteral("update qcpara set batchno1='L1', xb1=4, s1=0.4 where zkmonth=1 and itemno=1"));
     run(QStringLiteral("update qcpara set batchno1='L1', xb1=5, s1=0.5, xb2=7, s3=0.1 where zkmonth=2 and itemno=1"));
     run(QStringLiteral("update qcpara set xb1=6 where zkmonth=3 and itemno=1"));
 
     ASSERT_TRUE(qc::applyLot(2024, 3, 1, QStringLiteral("L1"), &err)) << err.toStdString();
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara where zkmonth=3 and batchno1='L1'")), 24);
+    EXPECT_EQ(count(QStringLiteral("qcpara where zkmonth=3 and batchno1='L1'")), 24);
     EXPECT_EQ(rows(QStringLiteral("select xb1, s1, xb2, s2, s3 from qcpara where zkmonth=3 and itemno=1")),
               (QVector<QVariantList>{{6.0, 0.5, 7.0, QVariant(), 0.1}}));
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara where zkmonth=3 and itemno=2 and xb1 is not null")), 0);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara where zkmonth=3 and batchno2 is not null")), 0);
+    EXPECT_EQ(count(QStringLiteral("qcpara where zkmonth=3 and (itemno=2 and xb1 is not null or batchno2 is not null)")), 0);
 
     // The same lot again finds the shown month itself and changes nothing.
     ASSERT_TRUE(qc::applyLot(2024, 3, 1, QStringLiteral("L1"), &err));
@@ -223,11 +205,11 @@ TEST_F(QcLogic, LotFillsOnlyEmptyTargetsFromTheLatestMonthWithIt)
               (QVector<QVariantList>{{6.0, 0.5, 7.0}}));
     // Blanks are part of the lot: " L1 " is another lot.
     ASSERT_TRUE(qc::applyLot(2024, 3, 2, QStringLiteral(" L1 "), &err));
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara where zkmonth=3 and batchno2=' L1 '")), 24);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from qcpara where zkmonth=3 and itemno=2 and xb2 is not null")), 0);
+    EXPECT_EQ(count(QStringLiteral("qcpara where zkmonth=3 and batchno2=' L1 '")), 24);
+    EXPECT_EQ(count(QStringLiteral("qcpara where zkmonth=3 and itemno=2 and xb2 is not null")), 0);
 }
 
-TEST_F(QcLogic, LimitLinesAndAxesFollowTheTargets)
+TEST(QcRules, LimitLinesAndAxesFollowTheTargets)
 {
     qc::ChartModel m = qc::screenChartModel();
     qc::drawLimitLines(m, 5, 0.5, 30);
@@ -241,18 +223,11 @@ TEST_F(QcLogic, LimitLinesAndAxesFollowTheTargets)
         const qc::ChartSeries &s = m.get(QStringLiteral("Series%1").arg(i));
         ASSERT_EQ(s.points.size(), 31);
         EXPECT_DOUBLE_EQ(s.points.first().x(), 0);
-        EXPECT_DOUBLE_EQ(s.points.last().x(), 30);
         EXPECT_DOUBLE_EQ(s.points.last().y(), expect[i - 1]) << i;
     }
     EXPECT_EQ(qc::ChartGeometry::leftLabels(m.left).size(), 9);
-    EXPECT_EQ(qc::ChartGeometry::leftLabels(m.left).first(), 3);
-    // A second drawing replaces the first.
+    // A second drawing replaces the first; no step: a label at the minimum only.
     qc::drawLimitLines(m, 1, 0, 28);
     EXPECT_EQ(m.get(QStringLiteral("Series1")).points.size(), 29);
-    EXPECT_EQ(qc::ChartGeometry::leftLabels(m.left).size(), 1); // no step: a label at the minimum only
-
-    EXPECT_EQ(qc::chartTitle(QStringLiteral("2024"), QStringLiteral("3"), QStringLiteral("WBC")),
-              QStringLiteral("2024年3月室内质控图(WBC)"));
-    EXPECT_EQ(qc::reportCaption(QStringLiteral("L1"), QStringLiteral("X=11.00 SD=1.41 CV=12.86%")),
-              QStringLiteral("质控结果［批号：L1］:（X=11.00 SD=1.41 CV=12.86%）"));
+    EXPECT_EQ(qc::ChartGeometry::leftLabels(m.left).size(), 1);
 }

@@ -6,5 +6,5 @@ vorlan_test(history_logic_test
 
 vorlan_test(history_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/history_window_test.cpp ${CMAKE_SOURCE_DIR}/tests/graphics/samplerow.cpp
-  LIBS vorlan_ui vorlan_reports_testtools vorlan_testsupport)
+  LIBS vorlan_testui vorlan_reports_testtools)
 target_include_directories(history_window_test PRIVATE ${CMAKE_SOURCE_DIR}/tests/graphics ${CMAKE_SOURCE_DIR}/tests/reports)

@@ -1,22 +1,15 @@
 // The history page and the workload window on the main window offscreen:
 // typed searches, the selected archived sample's results and graphs, its
 // reprint through the PDF back end, and the workload count from the menu.
-#include "common/dialogscript.h"
-#include "common/testdb.h"
-#include "pdftools.h"
-#include "samplerow.h"
-
-#include "app/CustData.h"
-#include "app/Unit1.h"
-#include "app/session.h"
 #include "graphics/drawgraphic.h"
 #include "graphics/graphpanel.h"
-#include "platform/db/command.h"
+#include "pdftools.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dbgrid.h"
-#include "platform/widgets/statusbar.h"
 #include "reports/forms.h"
+#include "samplerow.h"
 #include "workstation/dayfltj.h"
+#include "wsfixture.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -27,7 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
+
+using namespace wst;
 
 namespace {
 
@@ -74,14 +68,6 @@ QString tablesDump()
     return out;
 }
 
-QStringList values(db::Dataset *ds, const char *field)
-{
-    QStringList out;
-    for (int i = 0; i < ds->recordCount(); ++i)
-        out << ds->valueAt(i, QLatin1String(field)).toString();
-    return out;
-}
-
 bool isBlank(const QImage &img)
 {
     for (int y = 0; y < img.height(); ++y)
@@ -91,20 +77,18 @@ bool isBlank(const QImage &img)
     return true;
 }
 
-class HistoryPage : public ::testing::Test
+class HistoryPage : public Workstation
 {
 protected:
     static void SetUpTestSuite() { reports::installFontSubstitutions(); }
     void SetUp() override
     {
+        Workstation::SetUp();
         pdf = std::make_shared<report::PdfFileBackend>(tmp.path(), QStringList{QStringLiteral("Office_Laser")});
         report::setPrinterBackend(pdf);
-        path = testdb::fresh();
-        session::setWorkdate(QDate(2026, 12, 6));
-        session::setCurrentOperator(QStringLiteral("李四"));
         g1 = sample::realisticRow(1);
         g2 = sample::realisticRow(7);
-        g2.a[2] = QByteArray();   // the later visit has no RBC curve
+        g2.a[2] = QByteArray(); // the later visit has no RBC curve
         archive("5", "2026-12-01", QStringLiteral("张三"), QStringLiteral("09:30"));
         archive("5", "2026-12-03", QStringLiteral("张三"));
         archive("12", "2026-12-03", QStringLiteral("O'Neil"));
@@ -114,35 +98,11 @@ protected:
         archiveGraphs("5", "2026-12-01", g1);
         archiveGraphs("5", "2026-12-03", g2);
         // Today's sample with the same number is a different patient.
-        ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, name, checkdate, printflag) "
-                                            "values ('5', '王五', '2026-12-06', 0)")));
-        ASSERT_TRUE(db::exec(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) "
-                                            "values ('5', '2026-12-06', 1, '6.0')")));
-    }
-    void TearDown() override
-    {
-        delete frmdayfltj;
-        delete Form1;
-        Form1 = nullptr;
-        delete dbdata;
-        dbdata = nullptr;
-        report::setPrinterBackend(nullptr);
-    }
-    void start()
-    {
-        dbdata = new Tdbdata(path);
-        ASSERT_TRUE(dbdata->connected());
-        Form1 = new TForm1;
-        Form1->buildHistoryPage();
-        Form1->buildHistoryPage();   // a second call changes nothing
+        addPatient("5", QStringLiteral("王五"));
+        addResult("5", 1, "6.0");
+        Form1->buildHistoryPage(); // a second call changes nothing
         Form1->historyPageShow();
         Form1->PageControl1->setCurrentIndex(1);
-    }
-    void type(QWidget *w, const QString &text)
-    {
-        w->setFocus();
-        for (QChar c : text)
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
     void search(const QString &first, const QString &last)
     {
@@ -153,9 +113,7 @@ protected:
     QImage shownGraph(int n) const { return Form1->HistoryGraphs->picture(n); }
 
     QTemporaryDir tmp;
-    QString path;
     std::shared_ptr<report::PdfFileBackend> pdf;
-    DialogScript dialogs;
     graphics::GraphRow g1, g2;
 };
 
@@ -163,7 +121,6 @@ protected:
 
 TEST_F(HistoryPage, SearchShowsTheSelectedArchivedSample)
 {
-    start();
     // One page, one set of controls, the department names listed.
     EXPECT_EQ(Form1->TabSheet2->findChildren<QLineEdit *>(QStringLiteral("Edit4")).size(), 1);
     EXPECT_EQ(Form1->ComboBox2->count(), 6);
@@ -176,11 +133,11 @@ TEST_F(HistoryPage, SearchShowsTheSelectedArchivedSample)
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
     EXPECT_EQ(Form1->Edit4->text(), QStringLiteral("2026-12-01"));
     EXPECT_EQ(Form1->Edit10->text(), QStringLiteral("2026-12-03"));
-    EXPECT_EQ(values(Form1->tmpset1, "checkdate"),
+    EXPECT_EQ(column(Form1->tmpset1, "checkdate"),
               (QStringList{"2026-12-03", "2026-12-03", "2026-12-01"}));
-    EXPECT_EQ(values(Form1->tmpset1, "shelfid"), (QStringList{"5", "12", "5"}));
+    EXPECT_EQ(column(Form1->tmpset1, "shelfid"), (QStringList{"5", "12", "5"}));
     // The first row (sample 5 of 12-03): its one result and graphs, not today's.
-    EXPECT_EQ(values(Form1->tmpset2, "value"), QStringList{"8.80"});
+    EXPECT_EQ(column(Form1->tmpset2, "value"), QStringList{"8.80"});
     EXPECT_EQ(Form1->tmpset2->text("abbreviation"), QStringLiteral("WBC"));
     const graphics::GraphPictures want2 = graphics::drawgraphic(g2);
     EXPECT_EQ(shownGraph(1), want2.image[1]);
@@ -191,13 +148,13 @@ TEST_F(HistoryPage, SearchShowsTheSelectedArchivedSample)
     QTest::keyClick(Form1->DBGrid10, Qt::Key_Down);
     QTest::keyClick(Form1->DBGrid10, Qt::Key_Down);
     ASSERT_EQ(Form1->tmpset1->recNo(), 3);
-    EXPECT_EQ(values(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
+    EXPECT_EQ(column(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
     const graphics::GraphPictures want1 = graphics::drawgraphic(g1);
     EXPECT_EQ(shownGraph(2), want1.image[2]);
     // Down on the last row: the row stays selected and so do its results.
     QTest::keyClick(Form1->DBGrid10, Qt::Key_Down);
     EXPECT_EQ(Form1->tmpset1->recNo(), 3);
-    EXPECT_EQ(values(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
+    EXPECT_EQ(column(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
     // The grids add no rows.
     Form1->tmpset1->append();
     Form1->tmpset2->append();
@@ -209,7 +166,7 @@ TEST_F(HistoryPage, SearchShowsTheSelectedArchivedSample)
     EXPECT_EQ(dialogs.last(), QStringLiteral("'2026-13-01'不是有效的日期"));
     EXPECT_EQ(dialogs.kinds.back(), dlg::Kind::Error);
     EXPECT_EQ(Form1->tmpset1->recordCount(), 3);
-    EXPECT_EQ(values(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
+    EXPECT_EQ(column(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
     dialogs.clear();
 
     // A search that finds nothing empties the results and graphs too.
@@ -220,45 +177,8 @@ TEST_F(HistoryPage, SearchShowsTheSelectedArchivedSample)
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(HistoryPage, TypedParticularsAndDepartmentBox)
-{
-    start();
-    // A quote in the name is a character of the name, trimmed of blanks.
-    type(Form1->Edit1, QStringLiteral(" O'N "));
-    search(QStringLiteral("2026-12-01"), QStringLiteral("2026-12-06"));
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_EQ(Form1->Edit1->text(), QStringLiteral("O'N"));
-    EXPECT_EQ(values(Form1->tmpset1, "shelfid"), QStringList{"12"});
-    EXPECT_TRUE(Form1->tmpset2->isEmpty());
-
-    // Department by list number and Enter, then the search by it.
-    Form1->Edit1->clear();
-    QLineEdit *depart = Form1->ComboBox2->lineEdit();
-    type(depart, QStringLiteral("1"));
-    QTest::keyClick(depart, Qt::Key_Return);
-    EXPECT_EQ(Form1->ComboBox2->currentText(), QStringLiteral("内科"));
-    QTest::mouseClick(Form1->Button3, Qt::LeftButton);
-    EXPECT_EQ(Form1->tmpset1->recordCount(), 3);
-    // 0 empties the box; an abbreviation becomes the name; an unknown one stays.
-    depart->clear();
-    type(depart, QStringLiteral("0"));
-    QTest::keyClick(depart, Qt::Key_Return);
-    EXPECT_EQ(Form1->ComboBox2->currentText(), QString());
-    type(depart, QStringLiteral("wk"));
-    QTest::keyClick(depart, Qt::Key_Return);
-    EXPECT_EQ(Form1->ComboBox2->currentText(), QStringLiteral("外科"));
-    QTest::mouseClick(Form1->Button3, Qt::LeftButton);
-    EXPECT_TRUE(Form1->tmpset1->isEmpty());
-    depart->clear();
-    type(depart, QStringLiteral("zz"));
-    QTest::keyClick(depart, Qt::Key_Return);
-    EXPECT_EQ(Form1->ComboBox2->currentText(), QStringLiteral("zz"));
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-}
-
 TEST_F(HistoryPage, ReprintPrintsTheArchivedSampleAndWritesNothing)
 {
-    start();
     Form1->buildPrintSettings();
     Form1->printSettingsShow();
     Form1->ComboBox6->setCurrentIndex(0);
@@ -296,7 +216,6 @@ TEST_F(HistoryPage, ReprintPrintsTheArchivedSampleAndWritesNothing)
 
 TEST_F(HistoryPage, WorkloadFromTheMenu)
 {
-    start();
     // Today's sample 5 plus the two archived visits with results.
     bool ran = false;
     QTimer::singleShot(0, [&ran]() {
