@@ -224,19 +224,28 @@ bool verifySchema(QString *error)
     return false;
 }
 
+namespace {
+// Connects and checks the tables; a file that fails the check is not left
+// connected.
+bool connectVerified(const QString &path, QString *error)
+{
+    if (!db::connect(path, error))
+        return false;
+    if (!verifySchema(error)) {
+        db::disconnect();
+        return false;
+    }
+    return true;
+}
+} // namespace
+
 OpenResult openOrCreate(const QString &path, QString *error)
 {
     QFileInfo info(path);
     if (!info.exists()) {
         if (!createDatabaseFile(path, true, error))
             return OpenResult::Failed;
-        if (!db::connect(path, error))
-            return OpenResult::Failed;
-        if (!verifySchema(error)) {
-            db::disconnect();
-            return OpenResult::Failed;
-        }
-        return OpenResult::Created;
+        return connectVerified(path, error) ? OpenResult::Created : OpenResult::Failed;
     }
     if (info.isDir()) {
         if (error)
@@ -247,13 +256,7 @@ OpenResult openOrCreate(const QString &path, QString *error)
     // once, and an empty file would quietly become an empty database.
     if (!hasSqliteHeader(path, error))
         return OpenResult::Failed;
-    if (!db::connect(path, error))
-        return OpenResult::Failed;
-    if (!verifySchema(error)) {
-        db::disconnect();
-        return OpenResult::Failed;
-    }
-    return OpenResult::Opened;
+    return connectVerified(path, error) ? OpenResult::Opened : OpenResult::Failed;
 }
 
 } // namespace appdb

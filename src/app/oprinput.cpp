@@ -3,6 +3,7 @@
 #include "app/Unit1.h"
 #include "app/jpegimage.h"
 #include "app/logon.h"
+#include "app/logonprompt.h"
 #include "platform/db/command.h"
 #include "platform/widgets/dialogs.h"
 
@@ -121,22 +122,8 @@ void Tfrmoprput::Button1Click()
         dlg::error(error, this);
         return;
     }
-    switch (logon::checkOperator(*ADODataSet1, Edit1->text(), Edit2->text(), &error)) {
-    case logon::Check::DbError:
-        dlg::error(error, this);
+    if (!logon::confirmOperator(*ADODataSet1, Edit1, Edit2, QStringLiteral("密码不对，请重输！"), this))
         return;
-    case logon::Check::NoOperator:
-        dlg::message(QStringLiteral("无该编号的检验者！"), this);
-        Edit1->setFocus();
-        return;
-    case logon::Check::WrongPassword:
-        dlg::message(QStringLiteral("密码不对，请重输！"), this);
-        Edit2->clear();
-        Edit2->setFocus();
-        return;
-    case logon::Check::Ok:
-        break;
-    }
     hide();
     // Rows without a sample number are left-overs of an interrupted
     // registration; their results, keyed by the same empty number, stay.

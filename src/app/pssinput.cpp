@@ -1,6 +1,6 @@
 #include "app/pssinput.h"
 
-#include "app/logon.h"
+#include "app/logonprompt.h"
 #include "platform/widgets/dialogs.h"
 
 #include <QLabel>
@@ -41,23 +41,8 @@ Tfrmpssinput::Tfrmpssinput(QWidget *parent)
 
 void Tfrmpssinput::Button1Click()
 {
-    QString error;
-    switch (logon::checkOperator(*ADODataSet1, Edit1->text(), Edit2->text(), &error)) {
-    case logon::Check::DbError:
-        dlg::error(error, this);
+    if (!logon::confirmOperator(*ADODataSet1, Edit1, Edit2, QStringLiteral("密码不对，请得输！"), this))
         return;
-    case logon::Check::NoOperator:
-        dlg::message(QStringLiteral("无该编号的检验者！"), this);
-        Edit1->setFocus();
-        return;
-    case logon::Check::WrongPassword:
-        dlg::message(QStringLiteral("密码不对，请得输！"), this);
-        Edit2->clear();
-        Edit2->setFocus();
-        return;
-    case logon::Check::Ok:
-        break;
-    }
     // The new password is kept exactly as typed, empty allowed.
     ADODataSet1->setUpdateTable(QStringLiteral("operator"));
     const QVariant no = ADODataSet1->value(QStringLiteral("no"));

@@ -28,14 +28,7 @@
 
 namespace {
 
-db::FieldDef column(const char *field, const char *title, int width)
-{
-    db::FieldDef d;
-    d.name = QLatin1String(field);
-    d.label = QString::fromUtf8(title);
-    d.width = width;
-    return d;
-}
+using dbui::column;
 
 // Focus and key hooks of the page's boxes.
 class BoxHooks : public QObject

@@ -25,14 +25,7 @@
 
 namespace {
 
-db::FieldDef column(const char *field, const char *title, int width)
-{
-    db::FieldDef d;
-    d.name = QLatin1String(field);
-    d.label = QString::fromUtf8(title);
-    d.width = width;
-    return d;
-}
+using dbui::column;
 
 // The system colour of inactive caption text, behind the selected list row.
 const QColor kInactiveCaptionText(0xD4, 0xD0, 0xC8);

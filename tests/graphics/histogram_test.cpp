@@ -33,57 +33,48 @@ QRect textBox(int x, int y, const char *text)
 
 } // namespace
 
-TEST(HistogramCurve, StepLevelsAndDipFilterPaintExactPixels)
+TEST(HistogramCurve, StepLevelsDipFilterDivisorAndColour)
 {
     // Values: A = 33/5 = 6 (row 41), U = 53/5 = 10 (row 37).
-    EXPECT_EQ(px::ofColour(curve("RBC", "AAA"), clr::Red), (Pts{{1, 41}, {2, 41}}));
-    // A dip below both neighbours is lifted to their mean.
-    EXPECT_EQ(px::ofColour(curve("RBC", "UAU"), clr::Red), (Pts{{1, 37}, {2, 37}}));
-    // A peak is never filtered.
-    EXPECT_EQ(px::ofColour(curve("RBC", "AUA"), clr::Red),
-              (Pts{{1, 41}} + column(2, 37, 41) + column(3, 37, 40)));
-    // The last channel has no successor and keeps its value.
-    EXPECT_EQ(px::ofColour(curve("RBC", "UUA"), clr::Red),
-              (Pts{{1, 37}, {2, 37}} + column(3, 37, 40)));
-    // The filter compares with the already filtered predecessor: U 7 A U
-    // (10, 4, 6, 10): 4 becomes 8, then 6 < min(8, 10) becomes 9 (against
-    // the raw 4 it would have stayed 6).
-    EXPECT_EQ(px::ofColour(curve("RBC", "U7AU"), clr::Red),
-              (Pts{{1, 37}, {2, 37}, {2, 38}, {2, 39}, {3, 39}, {3, 38}, {4, 38}}));
+    const struct { const char *kind; QByteArray data; TColor colour; Pts painted; const char *why; } cases[] = {
+        {"RBC", "AAA", clr::Red, {{1, 41}, {2, 41}}, "steps"},
+        {"RBC", "UAU", clr::Red, {{1, 37}, {2, 37}}, "a dip below both neighbours is lifted to their mean"},
+        {"RBC", "AUA", clr::Red, Pts{{1, 41}} + column(2, 37, 41) + column(3, 37, 40), "a peak stays"},
+        {"RBC", "UUA", clr::Red, Pts{{1, 37}, {2, 37}} + column(3, 37, 40), "the last channel keeps its value"},
+        // U 7 A U (10, 4, 6, 10): 4 becomes 8, then 6 < min(8, 10) becomes 9.
+        {"RBC", "U7AU", clr::Red, {{1, 37}, {2, 37}, {2, 38}, {2, 39}, {3, 39}, {3, 38}, {4, 38}},
+         "compared with the filtered predecessor"},
+        {"PLT", "AA", clr::Yellow, {{1, 41}}, "PLT"},
+        {"BAS", "AA", clr::Navy, {{1, 14}}, "BAS unscaled: code 65 is 33 pixels high"},
+        {"BAS", "}}}", clr::Navy, {}, "code 125 (93) lies beyond the top edge"},
+        {"RBC", "\xC8\xC8", clr::Red, {{1, 14}}, "unsigned bytes: (200-32)/5 = 33"},
+        {"BAS", "\x1e\x1e", clr::Navy, {{1, 49}}, "below 32: under the base line"},
+        {"RBC", "z", clr::Red, {}, "one channel: no curve"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(px::ofColour(curve(c.kind, c.data), c.colour), c.painted) << c.why;
 }
 
-TEST(HistogramCurve, KindsDecideDivisorAndColour)
+TEST(HistogramCurve, AxesAndClipping)
 {
-    EXPECT_EQ(px::ofColour(curve("PLT", "AA"), clr::Yellow), (Pts{{1, 41}}));
-    // BAS is unscaled: code 65 is 33 pixels high.
-    EXPECT_EQ(px::ofColour(curve("BAS", "AA"), clr::Navy), (Pts{{1, 14}}));
-    // Code 125 (93) lies beyond the top edge.
-    EXPECT_EQ(px::countOf(curve("BAS", "}}}"), clr::Navy), 0);
-    // Bytes above 127 count as their unsigned code: 0xC8 -> (200-32)/5 = 33, row 14.
-    EXPECT_EQ(px::ofColour(curve("RBC", QByteArray("\xC8\xC8")), clr::Red), (Pts{{1, 14}}));
-    // Codes below 32 reach under the base line.
-    EXPECT_EQ(px::ofColour(curve("BAS", QByteArray("\x1e\x1e")), clr::Navy), (Pts{{1, 49}}));
-}
-
-TEST(HistogramCurve, AxesAndOneChannelDrawsNoCurve)
-{
-    const QImage img = curve("RBC", "z");
-    EXPECT_EQ(px::countOf(img, clr::Red), 0);
+    QImage img = px::blank(142, 60, clr::Green);
+    drawcurve(img, "RBC", "z", "");
     EXPECT_TRUE(px::allOf(img, clr::Black, QRect(1, 47, 129, 1))); // base line 1..129
     EXPECT_EQ(px::at(img, 130, 47), clr::White);
     EXPECT_TRUE(px::allOf(img, clr::Black, QRect(1, 0, 1, 48)));  // axis clipped at the top
     EXPECT_EQ(px::at(img, 0, 30), clr::White);
-}
-
-TEST(HistogramCurve, LongDataIsClippedAtTheRightEdge)
-{
-    const QImage img = curve("RBC", QByteArray(100000, 'A'));
-    EXPECT_TRUE(px::allOf(img, clr::Red, QRect(1, 41, 141, 1)));
+    // The bottom ten rows are not cleared.
+    EXPECT_EQ(px::at(img, 140, 49), clr::White);
+    EXPECT_TRUE(px::allOf(img, clr::Green, QRect(140, 50, 2, 10)));
+    // Long data is clipped at the right edge.
+    EXPECT_TRUE(px::allOf(curve("RBC", QByteArray(100000, 'A')), clr::Red, QRect(1, 41, 141, 1)));
 }
 
 TEST(HistogramDiscriminators, DottedLinesAndTheDottedPenStays)
 {
-    const QImage img = curve("RBC", "AAAA", "12  40");
+    // "12.7" is read as 12; an overlong number and a bare ".5" are dropped,
+    // never stopping the drawing.
+    const QImage img = curve("RBC", "AAAA", "12.7 99999999999 .5 40");
     for (int x : {12, 40}) {
         EXPECT_EQ(px::at(img, x, 47), clr::Black) << x;
         EXPECT_EQ(px::at(img, x, 2), clr::White) << x;
@@ -97,33 +88,20 @@ TEST(HistogramDiscriminators, DottedLinesAndTheDottedPenStays)
         EXPECT_EQ(px::at(img, x, 47), clr::Black);
         EXPECT_LT(px::countOf(img, clr::Black, QRect(x, 43, 1, 5)), 5) << x;
     }
-    // No discriminator: no line, solid ticks.
-    const QImage plain = curve("RBC", "AAAA", "");
-    const QRect above(2, 3, 140, 40);
-    EXPECT_EQ(px::countOf(plain, clr::Black, above),
-              px::countOf(plain, clr::Black, textBox(60, 0, "RBC(f1)") & above));
-    for (int x : {8, 38, 72, 108})
-        EXPECT_TRUE(px::allOf(plain, clr::Black, QRect(x, 43, 1, 5))) << x;
-    const QImage plt = curve("PLT", "AA");
-    for (int x : {10, 36, 76, 122})
-        EXPECT_TRUE(px::allOf(plt, clr::Black, QRect(x, 43, 1, 5))) << x;
-    const QImage bas = curve("BAS", "AA");
-    EXPECT_TRUE(px::allOf(bas, clr::Black, QRect(76, 43, 1, 5)));
-    EXPECT_EQ(px::countOf(bas, clr::Black, QRect(77, 43, 65, 4)), 0);
-}
-
-TEST(HistogramDiscriminators, DecimalPointAndOverlongNumbersNeverStopTheDrawing)
-{
-    // "12.7" is read as 12; an overlong number and a bare ".5" are dropped.
-    const QImage img = curve("RBC", "AAAA", "12.7 99999999999 .5 30");
-    EXPECT_EQ(px::at(img, 12, 47), clr::Black);
-    EXPECT_EQ(px::at(img, 30, 47), clr::Black);
-    EXPECT_EQ(px::countOf(img, clr::Black, QRect(13, 3, 17, 40)), 0);
-    // Only dropped numbers: nothing drawn, ticks stay solid.
-    const QImage none = curve("RBC", "AAAA", ". 4294967296");
-    EXPECT_TRUE(px::allOf(none, clr::Black, QRect(8, 43, 1, 5)));
+    // Without a discriminator (or with only dropped numbers): no line, solid ticks.
+    for (const QByteArray &none : {QByteArray(), QByteArray(". 4294967296")}) {
+        const QImage plain = curve("RBC", "AAAA", none);
+        const QRect above(2, 3, 140, 40);
+        EXPECT_EQ(px::countOf(plain, clr::Black, above),
+                  px::countOf(plain, clr::Black, textBox(60, 0, "RBC(f1)") & above));
+    }
+    const struct { const char *kind; QVector<int> ticks; } solid[] = {
+        {"RBC", {8, 38, 72, 108}}, {"PLT", {10, 36, 76, 122}}, {"BAS", {76}}};
+    for (const auto &t : solid)
+        for (int x : t.ticks)
+            EXPECT_TRUE(px::allOf(curve(t.kind, "AA", ". 4294967296"), clr::Black, QRect(x, 43, 1, 5))) << t.kind << x;
+    EXPECT_EQ(px::countOf(curve("BAS", "AA"), clr::Black, QRect(77, 43, 65, 4)), 0);
     // Far-off positions are clipped.
-    EXPECT_NO_FATAL_FAILURE(curve("RBC", "AAAA", "2147483647 141 142"));
     EXPECT_EQ(px::at(curve("RBC", "AAAA", "2147483647 141 142"), 141, 47), clr::Black);
 }
 
@@ -135,49 +113,35 @@ TEST(HistogramText, CaptionAndLabelsSitAtTheirPlaces)
                           {"BAS", {{68, "300"}}}};
     for (const Case &cs : cases) {
         const QImage img = curve(cs.kind, "!");
-        const QByteArray cap = QByteArray(cs.kind) + "(f1)";
-        const QRect capBox = textBox(60, 0, cap.constData());
         // Above the ticks, only the axis and the caption are black.
-        const Pts upper = px::ofColour(img, clr::Black, QRect(2, 0, 140, 43));
-        EXPECT_GT(upper.size(), 10) << cs.kind;
-        for (const auto &p : upper)
-            EXPECT_TRUE(capBox.contains(p.first, p.second)) << cs.kind << " " << p.first << "," << p.second;
+        const QRect upper(2, 0, 140, 43), lower(0, 48, 142, 12);
+        const QRect capBox = textBox(60, 0, (QByteArray(cs.kind) + "(f1)").constData()) & upper;
+        EXPECT_GT(px::countOf(img, clr::Black, capBox), 10) << cs.kind;
+        EXPECT_EQ(px::ofColour(img, clr::Black, upper), px::ofColour(img, clr::Black, capBox)) << cs.kind;
         // Below the base line, only labels.
-        QVector<QRect> boxes;
+        Pts inLabels;
         for (const auto &l : cs.labels) {
-            boxes << textBox(l.first, 48, l.second);
-            EXPECT_GT(px::countOf(img, clr::Black, boxes.last() & img.rect()), 3) << l.second;
+            const Pts label = px::ofColour(img, clr::Black, textBox(l.first, 48, l.second) & lower);
+            EXPECT_GT(label.size(), 3) << l.second;
+            inLabels += label;
         }
-        for (const auto &p : px::ofColour(img, clr::Black, QRect(0, 48, 142, 12))) {
-            bool inside = false;
-            for (const QRect &b : boxes)
-                inside = inside || b.contains(p.first, p.second);
-            EXPECT_TRUE(inside) << cs.kind << " " << p.first << "," << p.second;
-        }
+        EXPECT_EQ(px::ofColour(img, clr::Black, lower), inLabels) << cs.kind;
     }
-}
-
-TEST(HistogramText, BottomTenRowsAreNotCleared)
-{
-    QImage img = px::blank(142, 60, clr::Green);
-    drawcurve(img, "BAS", "AA", "");
-    EXPECT_EQ(px::at(img, 140, 49), clr::White);
-    EXPECT_EQ(px::at(img, 140, 50), clr::Green);
-    EXPECT_EQ(px::at(img, 140, 59), clr::Green);
 }
 
 TEST(ThresholdLists, ReadLikeTheAnalyserWritesThem)
 {
     using V = QVector<int>;
-    EXPECT_EQ(readThresholds("12  40"), (V{12, 40}));
-    EXPECT_EQ(readThresholds(" 12 40"), (V{12, 40}));
-    EXPECT_EQ(readThresholds("12 40 "), (V{12, 40}));
-    EXPECT_EQ(readThresholds("-5 x7"), (V{5, 7}));  // other characters skipped
-    EXPECT_EQ(readThresholds("1\t2 3"), (V{12, 3})); // only a blank separates
-    EXPECT_EQ(readThresholds("12.7 1.2.3 .5 ."), (V{12, 1}));
-    EXPECT_EQ(readThresholds("2147483647 2147483648 0007"), (V{2147483647, 7}));
-    EXPECT_EQ(readThresholds(""), V{});
-    EXPECT_EQ(readThresholds("1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16", 15).size(), 15);
-    EXPECT_EQ(readThresholds("1 2 3 4 5 6 7 8 9 10", 8), (V{1, 2, 3, 4, 5, 6, 7, 8}));
+    const struct { const char *text; int max; V read; } cases[] = {
+        {"12  40", -1, {12, 40}}, {" 12 40", -1, {12, 40}}, {"12 40 ", -1, {12, 40}},
+        {"-5 x7", -1, {5, 7}},                   // other characters skipped
+        {"1\t2 3", -1, {12, 3}},                 // only a blank separates
+        {"12.7 1.2.3 .5 .", -1, {12, 1}},
+        {"2147483647 2147483648 0007", -1, {2147483647, 7}},
+        {"", -1, {}},
+        {"1 2 3 4 5 6 7 8 9 10", 8, {1, 2, 3, 4, 5, 6, 7, 8}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(readThresholds(c.text, c.max), c.read) << c.text;
     EXPECT_EQ(trimmedList(QByteArray("\x02 12 40\t\r\n")), QByteArray("12 40"));
 }

@@ -3,16 +3,13 @@
 #include "graphics/canvas.h"
 
 #include <QImage>
-#include <QSet>
 #include <QPoint>
 #include <QRect>
+#include <QSet>
 
 namespace px {
 
-inline graphics::TColor at(const QImage &img, int x, int y)
-{
-    return graphics::fromRgb(img.pixel(x, y));
-}
+inline graphics::TColor at(const QImage &img, int x, int y) { return graphics::fromRgb(img.pixel(x, y)); }
 
 inline QImage blank(int w, int h, graphics::TColor c = graphics::clr::White)
 {
@@ -21,12 +18,11 @@ inline QImage blank(int w, int h, graphics::TColor c = graphics::clr::White)
     return img;
 }
 
-// Every pixel of the given colour, as "x,y" points.
+// Every pixel of the given colour in the area (default: all), as (x, y).
 inline QSet<QPair<int, int>> ofColour(const QImage &img, graphics::TColor c, QRect area = {})
 {
-    if (area.isNull())
-        area = img.rect();
     QSet<QPair<int, int>> out;
+    area = area.isNull() ? img.rect() : area;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             if (at(img, x, y) == c)
@@ -34,15 +30,11 @@ inline QSet<QPair<int, int>> ofColour(const QImage &img, graphics::TColor c, QRe
     return out;
 }
 
-inline int countOf(const QImage &img, graphics::TColor c, QRect area = {})
-{
-    return ofColour(img, c, area).size();
-}
+inline int countOf(const QImage &img, graphics::TColor c, QRect area = {}) { return ofColour(img, c, area).size(); }
 
 inline bool allOf(const QImage &img, graphics::TColor c, QRect area = {})
 {
-    if (area.isNull())
-        area = img.rect();
+    area = area.isNull() ? img.rect() : area;
     return countOf(img, c, area) == area.width() * area.height();
 }
 

@@ -9,10 +9,4 @@ namespace sample {
 // The same row for the same seed.
 graphics::GraphRow realisticRow(unsigned seed = 1);
 
-// 32 hex digits per row for a 128 x 128 dot field (dots[row][col], row 0 on top).
-QByteArray encodeMatrix(const bool dots[128][128]);
-
-// The LMNE threshold list the sample uses (t1..t15).
-extern const char *const kLmneThresholds;
-
 } // namespace sample

@@ -15,104 +15,91 @@ class Correction : public ::testing::Test
 protected:
     void SetUp() override { testdb::fresh(); }
 
-    static void sample(const QString &shelfid, const QString &a2 = QStringLiteral("g"))
+    // Two results and a graph row under each number.
+    static void samples(std::initializer_list<const char *> numbers)
     {
-        for (int item : {1, 2})
-            ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO testresult (shelfid, itemid, value, checkdate) "
-                                                "VALUES (?, ?, ?, '2026-12-06')"),
-                                 {shelfid, item, shelfid + QString::number(item)}));
-        ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO gresult (shelfid, a1, a2, checkdate) "
-                                            "VALUES (?, '', ?, '2026-12-06')"),
-                             {shelfid, a2}));
+        for (const char *n : numbers) {
+            for (int item : {1, 2})
+                ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO testresult (shelfid, itemid, value, checkdate) "
+                                                    "VALUES (?, ?, 'v', '2026-12-06')"), {n, item}));
+            ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO gresult (shelfid, a1, a2, checkdate) "
+                                                "VALUES (?, '', 'g', '2026-12-06')"), {n}));
+        }
     }
-    static int results(const QString &shelfid, const char *table = "testresult")
+    // "results/graph rows" under the number.
+    static QString rows(const QString &shelfid)
     {
-        return db::scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE shelfid = ?").arg(QLatin1String(table)),
-                          {shelfid}).toInt();
+        return db::scalar(QStringLiteral("SELECT (SELECT count(*) FROM testresult WHERE shelfid = ?) || '/' || "
+                                         "(SELECT count(*) FROM gresult WHERE shelfid = ?)"), {shelfid, shelfid}).toString();
     }
-    static int graphs(const QString &shelfid) { return results(shelfid, "gresult"); }
+    static CorrectionOutcome apply(const QVector<CorrectionRow> &rows) { return applyCorrections(db::database(), rows); }
 };
 
 } // namespace
 
 TEST_F(Correction, CorrectedRowsMoveAndLeaveTheListOthersStayInOrder)
 {
-    for (const char *n : {"A", "B", "C", "D"})
-        sample(QString::fromLatin1(n));
+    samples({"A", "B", "C", "D"});
     ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO patient (shelfid, name, checkdate) VALUES ('A', 'x', '2026-12-06')")));
-    const QVector<CorrectionRow> rows{{"A", " 101 "}, {"B", ""}, {"C", "103"}, {"D", "   "}};
-    const CorrectionOutcome out = applyCorrections(db::database(), rows);
+    const CorrectionOutcome out = apply({{"A", " 101 "}, {"B", ""}, {"C", "103"}, {"D", "   "}});
     EXPECT_TRUE(out.error.isEmpty());
     EXPECT_TRUE(out.refusals.isEmpty());
     EXPECT_TRUE(out.anyCorrection);
     EXPECT_EQ(out.remaining, (QVector<CorrectionRow>{{"B", ""}, {"D", "   "}}));
-    EXPECT_EQ(results("101"), 2);
-    EXPECT_EQ(graphs("101"), 1);
-    EXPECT_EQ(results("103"), 2);
-    EXPECT_EQ(results("A"), 0);
-    EXPECT_EQ(graphs("C"), 0);
-    EXPECT_EQ(results("B"), 2);
+    for (const auto &[n, count] : {std::pair{"101", "2/1"}, {"103", "2/1"}, {"A", "0/0"}, {"C", "0/0"}, {"B", "2/1"}})
+        EXPECT_EQ(rows(n), count) << n;
     // Registrations are not renumbered here.
     EXPECT_EQ(db::scalar(QStringLiteral("SELECT count(*) FROM patient WHERE shelfid = 'A'")).toInt(), 1);
 
     // Nothing typed: nothing changes, the list stays.
-    const CorrectionOutcome none = applyCorrections(db::database(), out.remaining);
+    const CorrectionOutcome none = apply(out.remaining);
     EXPECT_FALSE(none.anyCorrection);
     EXPECT_EQ(none.remaining, out.remaining);
 }
 
 TEST_F(Correction, ANumberAlreadyInUseIsRefusedAndStaysListed)
 {
-    for (const char *n : {"A12", "12", "B7"})
-        sample(QString::fromLatin1(n));
-    const QVector<CorrectionRow> rows{{"A12", "12"}, {"B7", "7"}};
-    const CorrectionOutcome out = applyCorrections(db::database(), rows);
+    samples({"A12", "12", "B7"});
+    const CorrectionOutcome out = apply({{"A12", "12"}, {"B7", "7"}});
     ASSERT_EQ(out.refusals.size(), 1);
-    EXPECT_TRUE(out.refusals[0].contains("12"));
-    EXPECT_TRUE(out.refusals[0].contains("A12"));
+    EXPECT_TRUE(out.refusals[0].contains("12") && out.refusals[0].contains("A12"));
     EXPECT_EQ(out.remaining, (QVector<CorrectionRow>{{"A12", "12"}}));
-    EXPECT_EQ(results("12"), 2); // no duplicates
-    EXPECT_EQ(graphs("12"), 1);
-    EXPECT_EQ(results("A12"), 2);
-    EXPECT_EQ(results("7"), 2);  // the row after the refusal still moved
+    EXPECT_EQ(rows("12"), "2/1"); // no duplicates
+    EXPECT_EQ(rows("A12"), "2/1");
+    EXPECT_EQ(rows("7"), "2/1");  // the row after the refusal still moved
     // A number known only from its graph row counts as in use too.
     ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO gresult (shelfid, checkdate) VALUES ('55', '2026-12-06')")));
-    EXPECT_EQ(applyCorrections(db::database(), {{"A12", "55"}}).refusals.size(), 1);
+    EXPECT_EQ(apply({{"A12", "55"}}).refusals.size(), 1);
 }
 
 TEST_F(Correction, QuotesAndWildcardsAreJustCharacters)
 {
-    for (const char *n : {"O'B", "1%", "10"})
-        sample(QString::fromLatin1(n));
-    const CorrectionOutcome out = applyCorrections(db::database(), {{"O'B", "20'"}, {"1%", "30"}});
+    samples({"O'B", "1%", "10", "X"});
+    const CorrectionOutcome out = apply({{"O'B", "20'"}, {"1%", "30"}});
     EXPECT_TRUE(out.error.isEmpty()) << qPrintable(out.error);
     EXPECT_TRUE(out.remaining.isEmpty());
-    EXPECT_EQ(results("20'"), 2);
-    EXPECT_EQ(results("30"), 2);
-    EXPECT_EQ(results("10"), 2);
+    EXPECT_EQ(rows("20'"), "2/1");
+    EXPECT_EQ(rows("30"), "2/1");
+    EXPECT_EQ(rows("10"), "2/1");
     // The same number listed twice: the second correction finds nothing to
     // move and leaves the list without an error.
-    sample("X");
-    const CorrectionOutcome twice = applyCorrections(db::database(), {{"X", "40"}, {"X", "41"}});
-    EXPECT_TRUE(twice.remaining.isEmpty());
-    EXPECT_EQ(results("40"), 2);
-    EXPECT_EQ(results("41"), 0);
+    EXPECT_TRUE(apply({{"X", "40"}, {"X", "41"}}).remaining.isEmpty());
+    EXPECT_EQ(rows("40"), "2/1");
+    EXPECT_EQ(rows("41"), "0/0");
 }
 
 TEST_F(Correction, AFailingRowMovesNothingAndStopsTheRun)
 {
-    for (const char *n : {"A", "B", "C"})
-        sample(QString::fromLatin1(n));
+    samples({"A", "B", "C"});
     // The graph update of B is refused after its results were moved.
     ASSERT_TRUE(db::exec(QStringLiteral(
         "CREATE TRIGGER refuse BEFORE UPDATE ON gresult WHEN OLD.shelfid = 'B' "
         "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
-    const CorrectionOutcome out = applyCorrections(db::database(), {{"A", "1"}, {"B", "2"}, {"C", "3"}});
+    const CorrectionOutcome out = apply({{"A", "1"}, {"B", "2"}, {"C", "3"}});
     EXPECT_TRUE(out.error.contains("refused")) << qPrintable(out.error);
     EXPECT_EQ(out.remaining, (QVector<CorrectionRow>{{"B", "2"}, {"C", "3"}}));
-    EXPECT_EQ(results("1"), 2);
-    EXPECT_EQ(results("B"), 2); // rolled back with its graph row
-    EXPECT_EQ(results("2"), 0);
-    EXPECT_EQ(graphs("B"), 1);
-    EXPECT_EQ(results("C"), 2);
+    EXPECT_EQ(rows("1"), "2/1");
+    EXPECT_EQ(rows("B"), "2/1"); // rolled back with its graph row
+    EXPECT_EQ(rows("2"), "0/0");
+    EXPECT_EQ(rows("C"), "2/1");
 }

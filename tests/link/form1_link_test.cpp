@@ -2,13 +2,11 @@
 // into a pseudo-terminal, the window's serial control receives them, the
 // rows land in the day tables, the lamp and status bar follow, and a
 // malformed number is corrected in the grid.
-#include "app/CustData.h"
 #include "app/Unit1.h"
 #include "app/session.h"
 #include "common/mainwindowtest.h"
 #include "common/testdb.h"
 #include "link/linkreceiver.h"
-#include "link/resultstore.h"
 #include "platform/comm/commcontrol.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
@@ -52,9 +50,19 @@ protected:
                 QStringList{"--db", dbPath, "--out", pair.b, "--fast"} + args);
         return p.waitForFinished(pty::kWaitMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
-    static int count(const char *sql, const QVariantList &params = {})
+    static int count(const char *sql, const QVariantList &params = {}) { return db::scalar(sql, params).toInt(); }
+    // All stored rows, sorted; the tables are emptied.
+    static QStringList takeAll()
     {
-        return db::scalar(QString::fromLatin1(sql), params).toInt();
+        QStringList out;
+        for (const QString table : {"testresult", "gresult"}) {
+            QVector<QVariantList> rows;
+            EXPECT_TRUE(db::select("SELECT * FROM " + table, {}, &rows) && db::exec("DELETE FROM " + table));
+            for (const auto &r : rows)
+                out << table + QVariant(r).toStringList().join(QChar(0x1f));
+        }
+        out.sort();
+        return out;
     }
     static void waitForGraphRows(int n)
     {
@@ -76,19 +84,14 @@ TEST_F(MainWindowLink, RecordsFromTheLineAreStoredAndAMalformedNumberIsCorrected
     showOn(pair.a);
     ASSERT_TRUE(Form1->MSComm1->PortOpen()) << qPrintable(Form1->StatusBar1->panelText(1));
     EXPECT_TRUE(Form1->StringGrid1->isHidden());
-    EXPECT_EQ(Form1->StringGrid1->rowCount(), 1);
 
     ASSERT_TRUE(runSimulator({"--numbers", "11,A12,13", "--chunk", "1:300", "--seed", "4"}));
     waitForGraphRows(3);
-    ASSERT_EQ(count("SELECT count(*) FROM gresult"), 3);
-    for (const char *n : {"11", "A12", "13"})
-        EXPECT_GT(count("SELECT count(*) FROM testresult WHERE shelfid = ? AND checkdate = ?",
-                        {QString::fromLatin1(n), day()}), 15) << n;
+    ASSERT_EQ(count("SELECT count(*) FROM gresult WHERE shelfid IN ('11', 'A12', '13') AND checkdate = ?", {day()}), 3);
     EXPECT_EQ(Form1->Shape1->brushColor(), QColor(128, 0, 0));
 
     // A12 is listed, with the grid and its button in view.
-    EXPECT_FALSE(Form1->StringGrid1->isHidden());
-    EXPECT_FALSE(Form1->Panel9->isHidden());
+    EXPECT_FALSE(Form1->StringGrid1->isHidden() || Form1->Panel9->isHidden());
     ASSERT_EQ(Form1->StringGrid1->rowCount(), 2);
     EXPECT_EQ(Form1->StringGrid1->item(1, 0)->text(), "A12");
     Form1->grab().save(testdb::outputDir() + QStringLiteral("/link_malformed_grid.png"));
@@ -100,8 +103,7 @@ TEST_F(MainWindowLink, RecordsFromTheLineAreStoredAndAMalformedNumberIsCorrected
     EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = 'A12'"), 0);
     EXPECT_EQ(count("SELECT count(*) FROM gresult WHERE shelfid = '12'"), 1);
     EXPECT_EQ(Form1->StringGrid1->rowCount(), 1);
-    EXPECT_TRUE(Form1->StringGrid1->isHidden());
-    EXPECT_TRUE(Form1->Panel9->isHidden());
+    EXPECT_TRUE(Form1->StringGrid1->isHidden() && Form1->Panel9->isHidden());
 
     // Line notifications reach the status bar.
     Form1->LinkReceiver1->commEvent(1004);
@@ -128,12 +130,8 @@ TEST_F(MainWindowLink, AClosedPortIsShownAndACorrectionOntoANumberInUseIsRefused
     EXPECT_FALSE(Form1->StringGrid1->isHidden());
     EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = '7'"), 1);
 
-    // Cancel changes nothing; a double click on the grid hides it, and on the
-    // graph panel shows it again with the list intact.
-    Form1->StringGrid1->item(1, 1)->setText(QStringLiteral("8"));
-    dialogs.answer(false);
-    Form1->Button5->click();
-    EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = 'B7'"), 1);
+    // A double click on the grid hides it, and on the graph panel shows it
+    // again with the list intact.
     Form1->StringGrid1DblClick();
     EXPECT_TRUE(Form1->StringGrid1->isHidden());
     Form1->Panel1DblClick();
@@ -153,8 +151,6 @@ TEST_F(MainWindowLink, NothingIsLostWhileTheWindowIsBusy)
 
     QVector<sim::SimItem> simItems;
     ASSERT_TRUE(sim::loadSimItems(db::database(), &simItems));
-    QVector<intake::ItemDef> items;
-    ASSERT_TRUE(intake::loadItems(db::database(), &items));
     sim::RecordGenerator gen(simItems, 20261206);
     sim::StreamOptions opt;
     opt.count = 60;
@@ -170,21 +166,9 @@ TEST_F(MainWindowLink, NothingIsLostWhileTheWindowIsBusy)
     waitForGraphRows(records.size());
     ASSERT_EQ(count("SELECT count(*) FROM gresult"), records.size());
 
-    for (const auto &rec : records) {
-        const QString shelfid = rec.sampleNumber.trimmed();
-        QVector<QVariantList> g;
-        ASSERT_TRUE(db::select(QStringLiteral("SELECT a1,a2,a3,a4,a5,a6,a7,a8,a9,a10,a11,a12,checkdate FROM gresult "
-                                              "WHERE shelfid = ?"), {shelfid}, &g));
-        ASSERT_EQ(g.size(), 1) << qPrintable(shelfid);
-        for (int f = 0; f < 12; ++f)
-            ASSERT_EQ(g[0][f].toString().toLatin1(), rec.graph[f]) << qPrintable(shelfid) << " a" << f + 1;
-        EXPECT_EQ(g[0][12].toString(), day());
-        for (const intake::ItemDef &it : items) {
-            if (!it.mark.isEmpty())
-                EXPECT_EQ(db::scalar(QStringLiteral("SELECT value FROM testresult WHERE shelfid = ? AND itemid = ?"),
-                                     {shelfid, it.itemid}).toString(),
-                          intake::convertValue(rec.values.value(it.mark), it))
-                    << qPrintable(shelfid) << " item " << it.itemid;
-        }
-    }
+    // The rows are those of the whole stream received in one piece (which
+    // the store tests check against what the simulator sent).
+    const QStringList viaTheLine = takeAll();
+    intake::LinkReceiver().receive(stream, day());
+    EXPECT_EQ(takeAll(), viaTheLine);
 }

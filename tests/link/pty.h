@@ -43,12 +43,9 @@ public:
     }
     void stop()
     {
-        if (proc.state() == QProcess::NotRunning)
-            return;
         proc.terminate();
         if (!proc.waitForFinished(kWaitMs))
             proc.kill();
-        proc.waitForFinished(kWaitMs);
     }
 
     QString a, b;

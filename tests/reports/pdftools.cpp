@@ -1,7 +1,6 @@
 #include "pdftools.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -67,10 +66,8 @@ std::vector<Word> words(const QString &pdf, int page)
         const auto m = it.next();
         const double x0 = m.captured(1).toDouble() / ptPerMm, y0 = m.captured(2).toDouble() / ptPerMm;
         const double x1 = m.captured(3).toDouble() / ptPerMm, y1 = m.captured(4).toDouble() / ptPerMm;
-        QString text = m.captured(5);
-        text.replace(QStringLiteral("&amp;"), QStringLiteral("&")).replace(QStringLiteral("&lt;"), QStringLiteral("<"))
-            .replace(QStringLiteral("&gt;"), QStringLiteral(">")).replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-        out.push_back({text, QRectF(QPointF(x0, y0), QPointF(x1, y1))});
+        QString text = m.captured(5).replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+        out.push_back({text.replace(QStringLiteral("&amp;"), QStringLiteral("&")), QRectF(QPointF(x0, y0), QPointF(x1, y1))});
     }
     return out;
 }
@@ -83,6 +80,19 @@ Word findWord(const std::vector<Word> &ws, const QString &text)
     return {};
 }
 
+QPointF at(const std::vector<Word> &ws, const QString &text)
+{
+    for (const auto &w : ws)
+        if (w.text == text)
+            return w.mm.topLeft();
+    return {qQNaN(), qQNaN()};
+}
+
+void savePage(const QString &pdf, const QString &name)
+{
+    pageImage(pdf, 1, 96, outputDir() + QLatin1Char('/') + name);
+}
+
 QImage pageImage(const QString &pdf, int page, int dpi, const QString &saveAs)
 {
     QTemporaryDir tmp;
@@ -90,20 +100,15 @@ QImage pageImage(const QString &pdf, int page, int dpi, const QString &saveAs)
     run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
                                      QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"),
                                      QStringLiteral("-png"), pdf, base});
-    QImage img(base + QStringLiteral(".png"));
-    if (!saveAs.isEmpty()) {
-        QFile::remove(saveAs + QStringLiteral(".png"));
-        QFile::copy(base + QStringLiteral(".png"), saveAs + QStringLiteral(".png"));
-    }
+    const QImage img(base + QStringLiteral(".png"));
+    if (!saveAs.isEmpty())
+        img.save(saveAs + QStringLiteral(".png"));
     return img.convertToFormat(QImage::Format_RGB32);
 }
 
 QString outputDir()
 {
-    QString dir = qEnvironmentVariable("VORLAN_TEST_OUT");
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    dir += QStringLiteral("/reports");
+    const QString dir = qEnvironmentVariable("VORLAN_TEST_OUT", QDir::tempPath()) + QStringLiteral("/reports");
     QDir().mkpath(dir);
     return dir;
 }

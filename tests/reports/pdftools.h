@@ -9,8 +9,6 @@
 
 namespace pdftools {
 
-QString run(const QString &program, const QStringList &args);
-
 int pageCount(const QString &pdf);
 // Page size in points of one page (1-based).
 QSizeF pageSizePt(const QString &pdf, int page = 1);
@@ -28,10 +26,15 @@ struct Word
 std::vector<Word> words(const QString &pdf, int page = 1);
 // The first word that contains the text; an empty word (no text) when none.
 Word findWord(const std::vector<Word> &words, const QString &text);
+// Top-left (mm) of the first word that is exactly the text; NaN when none,
+// so that any position check on it fails.
+QPointF at(const std::vector<Word> &words, const QString &text);
 
 // One page rendered by pdftoppm at a resolution, also saved as PNG under
 // saveAs (a path without extension) when given.
 QImage pageImage(const QString &pdf, int page = 1, int dpi = 96, const QString &saveAs = {});
+// The first page saved as <outputDir>/<name>.png for people to look at.
+void savePage(const QString &pdf, const QString &name);
 
 // Where pictures and PDFs for people go: $VORLAN_TEST_OUT, else /tmp.
 QString outputDir();

@@ -2,46 +2,13 @@
 // against a fresh database.
 #include "common/testdb.h"
 
-#include "platform/db/command.h"
 #include "platform/db/dataset.h"
 #include "workstation/history.h"
+#include "wsdb.h"
 
-#include <gtest/gtest.h>
+using namespace wst;
 
 namespace {
-
-struct Hist
-{
-    QString shelfid, day, name, sex = QStringLiteral("男"), caseno, mzno, depart;
-};
-
-void archive(const Hist &h)
-{
-    QString err;
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into histpatient (shelfid, checkdate, name, sex, caseno, mzno, depart) "
-                                        "values (?, ?, ?, ?, ?, ?, ?)"),
-                         {h.shelfid, h.day, h.name, h.sex, h.caseno, h.mzno, h.depart}, &err))
-        << err.toStdString();
-}
-
-void archiveResult(const QString &shelfid, const QString &day, int itemid, const QString &value)
-{
-    QString err;
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into hisresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"),
-                         {shelfid, day, itemid, value}, &err))
-        << err.toStdString();
-}
-
-void dayPatient(const QString &shelfid, const QString &day)
-{
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, checkdate) values (?, ?)"), {shelfid, day}));
-}
-
-void dayResult(const QString &shelfid, const QString &day, int itemid)
-{
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, ?, '1')"),
-                         {shelfid, day, itemid}));
-}
 
 ws::HistoryFilter range(const char *first, const char *last)
 {
@@ -72,13 +39,13 @@ protected:
     void SetUp() override
     {
         testdb::fresh();
-        archive({"10", "2026-11-30", "张三", "男", "Z100", "M1", "内科"});
-        archive({"9", "2026-12-01", "李四", "女", "Z200", "M2", "外科"});
-        archive({"10", "2026-12-01", "王张", "男", "Z1000", "M3", "内科"});
-        archive({"2", "2026-12-01", "O'Brien", "男", "Z300", "M4", "儿科"});
-        archive({"1a", "2026-12-02", "赵六", "女", "Z100", "M5", "妇产科"});
-        archive({"1", "2026-12-02", "50%张", "女", "Z400", "M6", "内科"});
-        archive({"3", "2026-12-03", "钱七", "男", "Z500", "M7", "内科"});
+        archive("10", "2026-11-30", "张三", "男", "Z100", "M1", "内科");
+        archive("9", "2026-12-01", "李四", "女", "Z200", "M2", "外科");
+        archive("10", "2026-12-01", "王张", "男", "Z1000", "M3", "内科");
+        archive("2", "2026-12-01", "O'Brien", "男", "Z300", "M4", "儿科");
+        archive("1a", "2026-12-02", "赵六", "女", "Z100", "M5", "妇产科");
+        archive("1", "2026-12-02", "50%张", "女", "Z400", "M6", "内科");
+        archive("3", "2026-12-03", "钱七", "男", "Z500", "M7", "内科");
     }
 };
 
@@ -94,53 +61,36 @@ TEST_F(History, DateRangeAloneListsNewestDayFirstThenByNumber)
     EXPECT_TRUE(found(range("2026-12-03", "2026-12-01")).isEmpty());
 }
 
-TEST_F(History, EachParticularNarrowsTheSearch)
+TEST_F(History, EachParticularNarrowsTheSearchBoundAndSafely)
 {
-    auto f = range("2026-11-01", "2026-12-31");
-    f.name = QStringLiteral("张");   // anywhere in the name
-    EXPECT_EQ(found(f), (QStringList{"2026-11-30/10", "2026-12-01/10", "2026-12-02/1"}));
-
-    f = range("2026-11-01", "2026-12-31");
-    f.caseno = QStringLiteral("Z100");   // whole value: Z1000 is another patient
-    EXPECT_EQ(found(f), (QStringList{"2026-11-30/10", "2026-12-02/1a"}));
-    f.caseno = QStringLiteral("Z10%");   // a wildcard the user types still works
-    EXPECT_EQ(found(f).size(), 3);
-
-    f = range("2026-11-01", "2026-12-31");
-    f.mzno = QStringLiteral("M2");
-    EXPECT_EQ(found(f), QStringList{"2026-12-01/9"});
-
-    f = range("2026-11-01", "2026-12-31");
-    f.sex = QStringLiteral("女");
-    EXPECT_EQ(found(f), (QStringList{"2026-12-01/9", "2026-12-02/1a", "2026-12-02/1"}));
-
-    f = range("2026-11-01", "2026-12-31");
-    f.depart = QStringLiteral("内科");
-    EXPECT_EQ(found(f).size(), 4);
-
+    const struct { QString ws::HistoryFilter::*field; const char *typed; QStringList expected; } cases[] = {
+        {&ws::HistoryFilter::name, "张", {"2026-11-30/10", "2026-12-01/10", "2026-12-02/1"}}, // anywhere in the name
+        {&ws::HistoryFilter::caseno, "Z100", {"2026-11-30/10", "2026-12-02/1a"}}, // whole value: Z1000 is another
+        {&ws::HistoryFilter::caseno, "Z10%", {"2026-11-30/10", "2026-12-01/10", "2026-12-02/1a"}}, // typed wildcard
+        {&ws::HistoryFilter::mzno, "M2", {"2026-12-01/9"}},
+        {&ws::HistoryFilter::sex, "女", {"2026-12-01/9", "2026-12-02/1", "2026-12-02/1a"}},
+        {&ws::HistoryFilter::depart, "内科", {"2026-11-30/10", "2026-12-01/10", "2026-12-02/1", "2026-12-03/3"}},
+        // Quotes and percent signs find what holds them and break nothing.
+        {&ws::HistoryFilter::name, "O'Bri", {"2026-12-01/2"}},
+        {&ws::HistoryFilter::name, "50%", {"2026-12-02/1"}},
+        {&ws::HistoryFilter::name, "x') or ('1'='1", {}},
+        {&ws::HistoryFilter::depart, "内科' or '1'='1", {}},
+    };
+    for (const auto &c : cases) {
+        ws::HistoryFilter f = range("2026-11-01", "2026-12-31");
+        f.*c.field = QString::fromUtf8(c.typed);
+        QStringList got = found(f);
+        got.sort();
+        EXPECT_EQ(got, c.expected) << c.typed;
+    }
     // Combined, and still bounded by the days (the 11-30 visit is outside).
-    f = range("2026-12-01", "2026-12-02");
+    auto f = range("2026-12-01", "2026-12-02");
     f.depart = QStringLiteral("内科");
     f.name = QStringLiteral("张");
     EXPECT_EQ(found(f), (QStringList{"2026-12-01/10", "2026-12-02/1"}));
     f.sex = QStringLiteral("女");
     EXPECT_EQ(found(f), QStringList{"2026-12-02/1"});
-}
-
-TEST_F(History, QuotesAndPercentSignsAreSearchedSafely)
-{
-    auto f = range("2026-11-01", "2026-12-31");
-    f.name = QStringLiteral("O'Bri");
-    EXPECT_EQ(found(f), QStringList{"2026-12-01/2"});
-    f.name = QStringLiteral("50%");   // finds the name holding it, breaks nothing
-    EXPECT_EQ(found(f), QStringList{"2026-12-02/1"});
-    f.name = QStringLiteral("x') or ('1'='1");
-    EXPECT_TRUE(found(f).isEmpty());
-    f = range("2026-11-01", "2026-12-31");
-    f.depart = QStringLiteral("内科' or '1'='1");
-    EXPECT_TRUE(found(f).isEmpty());
-    // Nothing was changed by any of it.
-    EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from histpatient")).toInt(), 7);
+    EXPECT_EQ(count("histpatient"), 7);
 }
 
 TEST_F(History, ArchivedSampleIsTheNumberOnThatDay)
@@ -149,73 +99,47 @@ TEST_F(History, ArchivedSampleIsTheNumberOnThatDay)
     archiveResult("10", "2026-11-30", 1, "5.2");
     archiveResult("10", "2026-12-01", 1, "9.9");
     archiveResult("100", "2026-12-01", 1, "7");   // not a prefix match
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into hisgresult (shelfid, checkdate, a2) values ('10', '2026-11-30', 'old')")));
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into hisgresult (shelfid, checkdate, a2) values ('10', '2026-12-01', 'new')")));
+    run("insert into hisgresult (shelfid, checkdate, a2) values ('10', '2026-11-30', 'old'), ('10', '2026-12-01', 'new')");
 
     db::Dataset results, graph, print;
     ASSERT_TRUE(results.open(ws::historyResultsSql(), {"10", "2026-11-30"})) << results.lastError().toStdString();
     ASSERT_EQ(results.recordCount(), 2);
     EXPECT_EQ(results.asInteger("itemid"), 1);      // item order
-    EXPECT_EQ(results.text("value"), "5.2");
-    EXPECT_EQ(results.text("abbreviation"), "WBC");
-    EXPECT_EQ(results.text("name"), QStringLiteral("白细胞计数"));
-    for (const char *f : {"checkdate", "itemid", "value", "rowno", "shelfid", "abbreviation", "name"})
-        EXPECT_TRUE(results.hasField(QLatin1String(f))) << f;
-
+    EXPECT_EQ(results.text("value") + results.text("abbreviation") + results.text("name"), QStringLiteral("5.2WBC白细胞计数"));
     ASSERT_TRUE(graph.open(ws::historyGraphSql(), {"10", "2026-12-01"}));
-    ASSERT_EQ(graph.recordCount(), 1);
-    EXPECT_EQ(graph.text("a2"), "new");
-
+    EXPECT_EQ(column(graph, "a2"), QStringList{"new"});
     ASSERT_TRUE(print.open(ws::historyPrintRowsSql(), {"10", "2026-12-01"}));
-    ASSERT_EQ(print.recordCount(), 1);
-    EXPECT_EQ(print.text("value"), "9.9");
-    EXPECT_EQ(print.text("unit"), "10^9/L");
+    EXPECT_EQ(column(print, "value") + column(print, "unit"), (QStringList{"9.9", "10^9/L"}));
 
     // An item gone from the catalogue keeps its value on the page.
     archiveResult("3", "2026-12-03", 99, "1.5");
     ASSERT_TRUE(results.open(ws::historyResultsSql(), {"3", "2026-12-03"}));
-    ASSERT_EQ(results.recordCount(), 1);
-    EXPECT_EQ(results.text("value"), "1.5");
+    EXPECT_EQ(column(results, "value"), QStringList{"1.5"});
     EXPECT_TRUE(results.isNull("name"));
-
     // A null key (nothing selected) matches nothing.
     ASSERT_TRUE(results.open(ws::historyResultsSql(), {QVariant(), QVariant()}));
     EXPECT_TRUE(results.isEmpty());
 }
 
-TEST_F(History, DepartmentBoxOnEnter)
+TEST(HistoryInput, DepartmentBoxOnEnter)
 {
+    testdb::fresh();
     const QStringList names{QStringLiteral("内科"), QStringLiteral("外科"), QStringLiteral("妇产科")};
-    QString r, err;
-    ASSERT_TRUE(ws::departmentOnEnter("3", names, &r, &err));
-    EXPECT_EQ(r, QStringLiteral("妇产科"));
-    ASSERT_TRUE(ws::departmentOnEnter("0", names, &r, &err));
-    EXPECT_EQ(r, "");
-    ASSERT_TRUE(ws::departmentOnEnter("4", names, &r, &err));
-    EXPECT_EQ(r, "");
-    ASSERT_TRUE(ws::departmentOnEnter("$2", names, &r, &err));   // the integer parser takes hex
-    EXPECT_EQ(r, QStringLiteral("外科"));
-    ASSERT_TRUE(ws::departmentOnEnter("ek", names, &r, &err));   // abbreviation: the name, listed or not
-    EXPECT_EQ(r, QStringLiteral("儿科"));
-    ASSERT_TRUE(ws::departmentOnEnter("EK", names, &r, &err));
-    EXPECT_EQ(r, QStringLiteral("儿科"));
-    ASSERT_TRUE(ws::departmentOnEnter("x'y", names, &r, &err)) << err.toStdString();
-    EXPECT_EQ(r, "x'y");   // no department has it: the text stays
-}
-
-TEST(HistoryDates, TypedDates)
-{
-    EXPECT_EQ(ws::parseTypedDate(" 2026-1-5 "), QDate(2026, 1, 5));
-    EXPECT_EQ(ws::parseTypedDate("2026/12/06"), QDate(2026, 12, 6));
-    EXPECT_FALSE(ws::parseTypedDate(""));
-    EXPECT_FALSE(ws::parseTypedDate("2026-02-30"));
-    EXPECT_FALSE(ws::parseTypedDate("yesterday"));
+    // A number picks from the list (the integer parser takes hex); an
+    // abbreviation gives the name, listed or not; anything else stays.
+    const struct { const char *typed, *expected; } cases[] = {
+        {"3", "妇产科"}, {"4", ""}, {"$2", "外科"}, {"EK", "儿科"}, {"x'y", "x'y"}};
+    for (const auto &c : cases) {
+        QString r, err;
+        ASSERT_TRUE(ws::departmentOnEnter(QString::fromUtf8(c.typed), names, &r, &err)) << err.toStdString();
+        EXPECT_EQ(r, QString::fromUtf8(c.expected)) << c.typed;
+    }
 }
 
 TEST(Workload, CountsPairsOverDayAndHistoryTables)
 {
     testdb::fresh();
-    const auto count = [](const char *a, const char *b) {
+    const auto workload = [](const char *a, const char *b) {
         QString err;
         const auto n = ws::workloadCount(QDate::fromString(QLatin1String(a), Qt::ISODate),
                                          QDate::fromString(QLatin1String(b), Qt::ISODate), &err);
@@ -223,26 +147,26 @@ TEST(Workload, CountsPairsOverDayAndHistoryTables)
         return n.value_or(-1);
     };
     // Day tables: one sample with three results counts once.
-    dayPatient("1", "2026-12-06");
+    addPatient("1");
     for (int item : {1, 2, 3})
-        dayResult("1", "2026-12-06", item);
-    dayPatient("2", "2026-12-06");            // registered, no results
-    dayResult("3", "2026-12-06", 1);          // results, no registration
-    dayPatient("4", "2026-12-06");            // registered on another day than its results
-    dayResult("4", "2026-12-05", 1);
+        addResult("1", item, "1");
+    addPatient("2");                          // registered, no results
+    addResult("3", 1, "1");                   // results, no registration
+    addPatient("4");                          // registered on another day than its results
+    addResult("4", 1, "1", "2026-12-05");
     // History: the same number on two days counts once per day.
     for (const char *day : {"2026-12-01", "2026-12-03"}) {
-        archive({"1", day, "甲"});
-        archiveResult("1", day, 1, "1");
-        archiveResult("1", day, 2, "1");
+        archive("1", day);
+        archiveResult("1", day, 1);
+        archiveResult("1", day, 2);
     }
-    archive({"7", "2026-12-03", "乙"});         // no results
-    archiveResult("8", "2026-12-03", 1, "1");  // no registration
+    archive("7", "2026-12-03");               // no results
+    archiveResult("8", "2026-12-03", 1);      // no registration
 
-    EXPECT_EQ(count("2026-12-01", "2026-12-06"), 3);
-    EXPECT_EQ(count("2026-12-06", "2026-12-06"), 1);   // inclusive single day
-    EXPECT_EQ(count("2026-12-01", "2026-12-01"), 1);
-    EXPECT_EQ(count("2026-12-02", "2026-12-05"), 1);   // both ends inclusive, 12-03 inside
-    EXPECT_EQ(count("2026-12-04", "2026-12-05"), 0);
-    EXPECT_EQ(count("2026-12-06", "2026-12-01"), 0);   // first day after the last
+    EXPECT_EQ(workload("2026-12-01", "2026-12-06"), 3);
+    EXPECT_EQ(workload("2026-12-06", "2026-12-06"), 1);   // inclusive single day
+    EXPECT_EQ(workload("2026-12-01", "2026-12-01"), 1);
+    EXPECT_EQ(workload("2026-12-02", "2026-12-05"), 1);   // both ends inclusive, 12-03 inside
+    EXPECT_EQ(workload("2026-12-04", "2026-12-05"), 0);
+    EXPECT_EQ(workload("2026-12-06", "2026-12-01"), 0);   // first day after the last
 }

@@ -1,11 +1,9 @@
 // The patient window's rules on a fresh database.
 #include "common/testdb.h"
 
-#include "platform/db/command.h"
 #include "platform/db/dataset.h"
 #include "workstation/patientreg.h"
-
-#include <gtest/gtest.h>
+#include "wsdb.h"
 
 namespace {
 
@@ -71,8 +69,8 @@ TEST(PatientRules, DepartmentAndDoctorLookups)
 TEST(PatientRules, LoadIsExactAndStartsNewRows)
 {
     testdb::fresh();
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, name, operator) values "
-                                        "('15', '张三', '李四'), ('1%', '百分', '李四')")));
+    wst::addPatient("15", QStringLiteral("张三"));
+    wst::addPatient("1%", QStringLiteral("百分"));
     Row r;
     ASSERT_TRUE(ws::openEmptyPatient(r.ds, &r.err)) << r.err.toStdString();
     // A wildcard typed as a sample number is that number, not a pattern.
@@ -87,7 +85,7 @@ TEST(PatientRules, LoadIsExactAndStartsNewRows)
     // Saving a quoted number stores it as typed.
     EXPECT_EQ(ws::savePatient(r.ds, QStringLiteral("1'5"), QStringLiteral("李四"), &r.err), ws::SaveResult::Saved)
         << r.err.toStdString();
-    EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from patient where shelfid=?"), {QStringLiteral("1'5")}).toInt(), 1);
+    EXPECT_EQ(wst::rowsUnder("patient", QStringLiteral("1'5")), 1);
 
     ASSERT_TRUE(ws::loadSample(r.ds, "1%", &r.err));
     EXPECT_EQ(r.ds.text("name"), QStringLiteral("百分"));
@@ -98,7 +96,7 @@ TEST(PatientRules, LoadIsExactAndStartsNewRows)
     r.ds.setValue("name", QStringLiteral("改了"));
     ASSERT_TRUE(ws::loadSample(r.ds, "15", &r.err));
     EXPECT_EQ(r.ds.text("name"), QStringLiteral("张三"));
-    EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from patient")).toInt(), 3);
+    EXPECT_EQ(wst::count("patient"), 3);
     // Another operator's sample: refused, the pending change cancelled.
     r.ds.setValue("name", QStringLiteral("别人改"));
     EXPECT_EQ(ws::savePatient(r.ds, "15", QStringLiteral("王五"), &r.err), ws::SaveResult::Refused);
@@ -108,22 +106,20 @@ TEST(PatientRules, LoadIsExactAndStartsNewRows)
 TEST(PatientRules, ArchiveFillsOnlyEmptyFieldsAndAlwaysSex)
 {
     testdb::fresh();
-    const char *ins = "insert into histpatient (shelfid, caseno, checkdate, name, mzno, sex, depart, age, bedno) "
-                      "values (?, ?, ?, ?, ?, ?, ?, ?, ?)";
-    ASSERT_TRUE(db::exec(QLatin1String(ins), {"3", "AB12", "2026-11-01", "旧名", "M1", "男", "内科", "40", "5"}));
-    ASSERT_TRUE(db::exec(QLatin1String(ins), {"4", "AB12", "2026-11-20", "新名", "M2", "女", "外科", "41", "6"}));
-    ASSERT_TRUE(db::exec(QLatin1String(ins), {"5", "AB1", "2026-12-01", "别人", "M3", "男", "儿科", "3", "7"}));
+    wst::run("insert into histpatient (shelfid, caseno, checkdate, name, mzno, sex, depart, age, bedno) values "
+             "('3', 'AB12', '2026-11-01', '旧名', 'M1', '男', '内科', '40', '5'), "
+             "('4', 'AB12', '2026-11-20', '新名', 'M2', '女', '外科', '41', '6'), "
+             "('5', 'AB1', '2026-12-01', '别人', 'M3', '男', '儿科', '3', '7')");
     Row r;
     ASSERT_TRUE(ws::loadSample(r.ds, "20", &r.err));
     r.ds.setValue("name", QStringLiteral("已填"));
     r.ds.setValue("age", QStringLiteral("   "));
     r.ds.setValue("sex", QStringLiteral("男"));
     EXPECT_EQ(ws::fillFromArchive(r.ds, QStringLiteral(" ab12 "), &r.err), ws::Lookup::Found) << r.err.toStdString();
-    EXPECT_EQ(r.ds.text("name"), QStringLiteral("已填"));  // kept
-    EXPECT_EQ(r.ds.text("mzno"), QStringLiteral("M2"));   // newest visit
-    EXPECT_EQ(r.ds.text("caseno"), QStringLiteral("AB12"));
-    EXPECT_EQ(r.ds.text("age"), QStringLiteral("41"));    // blank counts as empty
-    EXPECT_EQ(r.ds.text("sex"), QStringLiteral("女"));    // always replaced
+    // The name is kept; the newest visit fills the rest, a blank age too, and
+    // always the sex.
+    EXPECT_EQ(QStringList({r.ds.text("name"), r.ds.text("mzno"), r.ds.text("caseno"), r.ds.text("age"), r.ds.text("sex")}),
+              QStringList({"已填", "M2", "AB12", "41", "女"}));
     ASSERT_TRUE(ws::loadSample(r.ds, "21", &r.err));
     EXPECT_EQ(ws::fillFromArchive(r.ds, QStringLiteral("ZZ"), &r.err), ws::Lookup::NotFound);
 }

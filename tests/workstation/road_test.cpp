@@ -2,68 +2,44 @@
 // records arrive on a pseudo-terminal, the staff register the patient in the
 // patient window, the list and the graph pictures show that sample, and F9
 // prints its report, which stamps it printed.
-#include "app/CustData.h"
-#include "app/Unit1.h"
-#include "app/appsetup.h"
 #include "app/oprinput.h"
-#include "app/printprogress.h"
-#include "app/pssinput.h"
-#include "app/session.h"
-#include "common/dialogscript.h"
 #include "common/testdb.h"
 #include "graphics/drawgraphic.h"
-#include "graphics/graphdata.h"
 #include "graphics/graphpanel.h"
-#include "platform/comm/commcontrol.h"
-#include "platform/db/command.h"
 #include "platform/db/connection.h"
+#include "platform/comm/commcontrol.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dbedits.h"
-#include "platform/widgets/dbgrid.h"
 #include "recordgen.h"
 #include "workstation/patient.h"
+#include "wsfixture.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 
 constexpr int kWaitMs = 30000; // waiting on other processes, not a speed check
 
-QString pdfText(const QString &file)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), file, QStringLiteral("-")});
-    p.waitForFinished(kWaitMs);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
+using MainRoad = MainWindowTest;
 
-TEST(MainRoad, ReceiveRegisterShowAndPrintOneSample)
+TEST_F(MainRoad, ReceiveRegisterShowAndPrintOneSample)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
         GTEST_SKIP() << "socat not installed";
-    installChineseFonts();
-    const QString path = testdb::fresh(true);
-    dbdata = new Tdbdata(path);
-    ASSERT_TRUE(dbdata->connected());
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (100, '李医生', '')")));
-    frmoprput = new Tfrmoprput;
-    frmpssinput = new Tfrmpssinput;
+    wst::run(QStringLiteral("insert into operator ([no], name, exp1) values (100, '李医生', '')"));
     frmoprput->runMainWindow = []() {};
     frmoprput->Edit1->setText(QStringLiteral("100"));
     frmoprput->Button1Click();
-    const QString pdfDir = testdb::tempDir();
-    auto pdf = std::make_shared<report::PdfFileBackend>(pdfDir, QStringList{QStringLiteral("PDF")});
+    auto pdf = std::make_shared<report::PdfFileBackend>(testdb::tempDir(), QStringList{QStringLiteral("PDF")});
     report::setPrinterBackend(pdf);
 
     // A pseudo-terminal pair stands for the serial line.
@@ -74,14 +50,8 @@ TEST(MainRoad, ReceiveRegisterShowAndPrintOneSample)
     for (QDeadlineTimer d(kWaitMs); !d.hasExpired() && !(QFile::exists(a) && QFile::exists(b));)
         QThread::msleep(20);
     qputenv("VORLAN_SERIAL", QFile::encodeName(a));
-
-    Form1 = new TForm1;
-    frmpatient = new Tfrmpatient;
-    frmprintprogress = new Tfrmprintprogress;
-    DialogScript dialogs;
-    Form1->show();
-    QApplication::processEvents();
-    QApplication::processEvents();
+    showMain();
+    qunsetenv("VORLAN_SERIAL");
     ASSERT_TRUE(Form1->MSComm1->PortOpen());
     EXPECT_EQ(Form1->currentoperator(), QStringLiteral("李医生"));
 
@@ -97,28 +67,19 @@ TEST(MainRoad, ReceiveRegisterShowAndPrintOneSample)
         ASSERT_TRUE(line.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         ASSERT_EQ(line.write(stream), stream.size());
     }
-    for (QDeadlineTimer d(kWaitMs); !d.hasExpired() && db::scalar(QStringLiteral("select count(*) from gresult")).toInt() < 3;)
+    for (QDeadlineTimer d(kWaitMs); !d.hasExpired() && wst::count(QStringLiteral("gresult")) < 3;)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-    ASSERT_EQ(db::scalar(QStringLiteral("select count(*) from gresult")).toInt(), 3);
+    ASSERT_EQ(wst::count(QStringLiteral("gresult")), 3);
     EXPECT_EQ(Form1->patientset->recordCount(), 0) << "results alone are not listed";
 
-    // The staff register sample 8 (F3 opens the patient window).
-    QTimer::singleShot(200, [&]() { // once the window has run its show handler
-        Tfrmpatient *w = frmpatient;
-        // Typed as a person types: character by character, Enter to go on.
-        auto type = [](QWidget *target, const QString &text) {
-            target->setFocus();
-            if (auto *e = qobject_cast<QLineEdit *>(target))
-                e->selectAll();
-            for (const QChar c : text)
-                QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
-            QTest::keyClick(target, Qt::Key_Return);
-        };
-        type(w->DBEdit1, QStringLiteral("8"));
-        type(w->DBEdit2, QStringLiteral("王芳"));
-        type(w->DBComboBox1->lineEdit(), QStringLiteral("2"));
-        QTest::mouseClick(w->Button1, Qt::LeftButton);
-        w->Button2Click();
+    // The staff register sample 8 (F3 opens the patient window), typing as a
+    // person types, once the window has run its show handler.
+    QTimer::singleShot(200, [&]() {
+        typeInto(frmpatient->DBEdit1, QStringLiteral("8"));
+        typeInto(frmpatient->DBEdit2, QStringLiteral("王芳"));
+        typeInto(frmpatient->DBComboBox1, QStringLiteral("2"));
+        QTest::mouseClick(frmpatient->Button1, Qt::LeftButton);
+        frmpatient->Button2Click();
     });
     Form1->N2Click();
     ASSERT_EQ(db::scalar(QStringLiteral("select name||'/'||sex||'/'||operator from patient where shelfid='8'")).toString(),
@@ -142,41 +103,25 @@ TEST(MainRoad, ReceiveRegisterShowAndPrintOneSample)
     Form1->grab().save(testdb::outputDir() + QStringLiteral("/road_sample_page.png"));
 
     // F9 prints the graphic half-sheet report on the chosen printer and stamps it.
-    Form1->ComboBox6->setCurrentIndex(0);
-    emit Form1->ComboBox6->activated(0);
-    Form1->ComboBox7->setCurrentIndex(0);
-    emit Form1->ComboBox7->activated(0);
-    Form1->ComboBox8->setCurrentIndex(0);
-    emit Form1->ComboBox8->activated(0);
+    for (QComboBox *box : {Form1->ComboBox6, Form1->ComboBox7, Form1->ComboBox8}) {
+        box->setCurrentIndex(0);
+        emit box->activated(0);
+    }
     ASSERT_TRUE(Form1->patientset->locate(QStringLiteral("shelfid"), QStringLiteral("8")));
     Form1->N3Click();
     ASSERT_EQ(pdf->jobs().size(), 1u) << qPrintable(dialogs.shown.join(QLatin1Char('|')));
-    const QString text = pdfText(pdf->jobs().front().file);
-    EXPECT_TRUE(text.contains(QStringLiteral("王芳")));
-    EXPECT_TRUE(text.contains(QStringLiteral("[WBC]")));
-    EXPECT_TRUE(text.contains(QStringLiteral("检验报告单")));
+    const QString file = pdf->jobs().front().file;
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), file, QStringLiteral("-")});
+    text.waitForFinished(kWaitMs);
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    for (const QString &want : {QStringLiteral("王芳"), QStringLiteral("[WBC]"), QStringLiteral("检验报告单")})
+        EXPECT_TRUE(printed.contains(want)) << want.toStdString();
     EXPECT_EQ(db::scalar(QStringLiteral("select printflag from patient where shelfid='8'")).toInt(), 1);
     EXPECT_FALSE(db::scalar(QStringLiteral("select bgtime from patient where shelfid='8'")).isNull());
     QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"),
-                                                  QStringLiteral("-singlefile"), pdf->jobs().front().file,
+                                                  QStringLiteral("-singlefile"), file,
                                                   testdb::outputDir() + QStringLiteral("/road_report")});
-
-    dialogs.answer(true);
-    Form1->close();
-    report::setPrinterBackend(nullptr);
-    delete frmprintprogress;
-    delete frmpatient;
-    delete Form1;
-    delete frmpssinput;
-    delete frmoprput;
-    delete dbdata;
-    frmprintprogress = nullptr;
-    frmpatient = nullptr;
-    Form1 = nullptr;
-    frmpssinput = nullptr;
-    frmoprput = nullptr;
-    dbdata = nullptr;
-    qunsetenv("VORLAN_SERIAL");
     socat.terminate();
     socat.waitForFinished(kWaitMs);
 }

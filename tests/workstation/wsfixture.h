@@ -4,60 +4,27 @@
 #include "app/CustData.h"
 #include "app/Unit1.h"
 #include "app/session.h"
+#include "graphics/graphdata.h"
 #include "mainwindowtest.h"
-#include "platform/db/command.h"
+#include "platform/db/dataset.h"
 #include "platform/widgets/statusbar.h"
+#include "wsdb.h"
 
 #include <gtest/gtest.h>
 
 namespace wst {
 
-inline const QString kOperator = QStringLiteral("李四");
-inline const QString kDay = QStringLiteral("2026-12-06");
+inline QStringList column(db::Dataset *ds, const char *field) { return column(*ds, field); }
 
-inline void run(const QString &sql, const QVariantList &params = {})
+// A sample's graph lines into gresult (or the history's hisgresult).
+inline void addGraphs(const QString &id, const graphics::GraphRow &g, const char *table = "gresult",
+                      const QString &date = kDay)
 {
-    QString err;
-    ASSERT_TRUE(db::exec(sql, params, &err)) << err.toStdString() << " in " << sql.toStdString();
-}
-
-inline void addPatient(const QString &id, const QString &name = {}, const QVariant &printflag = 0,
-                       const QString &op = kOperator, const QString &sex = {}, const QString &date = kDay)
-{
-    run(QStringLiteral("insert into patient (shelfid, name, sex, printflag, operator, checkdate) "
-                       "values (?, ?, ?, ?, ?, ?)"),
-        {id, name.isEmpty() ? QStringLiteral("病人") + id : name, sex, printflag, op, date});
-}
-
-inline void addResult(const QString &id, int itemid, const QString &value, const QString &date = kDay)
-{
-    run(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"),
-        {id, date, itemid, value});
-}
-
-// The stored value, or "<none>" when the sample has no row for the item.
-inline QString stored(const QString &id, int itemid)
-{
-    const QVariant v = db::scalar(QStringLiteral("select value from testresult where shelfid=? and itemid=?"), {id, itemid});
-    return v.isValid() ? v.toString() : QStringLiteral("<none>");
-}
-
-inline int rowsUnder(const char *table, const QString &id)
-{
-    return db::scalar(QStringLiteral("select count(*) from %1 where shelfid=?").arg(QLatin1String(table)), {id}).toInt();
-}
-
-inline int count(const QString &table)
-{
-    return db::scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt();
-}
-
-inline QStringList column(db::Dataset *ds, const char *field)
-{
-    QStringList out;
-    for (int i = 0; i < ds->recordCount(); ++i)
-        out << ds->valueAt(i, QLatin1String(field)).toString();
-    return out;
+    QVariantList p{id, date};
+    for (int i = 1; i <= 12; ++i)
+        p << QString::fromLatin1(g.a[i]);
+    run(QStringLiteral("insert into %1 (shelfid,checkdate,a1,a2,a3,a4,a5,a6,a7,a8,a9,a10,a11,a12) "
+                       "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(QLatin1String(table)), p);
 }
 
 inline QStringList listIds() { return column(Form1->patientset, "shelfid"); }

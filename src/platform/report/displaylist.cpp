@@ -164,6 +164,14 @@ DisplayList resolve(const ReportForm &form, const Record &record)
 
     for (const ReportItem &it : form.items()) {
         const QRectF box = it.mm.translated(origin);
+        // What every primitive drawn in the item's box carries.
+        auto shape = [&](Primitive::Kind kind) {
+            Primitive p;
+            p.kind = kind;
+            p.item = it.name;
+            p.mm = box;
+            return p;
+        };
         switch (it.kind) {
         case ItemKind::Label:
             resolveText(it, it.text, origin, out);
@@ -173,11 +181,8 @@ DisplayList resolve(const ReportForm &form, const Record &record)
             break;
         case ItemKind::HLine:
         case ItemKind::VLine: {
-            Primitive p;
-            p.kind = Primitive::Line;
-            p.item = it.name;
+            Primitive p = shape(Primitive::Line);
             p.penMm = it.penWidth * pxMm;
-            p.mm = box;
             if (it.kind == ItemKind::HLine)
                 p.line = QLineF(box.left(), box.center().y(), box.right(), box.center().y());
             else
@@ -186,30 +191,21 @@ DisplayList resolve(const ReportForm &form, const Record &record)
             break;
         }
         case ItemKind::Rect: {
-            Primitive p;
-            p.kind = Primitive::Rect;
-            p.item = it.name;
+            Primitive p = shape(Primitive::Rect);
             p.penMm = it.penWidth * pxMm;
-            p.mm = box;
             out.prims.push_back(std::move(p));
             break;
         }
         case ItemKind::Image:
             if (!it.image.isNull()) {
-                Primitive p;
-                p.kind = Primitive::Image;
-                p.item = it.name;
-                p.mm = box;
+                Primitive p = shape(Primitive::Image);
                 p.image = it.image;
                 out.prims.push_back(std::move(p));
             }
             break;
         case ItemKind::Chart:
             if (it.chart) {
-                Primitive p;
-                p.kind = Primitive::Chart;
-                p.item = it.name;
-                p.mm = box;
+                Primitive p = shape(Primitive::Chart);
                 p.chart = it.chart;
                 out.prims.push_back(std::move(p));
             }

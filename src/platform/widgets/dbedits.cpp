@@ -2,27 +2,53 @@
 
 #include <QFocusEvent>
 
+namespace dbedits_detail {
+
+QString FieldLink::text() const
+{
+    return ds ? ds->text(field) : QString();
+}
+
+void FieldLink::write(const QString &text)
+{
+    if (writing || !ds || field.isEmpty() || ds->currentRow() < 0)
+        return;
+    writing = true;
+    // Empty text is stored as NULL, as the grids do.
+    ds->setValue(field, text.isEmpty() ? QVariant() : QVariant(text));
+    writing = false;
+}
+
+} // namespace dbedits_detail
+
 namespace {
-// Focus that moves between the window's own controls; not the window being
-// deactivated or a pop-up list opening.
-bool isControlChange(const QFocusEvent *e)
-{
-    return e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason;
-}
+using dbedits_detail::FieldLink;
 
-// Empty text is stored as NULL, as the grids do.
-QVariant fieldValue(const QString &text)
-{
-    return text.isEmpty() ? QVariant() : QVariant(text);
-}
-
+// Moves the control's binding to another dataset and field and shows what
+// is there.
 template<class W>
-void bind(W *w, db::Dataset *ds)
+void attach(W *w, FieldLink &link, db::Dataset *ds, const QString &field)
 {
-    QObject::connect(ds, &db::Dataset::reset, w, &W::refresh);
-    QObject::connect(ds, &db::Dataset::currentChanged, w, &W::refresh);
-    QObject::connect(ds, &db::Dataset::rowChanged, w, &W::refresh);
-    QObject::connect(ds, &db::Dataset::rowRemoved, w, &W::refresh);
+    if (link.ds)
+        QObject::disconnect(link.ds, nullptr, w, nullptr);
+    link.ds = ds;
+    link.field = field;
+    if (ds) {
+        QObject::connect(ds, &db::Dataset::reset, w, &W::refresh);
+        QObject::connect(ds, &db::Dataset::currentChanged, w, &W::refresh);
+        QObject::connect(ds, &db::Dataset::rowChanged, w, &W::refresh);
+        QObject::connect(ds, &db::Dataset::rowRemoved, w, &W::refresh);
+    }
+    w->refresh();
+}
+
+// Runs an OnEnter / OnExit hook for focus that moves between the window's
+// own controls; not for the window being deactivated or a pop-up list
+// opening.
+void focusHook(const QFocusEvent *e, const std::function<void()> &hook)
+{
+    if (hook && e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+        hook();
 }
 } // namespace
 
@@ -36,45 +62,33 @@ DBEdit::DBEdit(QWidget *parent)
 
 void DBEdit::setDataField(db::Dataset *ds, const QString &field)
 {
-    if (m_ds)
-        disconnect(m_ds, nullptr, this, nullptr);
-    m_ds = ds;
-    m_field = field;
-    if (ds)
-        bind(this, ds);
-    refresh();
+    attach(this, m_link, ds, field);
 }
 
 void DBEdit::refresh()
 {
-    if (m_writing)
+    if (m_link.writing)
         return;
-    const QString t = m_ds ? m_ds->text(m_field) : QString();
+    const QString t = m_link.text();
     if (t != text())
         setText(t);
 }
 
 void DBEdit::write(const QString &text)
 {
-    if (!m_ds || m_field.isEmpty() || m_ds->currentRow() < 0)
-        return; // nothing to write into: the text stays in the edit
-    m_writing = true;
-    m_ds->setValue(m_field, fieldValue(text));
-    m_writing = false;
+    m_link.write(text);
 }
 
 void DBEdit::focusInEvent(QFocusEvent *e)
 {
     QLineEdit::focusInEvent(e);
-    if (onEnter && isControlChange(e))
-        onEnter();
+    focusHook(e, onEnter);
 }
 
 void DBEdit::focusOutEvent(QFocusEvent *e)
 {
     QLineEdit::focusOutEvent(e);
-    if (onExit && isControlChange(e))
-        onExit();
+    focusHook(e, onExit);
 }
 
 // --- DBComboBox ---------------------------------------------------------------
@@ -90,59 +104,47 @@ DBComboBox::DBComboBox(QWidget *parent)
 
 void DBComboBox::setDataField(db::Dataset *ds, const QString &field)
 {
-    if (m_ds)
-        disconnect(m_ds, nullptr, this, nullptr);
-    m_ds = ds;
-    m_field = field;
-    if (ds)
-        bind(this, ds);
-    refresh();
+    attach(this, m_link, ds, field);
 }
 
 void DBComboBox::setItems(const QStringList &items)
 {
     const QString keep = currentText();
-    m_writing = true; // changing the list is no edit of the field
+    m_link.writing = true; // changing the list is no edit of the field
     clear();
     addItems(items);
     setCurrentIndex(-1);
     setEditText(keep);
-    m_writing = false;
+    m_link.writing = false;
 }
 
 void DBComboBox::refresh()
 {
-    if (m_writing)
+    if (m_link.writing)
         return;
-    const QString t = m_ds ? m_ds->text(m_field) : QString();
+    const QString t = m_link.text();
     if (t != currentText()) {
-        m_writing = true;
+        m_link.writing = true;
         const int i = findText(t, Qt::MatchExactly);
         setCurrentIndex(i);
         setEditText(t);
-        m_writing = false;
+        m_link.writing = false;
     }
 }
 
 void DBComboBox::write(const QString &text)
 {
-    if (m_writing || !m_ds || m_field.isEmpty() || m_ds->currentRow() < 0)
-        return;
-    m_writing = true;
-    m_ds->setValue(m_field, fieldValue(text));
-    m_writing = false;
+    m_link.write(text);
 }
 
 void DBComboBox::focusInEvent(QFocusEvent *e)
 {
     QComboBox::focusInEvent(e);
-    if (onEnter && isControlChange(e))
-        onEnter();
+    focusHook(e, onEnter);
 }
 
 void DBComboBox::focusOutEvent(QFocusEvent *e)
 {
     QComboBox::focusOutEvent(e);
-    if (onExit && isControlChange(e))
-        onExit();
+    focusHook(e, onExit);
 }

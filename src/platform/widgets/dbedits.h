@@ -9,6 +9,24 @@
 #include <QPointer>
 #include <functional>
 
+namespace dbedits_detail {
+// What both controls keep of their field. `writing` is up while a control
+// itself changes the row or its own text, so that neither comes back to it
+// as an edit or a refresh.
+struct FieldLink
+{
+    QPointer<db::Dataset> ds;
+    QString field;
+    bool writing = false;
+
+    // The current row's text of the field ("" when unbound).
+    QString text() const;
+    // Writes typed text into the current row; with no row to write into the
+    // text just stays in the control.
+    void write(const QString &text);
+};
+} // namespace dbedits_detail
+
 class DBEdit : public QLineEdit
 {
     Q_OBJECT
@@ -16,8 +34,8 @@ public:
     explicit DBEdit(QWidget *parent = nullptr);
 
     void setDataField(db::Dataset *ds, const QString &field);
-    db::Dataset *dataset() const { return m_ds; }
-    QString dataField() const { return m_field; }
+    db::Dataset *dataset() const { return m_link.ds; }
+    QString dataField() const { return m_link.field; }
 
     // Shows the current row's value again (done on every dataset change).
     void refresh();
@@ -35,9 +53,7 @@ protected:
 private:
     void write(const QString &text);
 
-    QPointer<db::Dataset> m_ds;
-    QString m_field;
-    bool m_writing = false;
+    dbedits_detail::FieldLink m_link;
 };
 
 class DBComboBox : public QComboBox
@@ -47,8 +63,8 @@ public:
     explicit DBComboBox(QWidget *parent = nullptr);
 
     void setDataField(db::Dataset *ds, const QString &field);
-    db::Dataset *dataset() const { return m_ds; }
-    QString dataField() const { return m_field; }
+    db::Dataset *dataset() const { return m_link.ds; }
+    QString dataField() const { return m_link.field; }
 
     // The list offered; the field may hold any text.
     void setItems(const QStringList &items);
@@ -65,7 +81,5 @@ protected:
 private:
     void write(const QString &text);
 
-    QPointer<db::Dataset> m_ds;
-    QString m_field;
-    bool m_writing = false;
+    dbedits_detail::FieldLink m_link;
 };

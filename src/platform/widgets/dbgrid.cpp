@@ -33,6 +33,15 @@ bool postOrReport(db::Dataset *ds, QWidget *parent)
     return false;
 }
 
+db::FieldDef column(const char *field, const char *title, int width)
+{
+    db::FieldDef d;
+    d.name = QLatin1String(field);
+    d.label = QString::fromUtf8(title);
+    d.width = width;
+    return d;
+}
+
 } // namespace dbui
 
 namespace {

@@ -120,4 +120,7 @@ namespace dbui {
 // or its before-post handler stopped the post. True when nothing is pending
 // any more.
 bool postOrReport(db::Dataset *ds, QWidget *parent = nullptr);
+
+// A column for DBGrid::setColumns: field, title and width in characters.
+db::FieldDef column(const char *field, const char *title, int width);
 } // namespace dbui
