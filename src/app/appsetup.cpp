@@ -8,7 +8,8 @@
 
 void installChineseFonts()
 {
-    // The report and window designs name Windows' Chinese faces.
+    // The report and window designs name these Chinese faces; one face
+    // that renders and extracts cleanly from PDFs stands in for all of them.
     const QString wqy = QStringLiteral("WenQuanYi Micro Hei");
     for (const char *face : {"宋体", "黑体", "仿宋", "SimSun", "SimHei", "FangSong"})
         QFont::insertSubstitution(QString::fromUtf8(face), wqy);
