@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -162,6 +163,28 @@ TEST_F(Windows, StartUpShowsTheOperatorAndWritesNoSetting)
         QApplication::processEvents();
         Form1->grab().save(testdb::outputDir() + QLatin1Char('/') + QLatin1String(shots[page]));
     }
+}
+
+// The real road out: the log-on runs the main window modally and ends when
+// it closes after the exit question.
+TEST_F(Windows, LogOnRunsTheMainWindowUntilItClosesThenEnds)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    createMain();
+    frmoprput->runMainWindow = []() { Form1->showModal(); };
+    frmoprput->show();
+    bool sawMain = false;
+    QTimer::singleShot(100, [&]() {
+        sawMain = Form1->isVisible() && Form1->isRunning();
+        dialogs.answer(true);
+        Form1->close();
+    });
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    EXPECT_TRUE(sawMain);
+    EXPECT_FALSE(Form1->isRunning());
+    EXPECT_FALSE(frmoprput->isVisible()) << "the log-on window closes with the main window";
+    EXPECT_EQ(dialogs.last(), QStringLiteral("退出程序将不能接收数据，确定要退出吗？"));
+    QApplication::setQuitOnLastWindowClosed(true);
 }
 
 TEST_F(Windows, CancelOnTheExitQuestionKeepsEverythingOpen)
