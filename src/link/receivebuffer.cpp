@@ -21,6 +21,13 @@ bool ReceiveBuffer::append(const QByteArray &chunk)
             eot = true;
     }
     m_endedWithCr = chunk.at(n - 1) == '\r';
+    if (!eot && m_buf.size() > kMaxPending && m_buf.indexOf(kEndOfText) < 0) {
+        // Keep whole lines: cut just after a line end.
+        qsizetype cut = m_buf.size() - kKeptWhenTrimmed;
+        const qsizetype lineEnd = m_buf.indexOf("\r\n", cut);
+        cut = lineEnd >= 0 ? lineEnd + 2 : cut;
+        m_buf.remove(0, cut);
+    }
     return eot;
 }
 

@@ -24,6 +24,13 @@ public:
     std::optional<QByteArray> takeRecord();
 
     bool hasRecord() const { return m_buf.indexOf(kEndOfText) >= 0; }
+
+    // A line that never sends an end-of-text byte (a wrong device, a cable
+    // picking up noise) must not grow the buffer without end. No record is
+    // anywhere near this size, so text beyond it without an end-of-text byte
+    // cannot belong to a record; only its most recent lines are kept.
+    static constexpr qsizetype kMaxPending = 1024 * 1024;
+    static constexpr qsizetype kKeptWhenTrimmed = 64 * 1024;
     const QByteArray &text() const { return m_buf; }
     void clear();
 

@@ -118,6 +118,20 @@ TEST(ReceiveBuffer, LineEndsAreTheSameHoweverTheBytesAreCut)
         }
 }
 
+TEST(ReceiveBuffer, EndlessTextWithoutEndOfTextStaysBoundedAndARecordStillComes)
+{
+    ReceiveBuffer b;
+    const QByteArray noise(4000, 'x');
+    for (int i = 0; i < 600; ++i)
+        b.append(noise + "\r");
+    EXPECT_LE(b.text().size(), ReceiveBuffer::kMaxPending);
+    b.append("u 12\rA 5.00\r\x03");
+    const auto rec = b.takeRecord();
+    ASSERT_TRUE(rec.has_value());
+    EXPECT_TRUE(rec->endsWith("u 12\r\nA 5.00\r\n"));
+    EXPECT_TRUE(b.text().isEmpty());
+}
+
 TEST(StatusTexts, EveryNotificationCode)
 {
     // Codes below 1000 are states, the others errors.
