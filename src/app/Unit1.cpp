@@ -97,7 +97,7 @@ void TForm1::buildFrame()
     Panel3->setPalette(pal);
     Shape1 = new Lamp(Panel3);
     Shape1->setObjectName(QStringLiteral("Shape1"));
-    Shape1->setGeometry(0, 0, 19, 15);
+    Shape1->setGeometry(0, 2, 19, 11);
     Shape1->setBrushColor(QColor(0x80, 0, 0));
     Panel3->raise();
 
@@ -199,6 +199,9 @@ void TForm1::buildSettingsPage()
     page(QStringLiteral("标本种类"), dbdata->kindset, DBGrid7, DBNavigator5, all);
     page(QStringLiteral("标本状况"), dbdata->apperanceset, DBGrid8, DBNavigator6, all);
     DBGrid4->onKeyDown = [this](QKeyEvent *e) { return DBGrid4KeyDown(e); };
+    // The kinds and states are edited by name; their row counters stay out of sight.
+    DBGrid7->setColumns({dbui::column("name", "标本种类", 0)});
+    DBGrid8->setColumns({dbui::column("name", "标本状况", 0)});
 
     TabSheet11 = new QWidget;
     TabSheet11->setObjectName(QStringLiteral("TabSheet11"));

@@ -26,11 +26,18 @@ Moved moveSample(QSqlDatabase db, const QString &from, const QString &to, QStrin
     db::Transaction tx(db);
     if (!tx.begin(error))
         return Moved::Failed;
+    // A number with nothing stored under it (already corrected by an earlier
+    // row, or gone with the end of the day) moves nothing, so it cannot make
+    // duplicates and is never refused.
+    const QString inUse = QStringLiteral("SELECT 1 FROM testresult WHERE shelfid = ? "
+                                         "UNION ALL SELECT 1 FROM gresult WHERE shelfid = ? LIMIT 1");
     QVector<QVariantList> rows;
-    if (!db::select(db,
-                    QStringLiteral("SELECT 1 FROM testresult WHERE shelfid = ? "
-                                   "UNION ALL SELECT 1 FROM gresult WHERE shelfid = ? LIMIT 1"),
-                    {to, to}, &rows, error))
+    if (!db::select(db, inUse, {from, from}, &rows, error))
+        return Moved::Failed;
+    if (rows.isEmpty())
+        return tx.commit(error) ? Moved::Done : Moved::Failed;
+    rows.clear();
+    if (!db::select(db, inUse, {to, to}, &rows, error))
         return Moved::Failed;
     if (!rows.isEmpty())
         return Moved::Refused;

@@ -34,7 +34,8 @@ QString refusalMessage(const QString &number, const QString &correction);
 
 // Applies the corrections in row order, each row's two updates in one
 // transaction. A row whose correction names a number that already has
-// results or graph data is refused and stays listed. Rows with no correction
+// results or graph data is refused and stays listed, unless its own number
+// has nothing left to move. Rows with no correction
 // stay; applied rows leave the list. A database failure stops the run: the
 // failing row and the rows after it stay listed.
 CorrectionOutcome applyCorrections(QSqlDatabase db, const QVector<CorrectionRow> &rows);

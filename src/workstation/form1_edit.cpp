@@ -78,15 +78,13 @@ void TForm1::N29Click()
     QString error;
     if (!ws::renumberSample(o, t, &use, &error)) {
         if (use == ws::NumberUse::Registered)
-            dlg::message(QStringLiteral("标本号 %1 已存在!").arg(t), this);
-        else if (use == ws::NumberUse::HasResults)
-            dlg::message(QStringLiteral("标本号 %1 已有检验结果，不能改为此号!").arg(t), this);
+            dlg::message(QStringLiteral("标本号已存在!"), this);
         else
             dlg::error(error, this);
         return;
     }
     // Same filter as before; the moved sample becomes the current one when
-    // the filter shows it.
+    // the filter shows it, with the results stored under its new number.
     if (!patientset->requery()) {
         dlg::error(patientset->lastError(), this);
         return;

@@ -150,7 +150,6 @@ void Tfrmresultinput::Edit1Exit()
     }
     if (item) {
         curitemid = item->itemid;
-        curbitnum = item->bitnum;
         Label2->setText(kNameCaption + item->label);
         m_handling = true;
         focusAndSelect(Edit2);
@@ -163,7 +162,6 @@ void Tfrmresultinput::Edit1Exit()
         focusAndSelect(Edit1);
         m_handling = false;
         curitemid = -1;
-        curbitnum = 0;
     }
 }
 
@@ -186,7 +184,7 @@ bool Tfrmresultinput::Edit2KeyPress(QKeyEvent *e)
 void Tfrmresultinput::Edit2Exit()
 {
     const QString typed = Edit2->text();
-    if (typed.trimmed().isEmpty() || !curitemid.isValid() || curitemid.toInt() == -1)
+    if (typed.isEmpty() || !curitemid.isValid() || curitemid.toInt() == -1)
         return;
     if (!Form1 || !Form1->patientset || !Form1->patientset->isOpen() || Form1->patientset->isEmpty())
         return;
@@ -199,7 +197,7 @@ void Tfrmresultinput::Edit2Exit()
     }
     QString error;
     if (!ws::storeResult(list->text(QStringLiteral("shelfid")), list->text(QStringLiteral("checkdate")),
-                         curitemid.toInt(), ws::storedResultText(typed, curbitnum), &error)) {
+                         curitemid.toInt(), typed, &error)) {
         dlg::error(error, this);
         return;
     }

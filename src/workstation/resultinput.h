@@ -21,7 +21,6 @@ public:
 
     // itemid of the item found by the last look-up; -1 when it found nothing.
     QVariant curitemid = -1;
-    int curbitnum = 0;
 
     void FormShow();
     bool FormKeyPress(QKeyEvent *e);

@@ -24,25 +24,6 @@ QString likeLiteral(const QString &text)
     return out;
 }
 
-// True when results or graph data are stored under the number.
-bool hasResults(const QString &shelfid, bool *found, QString *error)
-{
-    *found = false;
-    for (const char *table : {"testresult", "gresult"}) {
-        bool ok = false;
-        const QVariant v = db::scalar(
-            QStringLiteral("select count(*) from %1 where shelfid=?").arg(QLatin1String(table)), {shelfid}, &ok,
-            error);
-        if (!ok)
-            return false;
-        if (v.toLongLong() > 0) {
-            *found = true;
-            return true;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 std::optional<ItemChoice> findItem(const QString &typed, QString *error)
@@ -71,18 +52,6 @@ std::optional<ItemChoice> findItem(const QString &typed, QString *error)
     c.label = r.value(1).toString() + QLatin1Char('[') + r.value(2).toString() + QLatin1Char(']');
     c.bitnum = qMax(0, r.value(3).toInt());
     return c;
-}
-
-QString storedResultText(const QString &typed, int bitnum)
-{
-    const QString trimmed = typed.trimmed();
-    if (!isnum(trimmed))
-        return typed;
-    const auto number = Currency::fromText(trimmed);
-    if (!number)
-        return typed;
-    const QString out = number->format(qMax(0, bitnum));
-    return out.size() > kResultWidth ? typed : out;
 }
 
 bool storeResult(const QString &shelfid, const QString &checkdate, int itemid, const QString &value,
@@ -116,25 +85,14 @@ bool deleteSample(const QString &shelfid, QString *error)
 
 bool numberUse(const QString &from, const QString &to, NumberUse *use, QString *error)
 {
+    Q_UNUSED(from);
     *use = NumberUse::Free;
     bool ok = false;
     const QVariant n = db::scalar(QStringLiteral("select count(*) from patient where shelfid=?"), {to}, &ok, error);
     if (!ok)
         return false;
-    if (n.toLongLong() > 0 || from == to) {
+    if (n.toLongLong() > 0)
         *use = NumberUse::Registered;
-        return true;
-    }
-    bool waiting = false;
-    if (!hasResults(to, &waiting, error))
-        return false;
-    if (!waiting)
-        return true;
-    bool own = false;
-    if (!hasResults(from, &own, error))
-        return false;
-    if (own)
-        *use = NumberUse::HasResults;
     return true;
 }
 
@@ -145,16 +103,16 @@ bool renumberSample(const QString &from, const QString &to, NumberUse *use, QStr
     db::Transaction t;
     if (!t.begin(error))
         return false;
-    // Checked inside the transaction, so the answer still holds when the rows move.
+    // Checked inside the transaction, so the answer still holds when the row moves.
     if (!numberUse(from, to, use, error))
         return false;
     if (*use != NumberUse::Free)
         return false;
-    for (const char *table : {"patient", "testresult", "gresult"}) {
-        if (!db::exec(QStringLiteral("update %1 set shelfid=? where shelfid=?").arg(QLatin1String(table)),
-                      {to, from}, error))
-            return false;
-    }
+    // Only the registration moves: it joins whatever results are stored
+    // under the new number (the particulars were typed under the wrong one),
+    // and results under the old number stay there unregistered.
+    if (!db::exec(QStringLiteral("update patient set shelfid=? where shelfid=?"), {to, from}, error))
+        return false;
     return t.commit(error);
 }
 

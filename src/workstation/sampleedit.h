@@ -24,12 +24,6 @@ struct ItemChoice
 // when none matches, with the database's text on a failure.
 std::optional<ItemChoice> findItem(const QString &typed, QString *error);
 
-// The text stored for a typed result: a number is written with the item's
-// decimals (rounded half to even, as received results are); a flag text, or
-// a number whose formatted text would not fit the value column, is kept as
-// typed.
-QString storedResultText(const QString &typed, int bitnum);
-
 inline constexpr int kResultWidth = 12;
 
 // Writes one result of a sample: the row of (shelfid, itemid) is overwritten,
@@ -40,22 +34,18 @@ bool storeResult(const QString &shelfid, const QString &checkdate, int itemid, c
 // Deletes a sample's results, graph data and registration, all or nothing.
 bool deleteSample(const QString &shelfid, QString *error);
 
-// Why a number cannot take a sample.
+// Whether the number `to` is free for the registration of `from`: Registered
+// when a registration (this one included) is stored under it, compared as
+// text ("05" is not "5").
 enum class NumberUse {
-    Free,        // nothing stored under it, or only results the moved sample may join
-    Registered,  // another sample is registered under it
-    HasResults,  // results or graph data stored under it would mix with the moved sample's
+    Free,
+    Registered,
 };
-
-// Whether the sample `from` may be moved to the number `to`. A sample with
-// nothing stored under its number may join results waiting under `to` (the
-// registration was typed under the wrong number); a sample with results of
-// its own may not, or two tubes' results would be one sample's.
 bool numberUse(const QString &from, const QString &to, NumberUse *use, QString *error);
 
-// Moves a sample's registration, results and graph data from one number to
-// another, all or nothing. Refuses (returns false, *use set, *error empty) a
-// number that numberUse() does not find free.
+// Moves a sample's registration to another number, leaving its results and
+// graph data under the old one. Refuses (returns false, *use set, *error
+// empty) a number that numberUse() does not find free.
 bool renumberSample(const QString &from, const QString &to, NumberUse *use, QString *error);
 
 } // namespace ws

@@ -246,6 +246,9 @@ TEST_F(Windows, SettingsGrids)
     for (int c = 0; c < Form1->DBGrid3->model()->columnCount(); ++c)
         titles << Form1->DBGrid3->model()->headerData(c, Qt::Horizontal).toString();
     EXPECT_EQ(titles, QStringList({QStringLiteral("编号"), QStringLiteral("姓名")}));
+    // Kinds and states show their names only.
+    for (DBGrid *g : {Form1->DBGrid7, Form1->DBGrid8})
+        EXPECT_EQ(g->model()->columnCount(), 1);
     db::Dataset *ops = dbdata->operatorset;
     ops->requery();
     ASSERT_TRUE(ops->append());

@@ -86,6 +86,12 @@ TEST_F(Correction, QuotesAndWildcardsAreJustCharacters)
     EXPECT_TRUE(apply({{"X", "40"}, {"X", "41"}}).remaining.isEmpty());
     EXPECT_EQ(rows("40"), "2/1");
     EXPECT_EQ(rows("41"), "0/0");
+    // Listed twice and given the same correction twice: no refusal either.
+    samples({"Y"});
+    const CorrectionOutcome twice = apply({{"Y", "50"}, {"Y", "50"}});
+    EXPECT_TRUE(twice.refusals.isEmpty());
+    EXPECT_TRUE(twice.remaining.isEmpty());
+    EXPECT_EQ(rows("50"), "2/1");
 }
 
 TEST_F(Correction, AFailingRowMovesNothingAndStopsTheRun)

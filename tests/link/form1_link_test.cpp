@@ -46,7 +46,10 @@ protected:
     bool runSimulator(const QStringList &args)
     {
         QProcess p;
-        p.start(qEnvironmentVariable("VORLAN_BINARY_DIR") + QStringLiteral("/tools/analyser-sim/analyser-sim"),
+        // Under ctest the build folder is named; run by hand it is two levels up.
+        const QString build = qEnvironmentVariable("VORLAN_BINARY_DIR",
+                                                   QCoreApplication::applicationDirPath() + QStringLiteral("/../.."));
+        p.start(build + QStringLiteral("/tools/analyser-sim/analyser-sim"),
                 QStringList{"--db", dbPath, "--out", pair.b, "--fast"} + args);
         return p.waitForFinished(pty::kWaitMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }

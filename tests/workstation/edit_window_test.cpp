@@ -59,7 +59,7 @@ TEST_F(EditWindows, ResultsTypedByNumberOrAbbreviationUnknownOnesDropped)
     EXPECT_EQ(w->Label2->text(), QStringLiteral("指标名称：淋巴细胞百分比[LYM%]"));
     EXPECT_TRUE(w->Edit2->hasFocus());
     type(w->Edit2, QStringLiteral("35.26"));
-    EXPECT_EQ(stored("4", 8), QStringLiteral("35.3")); // one decimal for LYM%
+    EXPECT_EQ(stored("4", 8), QStringLiteral("35.26")); // as typed, not with the item's decimals
     // Back on the item, which stays for a quick correction.
     EXPECT_TRUE(w->Edit1->hasFocus() && w->Edit1->text() == QStringLiteral("8"));
     QTest::keyClick(w->Edit1, Qt::Key_Return);
@@ -67,7 +67,7 @@ TEST_F(EditWindows, ResultsTypedByNumberOrAbbreviationUnknownOnesDropped)
     // Abbreviations in any letter case overwrite; a flag text goes in as typed.
     enter(w, QStringLiteral("wbc"), QStringLiteral("6.125"));
     enter(w, QStringLiteral("plt"), QStringLiteral("H+"));
-    EXPECT_EQ(stored("4", {8, 1, 19}), QStringLiteral("36.0/6.12/H+"));
+    EXPECT_EQ(stored("4", {8, 1, 19}), QStringLiteral("36/6.125/H+"));
     // The result grid shows what was stored, in item order; nothing was derived.
     EXPECT_EQ(gridItems(), (QStringList{"1", "8", "19"}));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
@@ -86,7 +86,7 @@ TEST_F(EditWindows, ResultsTypedByNumberOrAbbreviationUnknownOnesDropped)
     typeInto(w->Edit2, QStringLiteral("7"), false);
     QTest::keyClick(w->Edit2, Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(stored("4", {1, 8, 19, 2}), QStringLiteral("6.12/36.0/H+/<none>"));
+    EXPECT_EQ(stored("4", {1, 8, 19, 2}), QStringLiteral("6.125/36/H+/<none>"));
 }
 
 TEST_F(EditWindows, EmptyValueStepsToTheNextSampleAndOnlyItsOperatorMayType)
@@ -104,7 +104,7 @@ TEST_F(EditWindows, EmptyValueStepsToTheNextSampleAndOnlyItsOperatorMayType)
 
     Tfrmresultinput *w = openEntry();
     enter(w, QStringLiteral("1"), QStringLiteral("4"));
-    EXPECT_EQ(stored("1", 1), QStringLiteral("4.00"));
+    EXPECT_EQ(stored("1", 1), QStringLiteral("4"));
     // Empty value: on to the next sample, whose results and graphs show.
     addGraphs(QStringLiteral("2"));
     const QImage blank = rbcPicture();
@@ -164,7 +164,7 @@ TEST_F(EditWindows, DeleteAsksFirstAndTheNextSampleTakesThePlace)
     EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("病人的检验者不是当前检验者，不能删除病人资料!")});
 }
 
-TEST_F(EditWindows, RenumberMovesTheSampleOrRefusesTheNumber)
+TEST_F(EditWindows, RenumberMovesTheRegistrationOrRefusesTheNumber)
 {
     addPatient(QStringLiteral("5"));
     addPatient("6", {}, 1);
@@ -177,7 +177,7 @@ TEST_F(EditWindows, RenumberMovesTheSampleOrRefusesTheNumber)
     ASSERT_TRUE(Form1->patientset->locate(QStringLiteral("shelfid"), QStringLiteral("5")));
     const QImage drawn = rbcPicture();
     const struct { const char *typed, *refusal; } refused[] = {
-        {"6", "标本号 6 已存在!"}, {"7", "标本号 7 已有检验结果，不能改为此号!"}, {"1 2", "不是数字!，请重输!"}, {"  ", ""}};
+        {"6", "标本号已存在!"}, {"5", "标本号已存在!"}, {"1 2", "不是数字!，请重输!"}, {"  ", ""}};
     for (const auto &c : refused) {
         dialogs.clear();
         dialogs.answer(true, QLatin1String(c.typed));
@@ -190,13 +190,15 @@ TEST_F(EditWindows, RenumberMovesTheSampleOrRefusesTheNumber)
     EXPECT_EQ(current(), QStringLiteral("5"));
 
     dialogs.clear();
-    dialogs.answer(true, QStringLiteral(" 12\t"));
+    dialogs.answer(true, QStringLiteral(" 7\t"));
     Form1->N29->trigger();
     EXPECT_TRUE(dialogs.shown == QStringList{QStringLiteral("请输入新标本号：")});
-    EXPECT_EQ(rowsUnder("patient", "5") + rowsUnder("testresult", "5"), 0);
-    // Same filter; the moved sample is current with its results and graphs.
-    EXPECT_EQ(listIds(), (QStringList{"8", "12"}));
-    EXPECT_EQ(current(), QStringLiteral("12"));
-    EXPECT_EQ(gridItems(), (QStringList{"1", "19"}));
-    EXPECT_EQ(rbcPicture(), drawn);
+    // Only the registration moves: the old results stay under 5 and the
+    // particulars join the results waiting under 7. Same filter.
+    EXPECT_EQ(rowsUnder("patient", "5"), 0);
+    EXPECT_EQ(rowsUnder("testresult", "5"), 2);
+    EXPECT_EQ(listIds(), (QStringList{"7", "8"}));
+    EXPECT_EQ(current(), QStringLiteral("7"));
+    EXPECT_EQ(gridItems(), (QStringList{"1"}));
+    EXPECT_TRUE(rbcPicture() != drawn);
 }
