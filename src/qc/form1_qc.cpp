@@ -115,6 +115,9 @@ void TForm1::buildQcPage()
     for (int m = 1; m <= 12; ++m)
         ComboBox3->addItem(QString::number(m));
     ComboBox3->setMaxVisibleItems(12);
+    // A typed month takes effect with the next change of the year; Enter
+    // must not add it to the list of months.
+    ComboBox3->setInsertPolicy(QComboBox::NoInsert);
     Edit5 = new QLineEdit(frame);
     Edit5->setObjectName(QStringLiteral("Edit5"));
     ComboBox4 = new QComboBox(frame);
@@ -275,14 +278,29 @@ void TForm1::SpinEdit1Exit()
 
 bool TForm1::SpinEdit1KeyPress(QKeyEvent *e)
 {
-    // The year changes only through the spin buttons and the arrow keys.
-    const QString text = e->text();
-    if (text.isEmpty())
+    // The year changes only through the spin buttons and the arrow keys: an
+    // edited text (Delete, paste, a page step) would set up every year it
+    // passes through, "2024" -> "024" -> "24".
+    switch (e->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
         return false;
-    const int key = e->key();
-    if (key == Qt::Key_Tab || key == Qt::Key_Backtab || isEnter(e) || key == Qt::Key_Escape)
-        return false;
-    return true;
+    default:
+        return true;
+    }
 }
 
 void TForm1::ComboBox4Click()
@@ -543,7 +561,7 @@ void TForm1::N1Click()
 
 bool TForm1::storeQcCorrection(const QString &dayText, const QString &value)
 {
-    const QDate day = parseUserDate(SpinEdit1->text() + QLatin1Char('-') + ComboBox3->currentText()
+    const QDate day = parseUserDate(QString::number(SpinEdit1->value()) + QLatin1Char('-') + ComboBox3->currentText()
                                     + QLatin1Char('-') + dayText);
     if (!day.isValid() || dayText.trimmed().isEmpty())
         return false;

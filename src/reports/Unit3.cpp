@@ -46,6 +46,9 @@ TForm3::TForm3(QWidget *parent) : QDialog(parent)
     setTabOrder(Button1, Button2);
     Edit1->installEventFilter(this);
     Edit2->installEventFilter(this);
+    // An input method would commit text past the key filter.
+    Edit1->setAttribute(Qt::WA_InputMethodEnabled, false);
+    Edit2->setAttribute(Qt::WA_InputMethodEnabled, false);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 }
@@ -73,9 +76,13 @@ bool TForm3::eventFilter(QObject *watched, QEvent *e)
 
 bool TForm3::Edit1KeyPress(QKeyEvent *e)
 {
+    // Moving and deleting keys are not typed characters: they work as usual
+    // (Tab carries a "\t" text, Delete may carry "\x7f").
+    if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab || e->key() == Qt::Key_Delete)
+        return false;
     const QString t = e->text();
     if (t.isEmpty())
-        return false;   // keys without a character (arrows, Tab) work as usual
+        return false;
     for (QChar c : t)
         if (c != QChar(8) && !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
             return true;

@@ -43,6 +43,8 @@ TForm4::TForm4(QWidget *parent) : QDialog(parent)
     outer->addWidget(Button1, 1, 0);
     outer->addWidget(Button2, 1, 1);
     Edit1->installEventFilter(this);
+    // An input method would commit text past the key filter.
+    Edit1->setAttribute(Qt::WA_InputMethodEnabled, false);
     connect(RadioButton1, &QRadioButton::clicked, this, &TForm4::RadioButton1Click);
     connect(RadioButton2, &QRadioButton::clicked, this, &TForm4::RadioButton2Click);
     connect(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
@@ -99,6 +101,9 @@ bool TForm4::Edit1KeyPress(QKeyEvent *e)
         Button1Click();
         return true;
     }
+    // Moving and deleting keys are not typed characters (see TForm3).
+    if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab || e->key() == Qt::Key_Delete)
+        return false;
     const QString t = e->text();
     if (t.isEmpty())
         return false;

@@ -369,14 +369,9 @@ BatchResult runBatch(const QString &lo, const QString &hi, int printfilter, cons
     const BatchLayout layout = batchLayoutFor(s);
     try {
         if (layout == BatchLayout::OnePerSample) {
-            // Settled once, before anything is stamped: a refusal would
-            // otherwise come once per sample.
-            out.message = settingsRefusal(s);
-            if (!out.message.isEmpty()) {
-                out.outcome = BatchResult::Refused;
-                return out;
-            }
-            parseMargins(s);
+            // printSample settles the settings and margins before it stamps;
+            // the first refusal or error ends the run, so it is shown once
+            // and only when some sample had results.
             db::Dataset scratch;
             for (int i = 0; i < count; ++i) {
                 patients.setRecNo(i + 1);

@@ -26,6 +26,8 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 
 using dbui::column;
@@ -291,9 +293,11 @@ void TForm1::Button4Click()
 {
     if (!tmpset1->isOpen() || tmpset1->isEmpty() || tmpset2->recordCount() < 1)
         return;
-    UpdatesOff off{DBGrid10, DBGrid11};
+    std::optional<UpdatesOff> off(std::in_place, std::initializer_list<QWidget *>{DBGrid10, DBGrid11});
     const QVariantList key{tmpset1->text(QStringLiteral("shelfid")), tmpset1->text(QStringLiteral("checkdate"))};
     if (!ADODataSet4->open(ws::historyPrintRowsSql(), key)) {
+        // The grids paint again before the error is shown.
+        off.reset();
         dlg::error(ADODataSet4->lastError(), this);
         return;
     }

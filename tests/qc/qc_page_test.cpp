@@ -92,6 +92,18 @@ TEST_F(QcPage, EnteringThePageSetsUpTheWorkDatesMonth)
     QTest::keyClick(Form1->SpinEdit1, Qt::Key_Up);
     EXPECT_EQ(Form1->SpinEdit1->value(), 2025);
     EXPECT_EQ(count(QStringLiteral("qcpara where zkyear=2025 and zkmonth=4")), 24);
+    // Typing, Delete and Backspace leave the year alone.
+    QTest::keyClick(Form1->SpinEdit1, Qt::Key_Home);
+    QTest::keyClicks(Form1->SpinEdit1, QStringLiteral("7"));
+    QTest::keyClick(Form1->SpinEdit1, Qt::Key_Delete);
+    QTest::keyClick(Form1->SpinEdit1, Qt::Key_End);
+    QTest::keyClick(Form1->SpinEdit1, Qt::Key_Backspace);
+    EXPECT_EQ(Form1->SpinEdit1->text(), QStringLiteral("2025"));
+    EXPECT_EQ(count(QStringLiteral("qcpara")), 48);
+    // A typed month with Enter joins no list.
+    Form1->ComboBox3->lineEdit()->setText(QStringLiteral("13"));
+    QTest::keyClick(Form1->ComboBox3->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(Form1->ComboBox3->count(), 12);
 
     // A month text that is no month is refused with a message.
     Form1->ComboBox3->setEditText(QStringLiteral("13"));

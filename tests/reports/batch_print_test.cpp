@@ -304,7 +304,17 @@ TEST_F(BatchWindow, OtherPapersPrintOneReportPerSample)
 {
     for (int i = 1; i <= 3; ++i)
         addSample(QString::number(i), QStringLiteral("患者%1").arg(i), i == 2 ? QString() : QStringLiteral("5"));
-    start(0, 2, 0);
+    // No printer chosen: silent while no sample has results, then one
+    // refusal for the run and nothing stamped.
+    start(0, 2, -1);
+    batch(QStringLiteral("2"), QStringLiteral("2"));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    batch(QStringLiteral("1"), QStringLiteral("3"));
+    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("请在[系统设置]--[其它]设置面板中设置打印机")});
+    EXPECT_EQ(stampOf(QStringLiteral("1")), QStringLiteral("|0"));
+    EXPECT_TRUE(backend->jobs().empty());
+    dialogs.clear();
+    choose(0, 2, 0);
     batch(QStringLiteral("1"), QStringLiteral("3"));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
     ASSERT_EQ(backend->jobs().size(), 2u);
@@ -412,4 +422,24 @@ TEST_F(BatchWindow, StubListRangeShowsEverySampleAfterwards)
         QTest::keyClick(Form4->Edit1, Qt::Key_Return);
     });
     EXPECT_EQ(backend->jobs().size(), 2u);
+}
+
+// ---- dialogs ---------------------------------------------------------------------------
+
+TEST_F(BatchWindow, TabAndDeleteWorkInTheRangeBoxes)
+{
+    createMain();
+    activate(Form3);
+    QTest::keyClicks(Form3->Edit1, QStringLiteral("12"));
+    QTest::keyClick(Form3->Edit1, Qt::Key_Home);
+    QTest::keyClick(Form3->Edit1, Qt::Key_Delete);
+    EXPECT_EQ(Form3->Edit1->text(), QStringLiteral("2"));
+    QTest::keyClick(Form3->Edit1, Qt::Key_Tab);
+    EXPECT_TRUE(Form3->Edit2->hasFocus());
+    Form3->close();
+    activate(Form4);
+    Form4->RadioButton2->click();
+    QTest::keyClick(Form4->Edit1, Qt::Key_Tab);
+    EXPECT_FALSE(Form4->Edit1->hasFocus());
+    Form4->close();
 }
