@@ -279,7 +279,6 @@ public:
     QComboBox *ComboBox1 = nullptr, *ComboBox2 = nullptr;           // sex, department
     QPushButton *Button3 = nullptr, *Button4 = nullptr;
     DBGrid *DBGrid10 = nullptr, *DBGrid11 = nullptr;
-    graphics::GraphPanel *HistoryGraphs = nullptr; // graphs of the selected archived sample
     db::Dataset *tmpset1 = nullptr;   // archived samples found
     db::Dataset *tmpset2 = nullptr;   // results of the selected one
     db::Dataset *tmpset3 = nullptr;   // its graph row

@@ -7,7 +7,6 @@
 #include "app/dates.h"
 #include "app/textutil.h"
 #include "graphics/graphdata.h"
-#include "graphics/graphpanel.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/inputmethods.h"
@@ -184,10 +183,6 @@ void TForm1::buildHistoryPage()
     splitter->setStretchFactor(1, 2);
     right->addWidget(splitter, 1);
 
-    HistoryGraphs = new graphics::GraphPanel(Panel5);
-    HistoryGraphs->setObjectName(QStringLiteral("HistoryGraphs"));
-    HistoryGraphs->setFixedWidth(162);
-    right->addWidget(HistoryGraphs);
     page->addWidget(Panel5, 1);
 
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
@@ -261,20 +256,9 @@ void TForm1::Button3Click()
 
 void TForm1::findresult(const QVariant &sample, const QVariant &day)
 {
-    // A null sample matches nothing: both archive sets become empty.
-    const QVariantList params{sample, day};
-    if (!tmpset2->open(ws::historyResultsSql(), params)) {
+    // A null sample matches nothing: the results become empty.
+    if (!tmpset2->open(ws::historyResultsSql(), {sample, day}))
         dlg::error(tmpset2->lastError(), this);
-        return;
-    }
-    if (!tmpset3->open(ws::historyGraphSql(), params)) {
-        dlg::error(tmpset3->lastError(), this);
-        return;
-    }
-    if (HistoryGraphs) {
-        std::optional<graphics::GraphRow> row = graphics::currentGraphRow(*tmpset3);
-        HistoryGraphs->drawgraphic(row ? &*row : nullptr);
-    }
 }
 
 void TForm1::tmpset1AfterScroll()
@@ -295,11 +279,13 @@ void TForm1::Button4Click()
         return;
     std::optional<UpdatesOff> off(std::in_place, std::initializer_list<QWidget *>{DBGrid10, DBGrid11});
     const QVariantList key{tmpset1->text(QStringLiteral("shelfid")), tmpset1->text(QStringLiteral("checkdate"))};
-    if (!ADODataSet4->open(ws::historyPrintRowsSql(), key)) {
-        // The grids paint again before the error is shown.
-        off.reset();
-        dlg::error(ADODataSet4->lastError(), this);
-        return;
+    for (db::Dataset *ds : {tmpset3, ADODataSet4}) {
+        if (!ds->open(ds == tmpset3 ? ws::historyGraphSql() : ws::historyPrintRowsSql(), key)) {
+            // The grids paint again before the error is shown.
+            off.reset();
+            dlg::error(ds->lastError(), this);
+            return;
+        }
     }
     // The archived graphs go into the sample page's pictures, which the
     // report copies; they stay there until the sample list moves.
