@@ -74,19 +74,21 @@ bool TForm3::eventFilter(QObject *watched, QEvent *e)
     return QDialog::eventFilter(watched, e);
 }
 
-bool TForm3::Edit1KeyPress(QKeyEvent *e)
+bool rangeKeyRefused(const QKeyEvent *e, const QString &alsoAllowed)
 {
     // Moving and deleting keys are not typed characters: they work as usual
     // (Tab carries a "\t" text, Delete may carry "\x7f").
     if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab || e->key() == Qt::Key_Delete)
         return false;
-    const QString t = e->text();
-    if (t.isEmpty())
-        return false;
-    for (QChar c : t)
-        if (c != QChar(8) && !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+    for (QChar c : e->text())
+        if (c != QChar(8) && !alsoAllowed.contains(c) && !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
             return true;
     return false;
+}
+
+bool TForm3::Edit1KeyPress(QKeyEvent *e)
+{
+    return rangeKeyRefused(e, QString());
 }
 
 void TForm3::Button1Click()

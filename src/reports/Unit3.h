@@ -37,6 +37,10 @@ private:
     quint8 m_okflag = 0;
 };
 
+// True when a key typed into a range box is refused: anything but digits,
+// Backspace and the characters also allowed; moving keys always pass.
+bool rangeKeyRefused(const QKeyEvent *e, const QString &alsoAllowed);
+
 extern TForm3 *Form3;
 // The dialog made at start-up; made here when start-up has not made it yet.
 TForm3 *form3Window();

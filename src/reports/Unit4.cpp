@@ -1,5 +1,7 @@
 #include "reports/Unit4.h"
 
+#include "reports/Unit3.h"
+
 #include <QGroupBox>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -101,14 +103,5 @@ bool TForm4::Edit1KeyPress(QKeyEvent *e)
         Button1Click();
         return true;
     }
-    // Moving and deleting keys are not typed characters (see TForm3).
-    if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab || e->key() == Qt::Key_Delete)
-        return false;
-    const QString t = e->text();
-    if (t.isEmpty())
-        return false;
-    for (QChar c : t)
-        if (c != QChar(8) && c != QLatin1Char('-') && !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
-            return true;
-    return false;
+    return rangeKeyRefused(e, QStringLiteral("-"));
 }
