@@ -21,6 +21,7 @@ void MainWindowTest::SetUp()
     dbPath = testdb::fresh(true);
     frmoprput = new Tfrmoprput;
     frmpssinput = new Tfrmpssinput;
+    report::setPrinterBackend(std::make_shared<report::PdfFileBackend>(printOut.path()));
     dbdata = new Tdbdata(dbPath);
     ASSERT_TRUE(dbdata->connected()) << dbdata->openError().toStdString();
 }

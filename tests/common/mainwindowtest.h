@@ -6,6 +6,7 @@
 #include "dialogscript.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 class QWidget;
@@ -28,5 +29,8 @@ protected:
     static void typeInto(QWidget *target, const QString &text, bool enter = true);
 
     QString dbPath;
+    // Where the default print back end writes: one printer "PDF", so what the
+    // windows do never hangs on the printers this machine happens to have.
+    QTemporaryDir printOut;
     DialogScript dialogs;
 };
