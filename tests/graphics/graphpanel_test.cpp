@@ -14,11 +14,8 @@ TEST(GraphPanel, DrawsAndClearsItsImages)
     const GraphRow row = sample::realisticRow();
     panel.drawgraphic(row);
     const GraphPictures expected = graphics::drawgraphic(row);
-    for (int n = 1; n <= 5; ++n) {
-        EXPECT_EQ(panel.picture(n), expected.image[n]) << n;
-        EXPECT_EQ(panel.image(n)->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
-                  expected.image[n]) << n;
-    }
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_EQ(panel.image(n)->pixmap().toImage().convertToFormat(QImage::Format_RGB32), expected.image[n]) << n;
     panel.clear();
     for (int n = 1; n <= 6; ++n)
         EXPECT_TRUE(px::allOf(panel.picture(n), clr::White)) << n;

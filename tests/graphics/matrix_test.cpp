@@ -54,30 +54,17 @@ void expectLines(const QImage &img, std::initializer_list<Line> lines)
 
 } // namespace
 
-TEST(MatrixFrame, OutlineTicksAndSize)
-{
-    QImage img = px::blank(10, 10, clr::Green);
-    graphborder(img, 4, 4, 1, clr::Black, "LMNE");
-    ASSERT_EQ(img.size(), QSize(142, 142));
-    expectLines(img, {{QRect(5, 5, 133, 1)}, {QRect(5, 137, 133, 1)}, {QRect(5, 5, 1, 133)},
-                      {QRect(137, 5, 1, 133)}, {QRect(7, 3, 1, 2)} /* first tick above the frame */});
-    EXPECT_EQ(px::countOf(img, clr::Black, QRect(6, 6, 131, 131)), 0); // "LMNE" is drawmatrix's
-    EXPECT_EQ(px::countOf(img, clr::Green), 0);
-}
-
 TEST(MatrixDots, DecodingBitOrderRowsAndCase)
 {
     // 32 "F": one full row of 128 dots on pixel row 8, columns 8..135.
+    EXPECT_EQ(dots(QByteArray(32, 'F'), QRect(6, 8, 131, 1)), dots(QByteArray(32, 'f'), QRect(8, 8, 128, 1)));
     EXPECT_EQ(dots(QByteArray(32, 'F'), QRect(6, 8, 131, 1)).size(), 128);
-    EXPECT_TRUE(px::allOf(matrix(QByteArray(32, 'F'), ""), clr::Black, QRect(8, 8, 128, 1)));
-    EXPECT_EQ(matrix(QByteArray(32, 'f'), ""), matrix(QByteArray(32, 'F'), ""));
-    // Most significant bit leftmost.
-    EXPECT_EQ(dots("8"), (Pts{{8, 8}}));
-    EXPECT_EQ(dots("1"), (Pts{{11, 8}}));
-    EXPECT_EQ(dots("A"), (Pts{{8, 8}, {10, 8}}));
-    EXPECT_EQ(dots("6"), (Pts{{9, 8}, {10, 8}}));
-    for (const char *none : {"0", " ", "G", "\xff", "-"})
-        EXPECT_EQ(dots(none), Pts{}) << none;
+    // Most significant bit leftmost; anything but a hex digit is no dot.
+    const struct { const char *digits; Pts painted; } bits[] = {
+        {"8", {{8, 8}}}, {"1", {{11, 8}}}, {"A", {{8, 8}, {10, 8}}}, {"6", {{9, 8}, {10, 8}}},
+        {"0", {}}, {" ", {}}, {"G", {}}, {"\xff", {}}, {"-", {}}};
+    for (const auto &b : bits)
+        EXPECT_EQ(dots(b.digits), b.painted) << b.digits;
     // A non-hex character still takes its four columns; after 32 digits a new row begins.
     EXPECT_EQ(dots("G8", QRect(8, 8, 128, 1)), (Pts{{12, 8}}));
     EXPECT_EQ(dots(QByteArray(32, '0') + "8", QRect(8, 8, 128, 2)), (Pts{{8, 9}}));
@@ -97,34 +84,27 @@ TEST(MatrixDots, RowsPastTheFrameRunOnAndAreClipped)
 
 TEST(MatrixLines, SeparatorsAtThresholdPositionsCoverTheDots)
 {
-    for (const QByteArray &field : {QByteArray(), QByteArray(4096, 'F')}) {
-        const QImage img = matrix(field, kT);
-        expectLines(img, {
-            // Verticals: t1=15 (v 0..45), t2=25 (v 45..95), t3=45 (v 95..128), t5=110 (v 0..95).
-            {QRect(22, 91, 1, 45), false, {22, 89}},
-            {QRect(32, 41, 1, 50)},
-            {QRect(52, 8, 1, 33), false, {52, 7}},
-            {QRect(117, 41, 1, 95)},
-            // Horizontals: t13=45 from t1 to t8; t14=95 from t2 to the frame; t15=65 from t11 to t5.
-            {QRect(22, 90, 45, 1)},
-            {QRect(32, 40, 103, 1), false, {136, 40}},
-            {QRect(102, 70, 15, 1)},
-        });
-        if (!field.isEmpty())
-            continue;
+    const QImage img = matrix("", kT);
+    expectLines(img, {
+        // Verticals: t1=15 (v 0..45), t2=25 (v 45..95), t3=45 (v 95..128), t5=110 (v 0..95).
+        {QRect(22, 91, 1, 45), false, {22, 89}}, {QRect(32, 41, 1, 50)},
+        {QRect(52, 8, 1, 33), false, {52, 7}},   {QRect(117, 41, 1, 95)},
+        // Horizontals: t13=45 from t1 to t8; t14=95 from t2 to the frame; t15=65 from t11 to t5.
+        {QRect(22, 90, 45, 1)}, {QRect(32, 40, 103, 1), false, {136, 40}}, {QRect(102, 70, 15, 1)},
         // Dotted verticals: t6=20, t7=50 (v 0..45), t4=35 (v 45..95).
-        expectLines(img, {{QRect(27, 91, 1, 45), true}, {QRect(57, 91, 1, 45), true}, {QRect(42, 41, 1, 50), true}});
-        // Slants: (t10,t13)->(t11,t15) = (82,90)->(102,70); (t8,t13)->(t9,0) = (67,90)->(77,135).
-        for (int i = 0; i < 20; ++i)
-            EXPECT_EQ(px::at(img, 82 + i, 90 - i), clr::Black) << i;
-        for (int y = 90; y < 135; ++y) {
-            const int x = 67 + ((y - 90) * 2 * 10 + 45) / 90;
-            EXPECT_GT(px::countOf(img, clr::Black, QRect(x - 1, y, 3, 1)), 0) << y;
-        }
+        {QRect(27, 91, 1, 45), true}, {QRect(57, 91, 1, 45), true}, {QRect(42, 41, 1, 50), true}});
+    // Slants: (t10,t13)->(t11,t15) = (82,90)->(102,70); (t8,t13)->(t9,0) = (67,90)->(77,135).
+    for (int i = 0; i < 45; ++i) {
+        EXPECT_TRUE(i >= 20 || px::at(img, 82 + i, 90 - i) == clr::Black) << i;
+        EXPECT_GT(px::countOf(img, clr::Black, QRect(66 + (i * 20 + 45) / 90, 90 + i, 3, 1)), 0) << i;
     }
-    // Under full dots the separators stay black, dots elsewhere are coloured,
-    // and dots overpaint the caption: no white left.
-    const QImage full = matrix(QByteArray(4096, 'F'), kT);
+    // Under full dots every separator pixel stays black, dots elsewhere are
+    // coloured, and dots overpaint the caption: no white left.
+    QImage full = matrix(QByteArray(4096, 'F'), kT);
+    const QRect caption(QPoint(7, 12), Canvas(full).textExtent("LMNE"));
+    for (const auto &p : px::ofColour(img, clr::Black))
+        if (!caption.contains(p.first, p.second))
+            ASSERT_EQ(px::at(full, p.first, p.second), clr::Black) << p.first << "," << p.second;
     EXPECT_EQ(px::at(full, 40, 60), clr::Green);
     EXPECT_EQ(px::countOf(full, clr::White, QRect(8, 8, 128, 128)), 0);
 }
@@ -188,9 +168,12 @@ TEST(MatrixRet, RetLinesAndCaptionCoveredByLmne)
     // r1..r8 = 40 60 80 100 70 120 160 150: vertical at 47, left horizontal
     // at h(75)=60, right ones at h(35)=100, h(60)=75, h(80)=55, dotted
     // verticals at 67, 87, 107 from the bottom up to 60.
-    QImage img;
+    QImage img = px::blank(10, 10, clr::Green);
     graphborder(img, 4, 4, 1, clr::Black, "RET", "40 60 80 100 70 120 160 150");
-    expectLines(img, {{QRect(47, 9, 1, 127), false, {47, 8}}, {QRect(8, 60, 40, 1), false, {7, 60}},
+    // The frame takes the whole picture and leaves nothing of what was there.
+    ASSERT_EQ(img.size(), QSize(142, 142));
+    EXPECT_EQ(px::countOf(img, clr::Green), 0);
+    expectLines(img, {{QRect(5, 5, 133, 1)}, {QRect(137, 5, 1, 133)}, {QRect(47, 9, 1, 127), false, {47, 8}}, {QRect(8, 60, 40, 1), false, {7, 60}},
                       {QRect(47, 100, 87, 1), false, {134, 100}}, {QRect(47, 75, 87, 1), false, {134, 75}},
                       {QRect(47, 55, 87, 1), false, {134, 55}}, {QRect(67, 61, 1, 75), true},
                       {QRect(87, 61, 1, 75), true}, {QRect(107, 61, 1, 75), true}});

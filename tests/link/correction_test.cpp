@@ -42,9 +42,7 @@ TEST_F(Correction, CorrectedRowsMoveAndLeaveTheListOthersStayInOrder)
     samples({"A", "B", "C", "D"});
     ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO patient (shelfid, name, checkdate) VALUES ('A', 'x', '2026-12-06')")));
     const CorrectionOutcome out = apply({{"A", " 101 "}, {"B", ""}, {"C", "103"}, {"D", "   "}});
-    EXPECT_TRUE(out.error.isEmpty());
-    EXPECT_TRUE(out.refusals.isEmpty());
-    EXPECT_TRUE(out.anyCorrection);
+    EXPECT_TRUE(out.error.isEmpty() && out.refusals.isEmpty() && out.anyCorrection);
     EXPECT_EQ(out.remaining, (QVector<CorrectionRow>{{"B", ""}, {"D", "   "}}));
     for (const auto &[n, count] : {std::pair{"101", "2/1"}, {"103", "2/1"}, {"A", "0/0"}, {"C", "0/0"}, {"B", "2/1"}})
         EXPECT_EQ(rows(n), count) << n;
@@ -64,9 +62,9 @@ TEST_F(Correction, ANumberAlreadyInUseIsRefusedAndStaysListed)
     ASSERT_EQ(out.refusals.size(), 1);
     EXPECT_TRUE(out.refusals[0].contains("12") && out.refusals[0].contains("A12"));
     EXPECT_EQ(out.remaining, (QVector<CorrectionRow>{{"A12", "12"}}));
-    EXPECT_EQ(rows("12"), "2/1"); // no duplicates
-    EXPECT_EQ(rows("A12"), "2/1");
-    EXPECT_EQ(rows("7"), "2/1");  // the row after the refusal still moved
+    // No duplicates; the row after the refusal still moved.
+    for (const char *n : {"12", "A12", "7"})
+        EXPECT_EQ(rows(n), "2/1") << n;
     // A number known only from its graph row counts as in use too.
     ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO gresult (shelfid, checkdate) VALUES ('55', '2026-12-06')")));
     EXPECT_EQ(apply({{"A12", "55"}}).refusals.size(), 1);
@@ -78,9 +76,8 @@ TEST_F(Correction, QuotesAndWildcardsAreJustCharacters)
     const CorrectionOutcome out = apply({{"O'B", "20'"}, {"1%", "30"}});
     EXPECT_TRUE(out.error.isEmpty()) << qPrintable(out.error);
     EXPECT_TRUE(out.remaining.isEmpty());
-    EXPECT_EQ(rows("20'"), "2/1");
-    EXPECT_EQ(rows("30"), "2/1");
-    EXPECT_EQ(rows("10"), "2/1");
+    for (const char *n : {"20'", "30", "10"})
+        EXPECT_EQ(rows(n), "2/1") << n;
     // The same number listed twice: the second correction finds nothing to
     // move and leaves the list without an error.
     EXPECT_TRUE(apply({{"X", "40"}, {"X", "41"}}).remaining.isEmpty());
@@ -89,8 +86,7 @@ TEST_F(Correction, QuotesAndWildcardsAreJustCharacters)
     // Listed twice and given the same correction twice: no refusal either.
     samples({"Y"});
     const CorrectionOutcome twice = apply({{"Y", "50"}, {"Y", "50"}});
-    EXPECT_TRUE(twice.refusals.isEmpty());
-    EXPECT_TRUE(twice.remaining.isEmpty());
+    EXPECT_TRUE(twice.refusals.isEmpty() && twice.remaining.isEmpty());
     EXPECT_EQ(rows("50"), "2/1");
 }
 
@@ -104,8 +100,7 @@ TEST_F(Correction, AFailingRowMovesNothingAndStopsTheRun)
     const CorrectionOutcome out = apply({{"A", "1"}, {"B", "2"}, {"C", "3"}});
     EXPECT_TRUE(out.error.contains("refused")) << qPrintable(out.error);
     EXPECT_EQ(out.remaining, (QVector<CorrectionRow>{{"B", "2"}, {"C", "3"}}));
-    EXPECT_EQ(rows("1"), "2/1");
-    EXPECT_EQ(rows("B"), "2/1"); // rolled back with its graph row
-    EXPECT_EQ(rows("2"), "0/0");
-    EXPECT_EQ(rows("C"), "2/1");
+    // B's results rolled back with its graph row.
+    for (const auto &[n, count] : {std::pair{"1", "2/1"}, {"B", "2/1"}, {"2", "0/0"}, {"C", "2/1"}})
+        EXPECT_EQ(rows(n), count) << n;
 }

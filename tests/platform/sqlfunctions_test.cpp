@@ -1,8 +1,7 @@
 // val, cdate, len and space as the program's statements use them.
-#include "platform/db/connection.h"
+#include "platform/db/command.h"
+#include "testdb.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 #include <gtest/gtest.h>
 
@@ -13,31 +12,17 @@ namespace {
 class SqlFunctions : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { testdb::fresh(false); }
+
+    static QVariant eval(const QString &expr, const QVariant &arg)
     {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("sqlfunctions"));
-        m_db.setDatabaseName(QStringLiteral(":memory:"));
-        ASSERT_TRUE(m_db.open()) << m_db.lastError().text().toStdString();
+        bool ok = false;
         QString error;
-        ASSERT_TRUE(db::registerJetFunctions(m_db, &error)) << error.toStdString();
+        const QVariant v = db::scalar(QStringLiteral("select ") + expr, {arg}, &ok, &error);
+        EXPECT_TRUE(ok) << expr.toStdString() << ": " << error.toStdString();
+        return v;
     }
-    void TearDown() override
-    {
-        m_db = QSqlDatabase(); // closed with its last handle
-        QSqlDatabase::removeDatabase(QStringLiteral("sqlfunctions"));
-    }
-
-    QVariant eval(const QString &expr, const QVariant &arg)
-    {
-        QSqlQuery q(m_db);
-        EXPECT_TRUE(q.prepare(QStringLiteral("select ") + expr)) << q.lastError().text().toStdString();
-        q.addBindValue(arg);
-        EXPECT_TRUE(q.exec() && q.next()) << expr.toStdString() << ": " << q.lastError().text().toStdString();
-        return q.value(0);
-    }
-    double val(const QVariant &arg) { return eval(QStringLiteral("val(?)"), arg).toDouble(); }
-
-    QSqlDatabase m_db;
+    static double val(const QVariant &arg) { return eval(QStringLiteral("val(?)"), arg).toDouble(); }
 };
 
 TEST_F(SqlFunctions, ValReadsTheLeadingNumber)
@@ -64,17 +49,15 @@ TEST_F(SqlFunctions, ValReadsTheLeadingNumber)
 
 TEST_F(SqlFunctions, SampleNumbersSortByValueThenText)
 {
-    QSqlQuery q(m_db);
-    ASSERT_TRUE(q.exec(QStringLiteral("create table t (shelfid text)")));
-    ASSERT_TRUE(q.prepare(QStringLiteral("insert into t (shelfid) values (?), (?), (?), (?), (?), (?), (?), (?), (?)")));
-    for (const char *n : {"10", "b", "9", "A12", "0x1A", "2", "009", "100"})
-        q.addBindValue(QString::fromLatin1(n));
-    q.addBindValue(QVariant(QMetaType(QMetaType::QString)));
-    ASSERT_TRUE(q.exec());
+    for (const QVariant &n : {QVariant(QStringLiteral("10")), QVariant(QStringLiteral("b")), QVariant(QStringLiteral("9")),
+                              QVariant(QStringLiteral("A12")), QVariant(QStringLiteral("0x1A")), QVariant(QStringLiteral("2")),
+                              QVariant(QStringLiteral("009")), QVariant(QStringLiteral("100")), QVariant()})
+        ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid) values (?)"), {n}));
+    QVector<QVariantList> rows;
+    ASSERT_TRUE(db::select(QStringLiteral("select coalesce(shelfid, '<null>') from patient order by val(shelfid), shelfid"), {}, &rows));
     QStringList order;
-    ASSERT_TRUE(q.exec(QStringLiteral("select shelfid from t order by val(shelfid), shelfid")));
-    while (q.next())
-        order << (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString());
+    for (const auto &r : rows)
+        order << r[0].toString();
     EXPECT_EQ(order, (QStringList{"<null>", "0x1A", "A12", "b", "2", "009", "9", "10", "100"}));
 }
 
@@ -110,16 +93,17 @@ TEST_F(SqlFunctions, LenCountsCharactersAndSpaceMakesBlanks)
         {"len(?)", QStringLiteral(""), 0},         {"len(?)", 1234, 4},
         {"len(?)", nullText, QVariant()},          {"space(?)", 3, QStringLiteral("   ")},
         {"space(?)", 0, QString()},                {"space(?)", -2, QString()},
-        {"space(?)", QStringLiteral("2"), QStringLiteral("  ")}, {"space(?)", 2.5, QStringLiteral("  ")},
-        {"space(?)", nullInt, QVariant()},         {"len(space(?) || '质')", 5, 6},
+        {"space(?)", QStringLiteral("2"), QStringLiteral("  ")}, {"space(?)", nullInt, QVariant()},
+        {"len(space(?) || '质')", 5, 6},
     };
     for (const auto &c : cases) {
         const QVariant v = eval(QString::fromUtf8(c.expr), c.arg);
         EXPECT_EQ(v.isNull(), c.result.isNull()) << c.expr << " " << c.arg.toString().toStdString();
         EXPECT_EQ(v.toString(), c.result.toString()) << c.expr << " " << c.arg.toString().toStdString();
     }
-    QSqlQuery q(m_db);
-    EXPECT_FALSE(q.exec(QStringLiteral("select space(1e12)"))) << "an absurd length must fail";
+    bool ok = true;
+    db::scalar(QStringLiteral("select space(1e12)"), {}, &ok);
+    EXPECT_FALSE(ok) << "an absurd length must fail";
 }
 
 } // namespace

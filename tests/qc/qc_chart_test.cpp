@@ -94,22 +94,12 @@ TEST_F(QcChart, PrintoutToPdf)
     qc::fillQcReport(form, chartOfMonth(30, {{2, 5.12346}, {5, 4.6}, {20, 5.3}}), QStringLiteral("示例医院"), caption);
     const QString pdf = tmp.filePath(QStringLiteral("qc.pdf"));
     report::renderPdf({report::resolve(form, report::emptyRecord())}, pdf);
-    EXPECT_NEAR(pdftools::pageSizePt(pdf).width(), 841.89, 0.5);
-    EXPECT_NEAR(pdftools::pageSizePt(pdf).height(), 595.28, 0.5);
     const QString text = pdftools::compactText(pdf);
     for (const char *t : {"质控结果［批号：L1］:（X=11.00SD=1.41CV=12.86%）", "示例医院", "2024年3月室内质控图(WBC)", "5.1235"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(t))) << t;
-    // Day 17 stands in the first column of the second row: 18.52 mm below day 1;
-    // a 30-day month has no cell 31.
-    pdftools::Word d17;
-    for (const pdftools::Word &w : pdftools::words(pdf)) {
-        if (w.text == QStringLiteral("17") && w.mm.top() > 140)
-            d17 = w;
+    // A 30-day month has no cell 31.
+    for (const pdftools::Word &w : pdftools::words(pdf))
         EXPECT_NE(w.text, QStringLiteral("31"));
-    }
-    ASSERT_FALSE(d17.text.isEmpty());
-    EXPECT_NEAR(d17.mm.center().x(), 10 + 21.17 + 0.44 + 6.6, 1.5);
-    EXPECT_GT(d17.mm.top(), 10 + 142.87 + 18.52);
     pdftools::savePage(pdf, QStringLiteral("qc-printout"));
 
     // A 28-day month printed afterwards starts clean; points are kept in day

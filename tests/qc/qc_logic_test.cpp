@@ -10,23 +10,9 @@
 
 namespace {
 
-void run(const QString &sql)
-{
-    QString err;
-    ASSERT_TRUE(db::exec(sql, {}, &err)) << err.toStdString();
-}
-
-QVector<QVariantList> rows(const QString &sql)
-{
-    QVector<QVariantList> out;
-    EXPECT_TRUE(db::select(sql, {}, &out));
-    return out;
-}
-
-int count(const QString &where)
-{
-    return db::scalar(QStringLiteral("select count(*) from ") + where).toInt();
-}
+void run(const QString &sql) { QString err; ASSERT_TRUE(db::exec(sql, {}, &err)) << err.toStdString(); }
+QVector<QVariantList> rows(const QString &sql) { QVector<QVariantList> r; EXPECT_TRUE(db::select(sql, {}, &r)); return r; }
+int count(const QString &where) { return db::scalar(QStringLiteral("select count(*) from ") + where).toInt(); }
 
 QString qcValue(const char *date, int item, int level)
 {
@@ -116,14 +102,12 @@ TEST_F(QcLogic, CaptureCopiesMarkedSamplesIntoTheirDayAndMaterial)
 
     qc::CaptureCount c;
     capture(&c);
-    EXPECT_EQ(c.stored, 4);
-    EXPECT_EQ(c.skippedNames, 1);
-    EXPECT_EQ(c.skippedValues, 1);
-    EXPECT_EQ(qcValue("2024-03-05", 1, 1), QStringLiteral("7.2"));
-    EXPECT_EQ(qcValue("2024-03-05", 1, 2), QStringLiteral("15.1235"));
-    EXPECT_EQ(qcValue("2024-03-05", 1, 3), QStringLiteral("<none>"));
-    EXPECT_EQ(qcValue("2024-03-05", 3, 1), QStringLiteral("4.5"));
-    EXPECT_EQ(qcValue("2024-03-06", 1, 1), QStringLiteral("7.4"));
+    EXPECT_EQ(QList<int>({c.stored, c.skippedNames, c.skippedValues}), QList<int>({4, 1, 1}));
+    const struct { const char *date; int item, level; const char *value; } stored[] = {
+        {"2024-03-05", 1, 1, "7.2"}, {"2024-03-05", 1, 2, "15.1235"}, {"2024-03-05", 1, 3, "<none>"},
+        {"2024-03-05", 3, 1, "4.5"}, {"2024-03-06", 1, 1, "7.4"}};
+    for (const auto &v : stored)
+        EXPECT_EQ(qcValue(v.date, v.item, v.level), QLatin1String(v.value)) << v.date << " " << v.item << " " << v.level;
     EXPECT_EQ(count(QStringLiteral("qctb")), 3);
 
     // Capturing again updates the same rows with the current results.

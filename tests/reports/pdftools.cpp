@@ -8,6 +8,8 @@
 
 namespace pdftools {
 
+namespace {
+
 QString run(const QString &program, const QStringList &args)
 {
     QProcess p;
@@ -18,66 +20,54 @@ QString run(const QString &program, const QStringList &args)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// The options that pick one page.
+QStringList pageArgs(int page)
+{
+    return {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page)};
+}
+
+} // namespace
+
 int pageCount(const QString &pdf)
 {
-    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(run(QStringLiteral("pdfinfo"), {pdf}));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 QSizeF pageSizePt(const QString &pdf, int page)
 {
-    const QString info = run(QStringLiteral("pdfinfo"),
-                             {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page), pdf});
+    const QString info = run(QStringLiteral("pdfinfo"), pageArgs(page) << pdf);
     const auto m = QRegularExpression(QStringLiteral("Page\\s+%1 size:\\s+([\\d.]+) x ([\\d.]+) pts").arg(page)).match(info);
-    if (!m.hasMatch())
-        return {};
-    return QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
-}
-
-QString rawText(const QString &pdf)
-{
-    return run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
 }
 
 QString compactText(const QString &pdf)
 {
-    QString t = rawText(pdf);
-    t.remove(QRegularExpression(QStringLiteral("\\s")));
-    return t;
+    return run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")})
+        .remove(QRegularExpression(QStringLiteral("\\s")));
 }
 
 int count(const QString &haystack, const QString &needle)
 {
-    QString n = needle;
-    n.remove(QRegularExpression(QStringLiteral("\\s")));
+    const QString n = QString(needle).remove(QRegularExpression(QStringLiteral("\\s")));
     return n.isEmpty() ? 0 : int(haystack.count(n));
 }
 
 std::vector<Word> words(const QString &pdf, int page)
 {
-    const QString html = run(QStringLiteral("pdftotext"),
-                             {QStringLiteral("-bbox"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                              QString::number(page), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    const QString html = run(QStringLiteral("pdftotext"), QStringList{QStringLiteral("-bbox")} << pageArgs(page)
+                                                              << QStringLiteral("-enc") << QStringLiteral("UTF-8") << pdf
+                                                              << QStringLiteral("-"));
     static const QRegularExpression re(QStringLiteral(
         "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
     std::vector<Word> out;
     for (auto it = re.globalMatch(html); it.hasNext();) {
         const auto m = it.next();
-        const double x0 = m.captured(1).toDouble() / ptPerMm, y0 = m.captured(2).toDouble() / ptPerMm;
-        const double x1 = m.captured(3).toDouble() / ptPerMm, y1 = m.captured(4).toDouble() / ptPerMm;
+        auto mm = [&](int i) { return m.captured(i).toDouble() / ptPerMm; };
         QString text = m.captured(5).replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-        out.push_back({text.replace(QStringLiteral("&amp;"), QStringLiteral("&")), QRectF(QPointF(x0, y0), QPointF(x1, y1))});
+        out.push_back({text.replace(QStringLiteral("&amp;"), QStringLiteral("&")), QRectF(QPointF(mm(1), mm(2)), QPointF(mm(3), mm(4)))});
     }
     return out;
-}
-
-Word findWord(const std::vector<Word> &ws, const QString &text)
-{
-    for (const auto &w : ws)
-        if (w.text.contains(text))
-            return w;
-    return {};
 }
 
 QPointF at(const std::vector<Word> &ws, const QString &text)
@@ -97,9 +87,8 @@ QImage pageImage(const QString &pdf, int page, int dpi, const QString &saveAs)
 {
     QTemporaryDir tmp;
     const QString base = tmp.filePath(QStringLiteral("page"));
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
-                                     QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"),
-                                     QStringLiteral("-png"), pdf, base});
+    run(QStringLiteral("pdftoppm"), QStringList{QStringLiteral("-r"), QString::number(dpi)} << pageArgs(page)
+                                        << QStringLiteral("-singlefile") << QStringLiteral("-png") << pdf << base);
     const QImage img(base + QStringLiteral(".png"));
     if (!saveAs.isEmpty())
         img.save(saveAs + QStringLiteral(".png"));

@@ -3,7 +3,6 @@
 // to look at.
 #include <QImage>
 #include <QRectF>
-#include <QSizeF>
 #include <QString>
 #include <vector>
 
@@ -12,9 +11,7 @@ namespace pdftools {
 int pageCount(const QString &pdf);
 // Page size in points of one page (1-based).
 QSizeF pageSizePt(const QString &pdf, int page = 1);
-// pdftotext -raw of the whole file.
-QString rawText(const QString &pdf);
-// The raw text without any blanks or line breaks, for counting captions.
+// pdftotext -raw without any blanks or line breaks, for counting captions.
 QString compactText(const QString &pdf);
 int count(const QString &haystack, const QString &needle);
 
@@ -24,18 +21,14 @@ struct Word
     QRectF mm;   // page millimetres
 };
 std::vector<Word> words(const QString &pdf, int page = 1);
-// The first word that contains the text; an empty word (no text) when none.
-Word findWord(const std::vector<Word> &words, const QString &text);
 // Top-left (mm) of the first word that is exactly the text; NaN when none,
 // so that any position check on it fails.
 QPointF at(const std::vector<Word> &words, const QString &text);
 
-// One page rendered by pdftoppm at a resolution, also saved as PNG under
-// saveAs (a path without extension) when given.
+// One page rendered by pdftoppm, also saved as <saveAs>.png when given.
 QImage pageImage(const QString &pdf, int page = 1, int dpi = 96, const QString &saveAs = {});
 // The first page saved as <outputDir>/<name>.png for people to look at.
 void savePage(const QString &pdf, const QString &name);
-
 // Where pictures and PDFs for people go: $VORLAN_TEST_OUT, else /tmp.
 QString outputDir();
 

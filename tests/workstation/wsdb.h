@@ -29,8 +29,7 @@ inline void addPatient(const QString &id, const QString &name = {}, const QVaria
 
 inline void addResult(const QString &id, int itemid, const QString &value, const QString &date = kDay)
 {
-    run(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"),
-        {id, date, itemid, value});
+    run(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"), {id, date, itemid, value});
 }
 
 // Several results of one sample: {{item, value}, ...}.
@@ -52,8 +51,7 @@ inline void archive(const QString &shelfid, const QString &day, const QString &n
 
 inline void archiveResult(const QString &shelfid, const QString &day, int itemid, const QString &value = "1")
 {
-    run(QStringLiteral("insert into hisresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"),
-        {shelfid, day, itemid, value});
+    run(QStringLiteral("insert into hisresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"), {shelfid, day, itemid, value});
 }
 
 // The stored value, "<none>" when the sample has no row for the item;
@@ -102,14 +100,11 @@ inline QStringList column(const db::Dataset &ds, const char *field)
     return out;
 }
 
+// Rows of a table, all of them or those of one sample number.
 inline int rowsUnder(const char *table, const QString &id)
 {
     return db::scalar(QStringLiteral("select count(*) from %1 where shelfid=?").arg(QLatin1String(table)), {id}).toInt();
 }
-
-inline int count(const QString &table)
-{
-    return db::scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt();
-}
+inline int count(const QString &table) { return db::scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt(); }
 
 } // namespace wst
