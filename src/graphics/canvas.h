@@ -1,5 +1,5 @@
 #pragma once
-// A drawing surface that paints exactly as the old window canvas did, so that
+// A drawing surface with fixed pixel rules, so that
 // histograms and scatter matrices come out pixel for pixel as the staff know
 // them: fills leave out the right and bottom edge, a line leaves out its end
 // point, nothing is antialiased, text sits at its top-left corner on the
@@ -11,7 +11,8 @@
 
 namespace graphics {
 
-// Colours as the old framework numbered them: 0x00BBGGRR (low byte red).
+// Colours as the stored settings and drawing code number them: 0x00BBGGRR
+// (low byte red).
 using TColor = quint32;
 namespace clr {
 constexpr TColor Black = 0x000000;

@@ -18,8 +18,8 @@ namespace {
 
 // A collected number text ("12", "12.7", ".", "007") as a whole number: the
 // digits before the first "."; nothing when there are none or they do not
-// fit 32 bits. The old conversion failed on such texts and stopped the
-// whole redraw, in the middle of a serial event or a print run.
+// fit 32 bits. Such texts are skipped rather than failing, because a failure
+// would stop the whole redraw in the middle of a serial event or a print run.
 bool numberValue(const QByteArray &text, int &value)
 {
     qint64 v = 0;

@@ -1,4 +1,4 @@
-// The canvas paints as the old window canvas did: these rules decide every
+// The canvas's pixel rules: these decide every
 // pixel of the histograms and matrices.
 #include "graphics/canvas.h"
 #include "pixels.h"

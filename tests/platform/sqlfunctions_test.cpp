@@ -78,7 +78,7 @@ TEST_F(SqlFunctions, CdateGivesIsoDateOrNull)
             EXPECT_TRUE(v.isNull()) << c.text << " gave " << v.toString().toStdString();
     }
     EXPECT_TRUE(eval(QStringLiteral("cdate(?)"), QVariant(QMetaType(QMetaType::QString))).isNull());
-    // Day serials of the old engine count from 1899-12-30.
+    // Day serials count from 1899-12-30.
     EXPECT_EQ(eval(QStringLiteral("cdate(?)"), 45356).toString(), QStringLiteral("2024-03-05"));
 
     // Compares with stored date text.

@@ -44,7 +44,7 @@ private:
     bool m_active = false;
 };
 
-// Command object of the old layer: SQL text set, then executed.
+// A statement object: SQL text set, parameters bound, then executed.
 class Command
 {
 public:

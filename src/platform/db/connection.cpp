@@ -29,7 +29,7 @@ bool connectNamed(const QString &name, const QString &path, QString *error)
         QSqlDatabase::removeDatabase(name);
         return false;
     }
-    if (!registerJetFunctions(d, error)) {
+    if (!registerSqlFunctions(d, error)) {
         d.close();
         return false;
     }

@@ -1,6 +1,6 @@
 #pragma once
 // The one database connection of the program ("jykdbconnect"): an SQLite file
-// opened through QtSql, with the Jet-compatible SQL functions registered on its
+// opened through QtSql, with the SQL functions val, cdate, len and space registered on its
 // native handle.
 #include <QSqlDatabase>
 #include <QString>
@@ -19,6 +19,6 @@ bool isConnected();
 QSqlDatabase database();
 
 // Registers val, cdate, len, space on the connection's native SQLite handle.
-bool registerJetFunctions(QSqlDatabase &db, QString *error = nullptr);
+bool registerSqlFunctions(QSqlDatabase &db, QString *error = nullptr);
 
 } // namespace db

@@ -129,7 +129,7 @@ public:
     // Rows taken over from a query run elsewhere (a command's record set).
     void assign(const QStringList &columns, const QVector<QVariantList> &rows);
 
-    // Delphi-style single handlers.
+    // One handler per event, set by the window that owns the dataset.
     std::function<void(Dataset &)> afterScroll;
     std::function<void(Dataset &)> onNewRecord;
     std::function<bool(Dataset &)> beforePost; // return false to abort the post

@@ -1,5 +1,5 @@
-// SQL functions that the statements of the old database engine relied on and
-// SQLite lacks: val, cdate, len, space. Registered on the native handle of a
+// SQL functions val, cdate, len and space, which the stored queries and the
+// program's statements use and SQLite lacks. Registered on the native handle of a
 // QSQLITE connection, which the Qt plugin opens through the same libsqlite3
 // that we link.
 #include "platform/db/connection.h"
@@ -21,7 +21,7 @@ namespace {
 
 bool isValBlank(unsigned char c)
 {
-    // The old engine's val drops blanks, tabs and line feeds wherever they stand.
+    // val skips blanks, tabs and line feeds wherever they stand, so " 1 2" is 12.
     return c == ' ' || c == '\t' || c == '\n';
 }
 
@@ -37,7 +37,7 @@ int digitValue(unsigned char c, int base)
     return d < base ? d : -1;
 }
 
-// Numeric value of the leading number of a text, as the old engine's val:
+// Numeric value of the leading number of a text:
 // blanks anywhere ignored, optional sign, digits with at most one point,
 // optional exponent (E or D, optional sign, digits); "&H" hexadecimal and
 // "&O" octal forms. 0 when the text starts with no number.
@@ -163,7 +163,7 @@ void spaceFunc(sqlite3_context *ctx, int, sqlite3_value **argv)
         sqlite3_result_null(ctx);
         return;
     }
-    // A fractional count rounds half to even, as the old engine did.
+    // A fractional count rounds half to even, so stored queries count as they always have.
     const double d = std::nearbyint(sqlite3_value_double(argv[0]));
     if (!(d > 0)) {
         sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
@@ -186,8 +186,8 @@ void spaceFunc(sqlite3_context *ctx, int, sqlite3_value **argv)
 
 // Accepts a calendar date written year first ("2024-03-05", "2024-3-5",
 // "2024/03/05", "2024.3.5"), optionally followed by a blank or 'T' and a time,
-// which is dropped. A number counts days from 1899-12-30, as the old engine's
-// date serials did.
+// which is dropped. A number is a day serial counted from 1899-12-30, the
+// form in which stored queries and older files hold dates.
 QDate parseDateText(QByteArray text)
 {
     text = text.trimmed();
@@ -279,7 +279,7 @@ void cdateFunc(sqlite3_context *ctx, int, sqlite3_value **argv)
 
 namespace db {
 
-bool registerJetFunctions(QSqlDatabase &database, QString *error)
+bool registerSqlFunctions(QSqlDatabase &database, QString *error)
 {
     auto fail = [error](const QString &text) {
         if (error)

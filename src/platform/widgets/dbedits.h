@@ -41,7 +41,7 @@ public:
     void refresh();
 
     // Focus arriving from / leaving for another control of the window
-    // (Delphi OnEnter / OnExit); not called when the window itself loses the
+    // (entering and leaving the edit); not called when the window itself loses the
     // focus or a pop-up opens.
     std::function<void()> onEnter;
     std::function<void()> onExit;

@@ -1,6 +1,5 @@
 #pragma once
-// A status bar of panels with fixed pixel widths, as the old status bars
-// had: each panel has its text, width and alignment, drawn in a sunken
+// A status bar of panels with fixed pixel widths: each panel has its text, width and alignment, drawn in a sunken
 // bevel; the last panel also fills whatever room is left. The window's
 // resize handler is called on every resize to share out the widths.
 #include <QVector>
@@ -34,7 +33,7 @@ public:
     // Where panel i is drawn, in the bar's coordinates.
     QRect panelRect(int i) const;
 
-    // Delphi OnResize: called after every change of the bar's size.
+    // Called after every change of the bar's size, to share out the widths.
     std::function<void(StatusBar &)> onResize;
 
     QSize sizeHint() const override;
