@@ -7,6 +7,7 @@
 #include "wsfixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
@@ -25,21 +26,92 @@ using WorkstationWindows = Workstation;
 } // namespace
 
 // The list's rules are tested without windows; here, that the page uses them.
-TEST_F(WorkstationWindows, SampleListFiltersColoursAndLimits)
+TEST_F(WorkstationWindows, SampleListOrderAndFilters)
 {
-    addPatient("10", "甲", 0, kOperator, "女");
-    addPatient("9", "乙", QVariant(), kOperator, "男");
-    addResult("10", 12, "5.5"); // RBC: woman 3.8-5.1, man 4.3-5.8
-    addResult("9", 12, "5.5");
+    addPatient("10", "甲", 0);
+    addPatient("9", "乙", 0);
+    addResult("10", 12, "5.5");
     Form1->samplePageShow();
     EXPECT_EQ(listIds(), (QStringList{"9", "10"})); // "9" before "10"
-    EXPECT_EQ(Form1->DBGrid1DrawColumnCell(0, "name", false).foreground, QColor("#0000FF")); // NULL printflag
-    // Moving in the list re-queries the results with the sex's limits.
-    ASSERT_TRUE(Form1->patientset->locate("shelfid", "10"));
-    EXPECT_EQ(Form1->DBGrid2DrawColumnCell(0, "name", false).foreground, QColor("#FF0000"));
     // No printed sample: the result grid empties with the list.
     Form1->N24->trigger();
     EXPECT_TRUE(Form1->patientset->isEmpty() && Form1->testresultset->isEmpty());
+}
+
+// Both grids as they come out on screen: every cell's text takes its row's
+// colour, the selected list row has its own background.
+TEST_F(WorkstationWindows, SampleListAndResultGridColours)
+{
+    const QColor navy(0, 0, 128), red(255, 0, 0), olive(128, 128, 0), teal(0, 128, 128), blue(0, 0, 255),
+        white(Qt::white), selectedRow(0xD4, 0xD0, 0xC8);
+    addPatient("1", "男病人", 0, kOperator, "男");
+    addPatient("2", "女病人", 1, kOperator, "女");
+    addPatient("3", "无标记", QVariant());
+    // Item 8 has a narrower range for women: 7 is inside for him, above for her.
+    const struct { const char *id; int item; const char *low, *high, *value; QColor ink; } results[] = {
+        {"1", 1, "3.5", "9.5", "9.5", navy},   {"1", 2, "3.5", "9.5", "3.5", navy}, // a limit itself is inside
+        {"1", 3, "3.5", "9.5", "10", red},     {"1", 4, "3.5", "9.5", "3.49", red},
+        {"1", 5, "<3", "9.5", "1", navy},      {"1", 6, "3.5", "", "1000", navy},   // a limit that is no number
+        {"1", 7, "3.5", "9.5", "H", olive},    {"1", 9, "", "", "***", olive},      // flags, whatever the limits
+        {"1", 10, "3.5", "9.5", "12 ", olive}, {"1", 8, "0", "10", "7", navy},      {"2", 8, "0", "10", "7", red},
+    };
+    for (const auto &r : results) {
+        run("update itemtb set manlow=?, manhigh=?, womanlow=?, womanhigh=? where itemid=?",
+            {r.low, r.high, r.low, r.high, r.item});
+        addResult(r.id, r.item, r.value);
+    }
+    run("update itemtb set womanhigh='5' where itemid=8");
+    Form1->resize(1100, 640);
+    showMain();
+
+    // "text/background" of a drawn cell: the rule colour with most pixels
+    // ("none" when none shows) and the commonest colour.
+    auto seen = [](const QColor &text, const QColor &back) {
+        return ((text.isValid() ? text.name() : QStringLiteral("none")) + QLatin1Char('/') + back.name()).toStdString();
+    };
+    auto ink = [&](DBGrid *grid, int row, int col) {
+        const QRect cell = grid->visualRect(grid->model()->index(row, col)) & grid->viewport()->rect();
+        const QImage img = grid->viewport()->grab().toImage().copy(cell);
+        QHash<QRgb, int> n;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                ++n[img.pixel(x, y) | 0xff000000];
+        QColor text, background;
+        int most = 0;
+        for (const QColor &c : {navy, red, olive, teal, blue})
+            if (n.value(c.rgb()) > most)
+                most = n.value(c.rgb()), text = c;
+        for (auto i = n.cbegin(); i != n.cend(); ++i)
+            if (!background.isValid() || i.value() > n.value(background.rgb()))
+                background = QColor(i.key());
+        return seen(text, background);
+    };
+    for (DBGrid *grid : {Form1->DBGrid1, Form1->DBGrid2}) {
+        QFont f = grid->font();
+        f.setStyleStrategy(QFont::NoAntialias); // text pixels in the pen's own colour
+        grid->setFont(f);
+    }
+    for (const QString id : {"1", "2", "3"}) {
+        ASSERT_TRUE(Form1->patientset->locate("shelfid", id));
+        QApplication::processEvents();
+        // Teal until printed; a lost flag is not "unprinted". (The current
+        // cell, in the first column, carries the style's focus tint.)
+        for (int row = 0; row < 3; ++row)
+            for (int col : {1, 6}) { // name, date
+                const bool current = row == Form1->patientset->currentRow();
+                EXPECT_EQ(ink(Form1->DBGrid1, row, col), seen(row == 0 ? teal : blue, current ? selectedRow : white))
+                    << "list row " << row << " with " << id.toStdString() << " current";
+            }
+        for (int row = 0; row < Form1->testresultset->recordCount(); ++row) {
+            const int item = Form1->testresultset->valueAt(row, "itemid").toInt();
+            const auto r = std::find_if(std::begin(results), std::end(results),
+                                        [&](const auto &r) { return r.id == id && r.item == item; });
+            ASSERT_NE(r, std::end(results));
+            for (int col = 0; col < 4; ++col)
+                EXPECT_EQ(ink(Form1->DBGrid2, row, col).substr(0, 7), r->ink.name().toStdString())
+                    << "sample " << r->id << " item " << item << " value " << r->value << " column " << col;
+        }
+    }
 }
 
 TEST_F(WorkstationWindows, ResultGridKeysAndDelete)
