@@ -8,6 +8,7 @@
 #include "app/Unit1.h"
 #include "app/printprogress.h"
 #include "app/session.h"
+#include "platform/widgets/dbgrid.h"
 #include "reports/form1_print.h"
 #include "reports/forms.h"
 
@@ -198,3 +199,29 @@ TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
     expectIdle();
 }
 
+
+// F9 on the sample list prints the sample it stands on, also after a move to
+// the last row and a step past it.
+TEST_F(PrintWindow, F9PrintsTheLastSampleAfterLastAndNext)
+{
+    for (const char *id : {"1", "2", "3"})
+        addSample(QLatin1String(id), QStringLiteral("张三"));
+    session::setClock([]() { return QDateTime(QDate(2026, 12, 6), QTime(11, 20)); });
+    start();
+    for (QComboBox *box : {Form1->ComboBox6, Form1->ComboBox7, Form1->ComboBox8})
+        pick(box, 0);
+    showMain();
+    activate(Form1);
+    Form1->DBGrid1->setFocus();
+    Form1->patientset->last();
+    QTest::keyClick(Form1->DBGrid1, Qt::Key_F9);
+    ASSERT_EQ(pdf->jobs().size(), 1u) << dialogs.last().toStdString();
+    EXPECT_EQ(stampOf(QStringLiteral("3")) + stampOf(QStringLiteral("2")), QStringLiteral("11:20|1|0"));
+    // The closed progress window hands the activation back, as a desktop does.
+    activate(Form1);
+    Form1->patientset->next();
+    QTest::keyClick(Form1->DBGrid1, Qt::Key_F9);
+    EXPECT_EQ(pdf->jobs().size(), 2u);
+    EXPECT_EQ(Form1->patientset->text(QStringLiteral("shelfid")), QStringLiteral("3"));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+}
