@@ -1,5 +1,5 @@
 // drawgraphic: which picture shows what, clearing, the row helpers, and
-// pictures of a realistic sample for people to look at.
+// redrawing for the next sample (pictures of it saved for people to look at).
 #include "graphics/drawgraphic.h"
 #include "graphics/graphdraw.h"
 #include "pixels.h"
@@ -75,12 +75,25 @@ TEST(GraphRowFields, DatasetRowIsReadByteForByteAndOpenedWhenClosed)
     QSqlDatabase::removeDatabase("graphics_rows");
 }
 
-TEST(SamplePictures, SavedForPeopleToLookAt)
+// Moving from one sample to the next redraws the pictures in place: nothing
+// of the sample before shows through. The pictures are also saved for
+// people to look at.
+TEST(SamplePictures, NextSampleLeavesNothingOfThePreviousOne)
 {
+    const GraphPictures first = drawgraphic(sample::realisticRow(1));
+    GraphPictures shown = drawgraphic(sample::realisticRow(2));
+    int differing = 0;
+    for (int n = 1; n <= 5; ++n)
+        differing += shown.image[n] != first.image[n];
+    ASSERT_EQ(differing, 5) << "two samples should look different";
+    const GraphRow row = sample::realisticRow(1);
+    drawgraphic(shown, &row);
+    for (int n = 1; n <= 6; ++n)
+        EXPECT_EQ(shown.image[n], first.image[n]) << "Image" << n;
+
     const QString out = qEnvironmentVariable("VORLAN_TEST_OUT", QDir::tempPath());
     QDir().mkpath(out);
-    const GraphPictures p = drawgraphic(sample::realisticRow());
     const char *names[7] = {"", "lmne", "rbc", "plt", "bas", "ret", "image6"};
     for (int n = 1; n <= 6; ++n)
-        ASSERT_TRUE(p.image[n].save(out + QStringLiteral("/graphics_image%1_%2.png").arg(n).arg(names[n])));
+        ASSERT_TRUE(first.image[n].save(out + QStringLiteral("/graphics_image%1_%2.png").arg(n).arg(names[n])));
 }
