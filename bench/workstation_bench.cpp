@@ -66,7 +66,8 @@ int main(int argc, char **argv)
     bool failed = false;
     patientset.afterScroll = [&](db::Dataset &list) {
         const QVariant id = list.isEmpty() ? QVariant() : QVariant(list.text(QStringLiteral("shelfid")));
-        if (!ws::openSampleDetails(testresultset, gresultset, id, list.text(QStringLiteral("sex")), &error)) {
+        if (!ws::openSampleDetails(testresultset, gresultset, id, list.value(QStringLiteral("checkdate")),
+                                   list.text(QStringLiteral("sex")), &error)) {
             failed = true;
             return;
         }

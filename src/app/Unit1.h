@@ -162,7 +162,7 @@ public:
     void patientsetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action);
     // Recomputes one sample's derived items after one of its items changed
     // (hook for derived items; empty until they exist).
-    void calcexpression(const QString &shelfid, int itemid, const QString &value);
+    void calcexpression(const QString &shelfid, const QVariant &checkdate, int itemid, const QString &value);
 private:
     void connectSampleMenus();
     void redrawSampleGraphs();
@@ -227,7 +227,7 @@ public:
     // ---- derived items and linear correction: src/workstation/form1_derived.cpp
     // calcexpression's work: the sample's derived items recomputed through
     // frmfieldcount; a failure is shown, what was already written stays.
-    void recomputeDerivedItems(const QString &shelfid, int itemid, const QString &value);
+    void recomputeDerivedItems(const QString &shelfid, const QVariant &checkdate, int itemid, const QString &value);
     // N17Click's work: the linear-correction window, modal.
     void showLineJust();
     // ---- end derived items -------------------------------------------------

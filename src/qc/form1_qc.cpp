@@ -495,8 +495,9 @@ void TForm1::N15Click()
         return;
     const QString name = frmqcnamesel->qcname();
     QString error;
-    if (!db::exec(QStringLiteral("update patient set name=? where shelfid=?"),
-                  {name, patientset->value(QStringLiteral("shelfid"))}, &error)) {
+    if (!db::exec(QStringLiteral("update patient set name=? where shelfid=? and checkdate is ?"),
+                  {name, patientset->value(QStringLiteral("shelfid")), patientset->value(QStringLiteral("checkdate"))},
+                  &error)) {
         dlg::error(error, this);
         return;
     }
@@ -511,8 +512,9 @@ void TForm1::N16Click()
     if (qc::levelOfControlName(patientset->text(QStringLiteral("name"))) == 0)
         return;
     QString error;
-    if (!db::exec(QStringLiteral("update patient set name=? where shelfid=?"),
-                  {QString(), patientset->value(QStringLiteral("shelfid"))}, &error)) {
+    if (!db::exec(QStringLiteral("update patient set name=? where shelfid=? and checkdate is ?"),
+                  {QString(), patientset->value(QStringLiteral("shelfid")), patientset->value(QStringLiteral("checkdate"))},
+                  &error)) {
         dlg::error(error, this);
         return;
     }

@@ -177,9 +177,11 @@ bool deleteValue(const QDate &day, int itemid, int level, QString *error)
 QString captureQuery()
 {
     // The order is fixed so that of two samples of one material on one day
-    // the later registered one wins every time.
+    // the later registered one wins every time. A control sample's results
+    // are those of its own day: the same number may be a patient's on
+    // another day still in the tables.
     return QStringLiteral("select a.name,a.checkdate, b.itemid,b.value from patient a,testresult b"
-                          " where (a.name like ?) and (a.shelfid=b.shelfid)"
+                          " where (a.name like ?) and (a.shelfid=b.shelfid) and (a.checkdate is b.checkdate)"
                           " order by a.checkdate, a.rowid, b.itemid, b.rowid");
 }
 

@@ -306,11 +306,11 @@ void createA5reportbody(ReportForm &page, const ReportForm &tmpl, const QVariant
 
 namespace {
 
-bool patientRow(const QVariant &shelfid, QVariantMap *out, QString *error)
+bool patientRow(const QVariantList &key, QVariantMap *out, QString *error)
 {
     QVector<QVariantList> rows;
     QStringList columns;
-    if (!db::select(QStringLiteral("select * from patient where shelfid = ?"), {shelfid}, &rows, error, &columns))
+    if (!db::select(patientRowSql(), key, &rows, error, &columns))
         return false;
     out->clear();
     if (!rows.isEmpty())
@@ -351,15 +351,19 @@ BatchResult runBatch(const QString &lo, const QString &hi, int printfilter, cons
         if (hooks.progress)
             hooks.progress(recNo);
     };
-    auto shelfidAt = [&](int i) { return QVariant(patients.valueAt(i, QStringLiteral("shelfid")).toString()); };
-    auto openRows = [&](const QVariant &shelfid) {
+    // Each selected row is its own sample: its number and its day.
+    auto keyAt = [&](int i) {
+        return QVariantList{patients.valueAt(i, QStringLiteral("shelfid")).toString(),
+                            patients.valueAt(i, QStringLiteral("checkdate"))};
+    };
+    auto openRows = [&](const QVariantList &key) {
         rows.close();
-        if (!rows.open(resultRowsSql(), {shelfid}))
+        if (!rows.open(resultRowsSql(), key))
             throw Failure{rows.lastError()};
     };
-    auto openGraph = [&](const QVariant &shelfid) {
+    auto openGraph = [&](const QVariantList &key) {
         graph.close();
-        if (!graph.open(QStringLiteral("select * from gresult where shelfid = ?"), {shelfid}))
+        if (!graph.open(graphRowSql(), key))
             throw Failure{graph.lastError()};
     };
     auto images = [&]() {
@@ -375,16 +379,16 @@ BatchResult runBatch(const QString &lo, const QString &hi, int printfilter, cons
             db::Dataset scratch;
             for (int i = 0; i < count; ++i) {
                 patients.setRecNo(i + 1);
-                const QVariant shelfid = shelfidAt(i);
-                openRows(shelfid);
+                const QVariantList key = keyAt(i);
+                openRows(key);
                 if (!rows.isEmpty()) {
-                    openGraph(shelfid);
+                    openGraph(key);
                     ReportContent content;
                     content.hospital = hospital;
                     content.images = images();
                     db::Dataset scratchRows, scratchGraph;
-                    const SamplePrint r = printSample(shelfid.toString(), s, content, forms, scratch, scratchRows,
-                                                      scratchGraph);
+                    const SamplePrint r = printSample(key[0].toString(), key[1], s, content, forms, scratch,
+                                                      scratchRows, scratchGraph);
                     if (r.outcome == SamplePrint::Failed)
                         return fail(r.message);
                     if (r.outcome == SamplePrint::Refused) {
@@ -427,19 +431,18 @@ BatchResult runBatch(const QString &lo, const QString &hi, int printfilter, cons
             int slot = 1, stamped = 0;
             while (i < count && slot <= slotCount) {
                 patients.setRecNo(i + 1);
-                const QVariant shelfid = shelfidAt(i);
-                openRows(shelfid);
+                const QVariantList key = keyAt(i);
+                openRows(key);
                 if (!text)
-                    openGraph(shelfid);
+                    openGraph(key);
                 if (!rows.isEmpty()) {
                     int changed = 0;
-                    if (!db::exec(QStringLiteral("update patient set bgtime = ?, printflag = 1 "
-                                                 "where shelfid = ? and bgtime is null"),
-                                  {hhmm(session::now().time()), shelfid}, &err, &changed))
+                    if (!db::exec(firstPrintStampSql(), QVariantList{hhmm(session::now().time())} + key, &err,
+                                  &changed))
                         return fail(err);
                     stamped += changed > 0 ? 1 : 0;
                     QVariantMap patient;
-                    if (!patientRow(shelfid, &patient, &err))
+                    if (!patientRow(key, &patient, &err))
                         return fail(err);
                     const std::vector<ResultRow> results = resultRowsFrom(rows);
                     const int offset = slotOffset(layout, slot);

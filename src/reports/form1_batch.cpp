@@ -158,8 +158,9 @@ void TForm1::N28Click()
         QVector<QVariantList> rows;
         QString err;
         if (!db::select(QStringLiteral("select b.abbreviation, a.value from testresult a, itemtb b "
-                                       "where a.itemid = b.itemid and a.shelfid = ? order by a.itemid"),
-                        {s.shelfid}, &rows, &err)) {
+                                       "where a.itemid = b.itemid and a.shelfid = ? and a.checkdate is ? "
+                                       "order by a.itemid"),
+                        {s.shelfid, patientset->valueAt(i, QStringLiteral("checkdate"))}, &rows, &err)) {
             dlg::error(err, this);
             return;
         }

@@ -289,7 +289,7 @@ void TForm1::N3Click()
         const QString shelfid = patientset->text(QStringLiteral("shelfid"));
         std::optional<PrintProgressGuard> progress;
         const reports::SamplePrint r = reports::printSample(
-            shelfid, reports::printSettingsOf(*this), reports::reportContentOf(*this, nullptr, nullptr),
+            shelfid, patientset->value(QStringLiteral("checkdate")), reports::printSettingsOf(*this), reports::reportContentOf(*this, nullptr, nullptr),
             reports::ReportForms::instance(), *ADODataSet3, *testprntset, *ADODataSet5,
             [&progress]() { progress.emplace(1, 1); });
         progress.reset();

@@ -312,10 +312,27 @@ QString resultRowsSql()
 {
     return QStringLiteral(
         "select b.name, b.abbreviation, a.value, b.unit, b.manhigh, b.manlow, b.womanhigh, b.womanlow "
-        "from testresult a, itemtb b where a.itemid = b.itemid and a.shelfid = ? order by b.printorder");
+        "from testresult a, itemtb b where a.itemid = b.itemid and a.shelfid = ? and a.checkdate is ? "
+        "order by b.printorder");
 }
 
-SamplePrint printSample(const QString &shelfid, const PrintSettings &s, ReportContent content,
+QString patientRowSql()
+{
+    return QStringLiteral("select * from patient where shelfid = ? and checkdate is ?");
+}
+
+QString graphRowSql()
+{
+    return QStringLiteral("select * from gresult where shelfid = ? and checkdate is ?");
+}
+
+QString firstPrintStampSql()
+{
+    return QStringLiteral("update patient set bgtime = ?, printflag = 1 "
+                          "where shelfid = ? and checkdate is ? and bgtime is null");
+}
+
+SamplePrint printSample(const QString &shelfid, const QVariant &checkdate, const PrintSettings &s, ReportContent content,
                         ReportForms &forms, db::Dataset &patient, db::Dataset &rows, db::Dataset &graph,
                         const std::function<void()> &onRows)
 {
@@ -326,12 +343,12 @@ SamplePrint printSample(const QString &shelfid, const PrintSettings &s, ReportCo
         out.stamped = false;
         return out;
     };
-    const QString patientSql = QStringLiteral("select * from patient where shelfid = ?");
+    const QVariantList key{shelfid, checkdate};
     patient.close();
-    if (!patient.open(patientSql, {shelfid}))
+    if (!patient.open(patientRowSql(), key))
         return fail(patient.lastError());
     rows.close();
-    if (!rows.open(resultRowsSql(), {patient.isEmpty() ? QVariant(shelfid) : patient.value(QStringLiteral("shelfid"))}))
+    if (!rows.open(resultRowsSql(), key))
         return fail(rows.lastError());
     if (patient.isEmpty() || rows.isEmpty())
         return out;
@@ -358,9 +375,7 @@ SamplePrint printSample(const QString &shelfid, const PrintSettings &s, ReportCo
         return fail(err);
     if (patient.isNull(QStringLiteral("bgtime"))) {
         int changed = 0;
-        if (!db::exec(QStringLiteral("update patient set bgtime = ?, printflag = 1 "
-                                     "where shelfid = ? and bgtime is null"),
-                      {hhmm(session::now().time()), shelfid}, &err, &changed))
+        if (!db::exec(firstPrintStampSql(), {hhmm(session::now().time()), shelfid, checkdate}, &err, &changed))
             return fail(err);
         out.stamped = changed > 0;
         // The report shows the time it now carries.
@@ -368,7 +383,7 @@ SamplePrint printSample(const QString &shelfid, const PrintSettings &s, ReportCo
             return fail(patient.lastError());
     }
     graph.close();
-    if (!graph.open(QStringLiteral("select * from gresult where shelfid = ?"), {shelfid}))
+    if (!graph.open(graphRowSql(), key))
         return fail(graph.lastError());
 
     content.patient = recordOf(patient);

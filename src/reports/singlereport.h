@@ -111,6 +111,10 @@ struct SamplePrint
     bool stamped = false;
 };
 
+// A day sample is its number together with its day (checkdate): the day
+// tables may hold the same number for patients of several days, so every
+// statement below takes both, number first.
+//
 // Prints the report of a day sample: reads its patient row and result rows
 // (into patient and rows) and its graph row (into graph), checks the
 // settings, and stamps the first print (bgtime "hh:mm", printflag 1) in the
@@ -118,11 +122,16 @@ struct SamplePrint
 // row as it was. The content gives the hospital and the pictures.
 // onRows runs once the sample is known to have results (the caller shows
 // its progress window there).
-SamplePrint printSample(const QString &shelfid, const PrintSettings &s, ReportContent content,
+SamplePrint printSample(const QString &shelfid, const QVariant &checkdate, const PrintSettings &s, ReportContent content,
                         ReportForms &forms, db::Dataset &patient, db::Dataset &rows, db::Dataset &graph,
                         const std::function<void()> &onRows = {});
 
 // The result-row query of a day sample, in print order.
 QString resultRowsSql();
+// Its patient row, its graph row.
+QString patientRowSql();
+QString graphRowSql();
+// Stamps its first print: parameters report time, number, day.
+QString firstPrintStampSql();
 
 } // namespace reports

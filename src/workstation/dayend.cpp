@@ -31,17 +31,17 @@ bool archiveDay(QSqlDatabase db, QString *error, DayEndCounts *counts)
         return false;
 
     // Control samples: their results and graphs go before their
-    // registrations, which are what identify them.
-    if (!db::exec(db,
-                  QStringLiteral("DELETE FROM testresult WHERE shelfid IN "
-                                 "(SELECT shelfid FROM patient WHERE name LIKE ?)"),
-                  {control}, error))
-        return false;
-    if (!db::exec(db,
-                  QStringLiteral("DELETE FROM gresult WHERE shelfid IN "
-                                 "(SELECT shelfid FROM patient WHERE name LIKE ?)"),
-                  {control}, error))
-        return false;
+    // registrations, which are what identify them. A sample is its number
+    // and its day: the same number may be a patient's on another day still
+    // in the tables, whose results must reach the history.
+    for (const char *table : {"testresult", "gresult"}) {
+        if (!db::exec(db,
+                      QStringLiteral("DELETE FROM %1 WHERE EXISTS (SELECT 1 FROM patient p WHERE p.name LIKE ? "
+                                     "AND p.shelfid = %1.shelfid AND p.checkdate IS %1.checkdate)")
+                          .arg(QLatin1String(table)),
+                      {control}, error))
+            return false;
+    }
     if (!db::exec(db, QStringLiteral("DELETE FROM patient WHERE name LIKE ?"), {control}, error, &n.controlSamples))
         return false;
 

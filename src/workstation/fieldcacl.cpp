@@ -1,7 +1,5 @@
 #include "workstation/fieldcacl.h"
 
-#include "app/dates.h"
-#include "app/session.h"
 #include "platform/db/command.h"
 #include "workstation/formula.h"
 
@@ -20,7 +18,8 @@ Tfrmfieldcount::Tfrmfieldcount(QObject *parent)
     fielditemset->setObjectName(QStringLiteral("fielditemset"));
     resultset = new db::Dataset(this);
     resultset->setObjectName(QStringLiteral("resultset"));
-    resultset->setSql(QStringLiteral("select value from testresult where shelfid=? and itemid=? order by rowid limit 1"));
+    resultset->setSql(QStringLiteral("select value from testresult where shelfid=? and checkdate is ? and itemid=? "
+                                     "order by rowid limit 1"));
 }
 
 Tfrmfieldcount::~Tfrmfieldcount()
@@ -29,7 +28,8 @@ Tfrmfieldcount::~Tfrmfieldcount()
         frmfieldcount = nullptr;
 }
 
-bool Tfrmfieldcount::calcexpression(const QString &shelfid, int itemid, const QString &, QString *error)
+bool Tfrmfieldcount::calcexpression(const QString &shelfid, const QVariant &checkdate, int itemid, const QString &,
+                                    QString *error)
 {
     m_written = 0;
     auto failed = [error](const QString &why) {
@@ -53,7 +53,7 @@ bool Tfrmfieldcount::calcexpression(const QString &shelfid, int itemid, const QS
         const derived::FormulaOutcome outcome = derived::evaluateFormula(formula, [&](int ref) {
             derived::Operand op;
             resultset->close();
-            resultset->setParams({shelfid, ref});
+            resultset->setParams({shelfid, checkdate, ref});
             if (!resultset->open()) {
                 // Reported as an operand that is not there, then replaced
                 // by the database's text below.
@@ -87,12 +87,12 @@ bool Tfrmfieldcount::calcexpression(const QString &shelfid, int itemid, const QS
         QString dbError;
         int changed = 0;
         if (!db::exec(QStringLiteral("update testresult set value=? where rowid=(select rowid from testresult "
-                                     "where itemid=? and shelfid=? order by rowid limit 1)"),
-                      {text, target, shelfid}, &dbError, &changed))
+                                     "where itemid=? and shelfid=? and checkdate is ? order by rowid limit 1)"),
+                      {text, target, shelfid, checkdate}, &dbError, &changed))
             return failed(dbError);
         if (changed == 0
             && !db::exec(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"),
-                         {shelfid, isoDate(session::workdate()), target, text}, &dbError))
+                         {shelfid, checkdate, target, text}, &dbError))
             return failed(dbError);
         ++m_written;
     }

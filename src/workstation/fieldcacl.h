@@ -13,18 +13,20 @@ public:
     explicit Tfrmfieldcount(QObject *parent = nullptr);
     ~Tfrmfieldcount() override;
 
-    // Recomputes, for one sample, every other item whose formula refers to
+    // Recomputes, for one sample (its number and its day), every other item whose formula refers to
     // `itemid` (one level: items derived from those are not recomputed).
     // The changed value must be stored already; every operand is read from
     // the database, so `value` is not used. An item with an operand missing
     // in the sample keeps what it had. Each result is written at once,
     // rounded to four decimals and formatted with the item's decimals; a
-    // missing row is added with the work date. The first failure (an operand
+    // missing row is added under the sample's day, so that it belongs to
+    // this sample and not to the same number of another day. The first failure (an operand
     // that is not a number, a formula that cannot be evaluated, a database
     // error) stops the run with its text in *error; items already written
     // stay, so a caller that needs all or nothing runs this inside its
     // transaction.
-    bool calcexpression(const QString &shelfid, int itemid, const QString &value, QString *error = nullptr);
+    bool calcexpression(const QString &shelfid, const QVariant &checkdate, int itemid, const QString &value,
+                        QString *error = nullptr);
 
     // Derived items written by the last run.
     int lastWritten() const { return m_written; }

@@ -5,12 +5,13 @@
 #include "workstation/fieldcacl.h"
 #include "workstation/linejust.h"
 
-void TForm1::recomputeDerivedItems(const QString &shelfid, int itemid, const QString &value)
+void TForm1::recomputeDerivedItems(const QString &shelfid, const QVariant &checkdate, int itemid,
+                                   const QString &value)
 {
     Tfrmfieldcount ownFieldcount;
     Tfrmfieldcount &fieldcount = frmfieldcount ? *frmfieldcount : ownFieldcount;
     QString error;
-    if (!fieldcount.calcexpression(shelfid, itemid, value, &error))
+    if (!fieldcount.calcexpression(shelfid, checkdate, itemid, value, &error))
         dlg::error(error, this);
 }
 

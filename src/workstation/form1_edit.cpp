@@ -40,7 +40,7 @@ void TForm1::N5Click()
     const QString s = patientset->text(QStringLiteral("shelfid"));
 
     QString error;
-    if (!ws::deleteSample(s, &error)) {
+    if (!ws::deleteSample(s, patientset->value(QStringLiteral("checkdate")), &error)) {
         dlg::error(error, this);
         return;
     }
@@ -76,7 +76,8 @@ void TForm1::N29Click()
 
     ws::NumberUse use = ws::NumberUse::Free;
     QString error;
-    if (!ws::renumberSample(o, t, &use, &error)) {
+    const QVariant day = patientset->value(QStringLiteral("checkdate"));
+    if (!ws::renumberSample(o, day, t, &use, &error)) {
         if (use == ws::NumberUse::Registered)
             dlg::message(QStringLiteral("标本号已存在!"), this);
         else

@@ -46,13 +46,13 @@ void TForm1::buildSamplePage()
     testresultset = new db::Dataset(this);
     testresultset->setObjectName(QStringLiteral("testresultset"));
     testresultset->setSql(ws::testresultQuery(QString()));
-    testresultset->setParams({QVariant()});
+    testresultset->setParams({QVariant(), QVariant()});
     testresultset->onNewRecord = [this](db::Dataset &ds) { testresultsetNewRecord(ds); };
 
     gresultset = new db::Dataset(this);
     gresultset->setObjectName(QStringLiteral("gresultset"));
     gresultset->setSql(ws::gresultQuery());
-    gresultset->setParams({QVariant()});
+    gresultset->setParams({QVariant(), QVariant()});
 
     auto *layout = new QHBoxLayout(TabSheet1);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -163,7 +163,8 @@ void TForm1::patientsetAfterScroll()
         return;
     const QVariant id = patientset->isEmpty() ? QVariant() : QVariant(patientset->text(QStringLiteral("shelfid")));
     QString error;
-    if (!ws::openSampleDetails(*testresultset, *gresultset, id, patientset->text(QStringLiteral("sex")), &error)) {
+    if (!ws::openSampleDetails(*testresultset, *gresultset, id, patientset->value(QStringLiteral("checkdate")),
+                               patientset->text(QStringLiteral("sex")), &error)) {
         dlg::error(error, this);
         return;
     }
@@ -257,7 +258,7 @@ bool TForm1::DBGrid2KeyDown(QKeyEvent *e)
     const QString shelfid = testresultset->text(QStringLiteral("shelfid"));
     const int itemid = testresultset->asInteger(QStringLiteral("itemid"));
     const QString value = testresultset->text(QStringLiteral("value"));
-    calcexpression(shelfid, itemid, value);
+    calcexpression(shelfid, testresultset->value(QStringLiteral("checkdate")), itemid, value);
     if (!testresultset->requery()) {
         dlg::error(testresultset->lastError(), this);
         return true;
@@ -267,9 +268,9 @@ bool TForm1::DBGrid2KeyDown(QKeyEvent *e)
     return true;
 }
 
-void TForm1::calcexpression(const QString &shelfid, int itemid, const QString &value)
+void TForm1::calcexpression(const QString &shelfid, const QVariant &checkdate, int itemid, const QString &value)
 {
-    recomputeDerivedItems(shelfid, itemid, value);
+    recomputeDerivedItems(shelfid, checkdate, itemid, value);
 }
 
 void TForm1::N2Click()
@@ -285,8 +286,8 @@ void TForm1::N7Click()
     if (!dlg::yesNo(QStringLiteral("确实要删除该结果吗？"), this))
         return;
     QString error;
-    if (!ws::deleteResult(patientset->text(QStringLiteral("shelfid")), testresultset->value(QStringLiteral("itemid")),
-                          &error)) {
+    if (!ws::deleteResult(testresultset->text(QStringLiteral("shelfid")), testresultset->value(QStringLiteral("checkdate")),
+                          testresultset->value(QStringLiteral("itemid")), &error)) {
         dlg::error(error, this);
         return;
     }

@@ -59,7 +59,7 @@ std::optional<Currency> linearValue(const QString &x, const QString &a, const QS
     return derived::roundToCurrency(numberOf(x) * numberOf(a) + numberOf(b));
 }
 
-CorrectionResult correctItem(const QStringList &shelfids, const Currency &itemid, const QString &a,
+CorrectionResult correctItem(const QVector<DaySample> &samples, const Currency &itemid, const QString &a,
                              const QString &b, Tfrmfieldcount &fieldcount)
 {
     CorrectionResult out;
@@ -77,11 +77,12 @@ CorrectionResult correctItem(const QStringList &shelfids, const Currency &itemid
         return out;
     }
     int corrected = 0;
-    for (const QString &shelfid : shelfids) {
+    for (const DaySample &sample : samples) {
+        const QString &shelfid = sample.shelfid;
         QVector<QVariantList> rows;
-        if (!db::select(QStringLiteral("select rowid, value from testresult where shelfid=? and itemid=? "
-                                       "order by rowid limit 1"),
-                        {shelfid, item}, &rows, &error)) {
+        if (!db::select(QStringLiteral("select rowid, value from testresult where shelfid=? and checkdate is ? "
+                                       "and itemid=? order by rowid limit 1"),
+                        {shelfid, sample.checkdate, item}, &rows, &error)) {
             out.error = error;
             return out;
         }
@@ -107,7 +108,7 @@ CorrectionResult correctItem(const QStringList &shelfids, const Currency &itemid
             out.error = error;
             return out;
         }
-        if (!fieldcount.calcexpression(shelfid, int(item), text, &error)) {
+        if (!fieldcount.calcexpression(shelfid, sample.checkdate, int(item), text, &error)) {
             out.error = error;
             return out;
         }

@@ -25,20 +25,28 @@ std::optional<std::pair<int, int>> correctionRange(const QStringList &listShelfi
 // decimals can hold.
 std::optional<Currency> linearValue(const QString &x, const QString &a, const QString &b);
 
+// One sample of the list: its number and its day. The day tables may hold
+// the same number for patients of several days.
+struct DaySample
+{
+    QString shelfid;
+    QVariant checkdate;
+};
+
 struct CorrectionResult
 {
     int corrected = 0; // samples whose value was rewritten
     QString error;     // set when the run failed and nothing was kept
 };
 
-// Corrects item `itemid` of each sample in `shelfids` (in that order): a
+// Corrects item `itemid` of each sample in `samples` (in that order): a
 // sample without the item, or whose value is not a number, is skipped; the
 // others get linearValue() as its shortest decimal text and their derived
 // items recomputed. Everything runs in one transaction: on any failure
 // (database, recomputation, a value too long to store) nothing is kept.
 // `itemid` is the typed item number; one that is not a whole number matches
 // no result.
-CorrectionResult correctItem(const QStringList &shelfids, const Currency &itemid, const QString &a,
+CorrectionResult correctItem(const QVector<DaySample> &samples, const Currency &itemid, const QString &a,
                              const QString &b, Tfrmfieldcount &fieldcount);
 
 } // namespace ws

@@ -108,17 +108,20 @@ void Tfrmlinejust::Button1Click()
 
     // The list as it shows now: its rows, its order, its print filter.
     QStringList shelfids;
+    QVector<ws::DaySample> samples;
     db::Dataset *list = Form1 ? Form1->patientset : nullptr;
     if (list && list->isOpen())
-        for (int r = 0; r < list->recordCount(); ++r)
+        for (int r = 0; r < list->recordCount(); ++r) {
             shelfids << list->valueAt(r, QStringLiteral("shelfid")).toString();
+            samples.append({shelfids.last(), list->valueAt(r, QStringLiteral("checkdate"))});
+        }
     const auto range = ws::correctionRange(shelfids, samp1->text(), samp2->text());
     if (!range)
         return;
 
     Tfrmfieldcount ownFieldcount;
     Tfrmfieldcount &fieldcount = frmfieldcount ? *frmfieldcount : ownFieldcount;
-    const ws::CorrectionResult result = ws::correctItem(shelfids.mid(range->first, range->second - range->first + 1),
+    const ws::CorrectionResult result = ws::correctItem(samples.mid(range->first, range->second - range->first + 1),
                                                         *item, edita->text(), editb->text(), fieldcount);
     if (!result.error.isEmpty()) {
         dlg::error(result.error, this);

@@ -61,8 +61,8 @@ bool storeResult(const QString &shelfid, const QString &checkdate, int itemid, c
     if (!t.begin(error))
         return false;
     int changed = 0;
-    if (!db::exec(QStringLiteral("update testresult set value=? where shelfid=? and itemid=?"),
-                  {value, shelfid, itemid}, error, &changed))
+    if (!db::exec(QStringLiteral("update testresult set value=? where shelfid=? and checkdate is ? and itemid=?"),
+                  {value, shelfid, checkdate, itemid}, error, &changed))
         return false;
     if (changed == 0
         && !db::exec(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"),
@@ -71,13 +71,14 @@ bool storeResult(const QString &shelfid, const QString &checkdate, int itemid, c
     return t.commit(error);
 }
 
-bool deleteSample(const QString &shelfid, QString *error)
+bool deleteSample(const QString &shelfid, const QVariant &checkdate, QString *error)
 {
     db::Transaction t;
     if (!t.begin(error))
         return false;
     for (const char *table : {"testresult", "gresult", "patient"}) {
-        if (!db::exec(QStringLiteral("delete from %1 where shelfid=?").arg(QLatin1String(table)), {shelfid}, error))
+        if (!db::exec(QStringLiteral("delete from %1 where shelfid=? and checkdate is ?").arg(QLatin1String(table)),
+                      {shelfid, checkdate}, error))
             return false;
     }
     return t.commit(error);
@@ -96,7 +97,8 @@ bool numberUse(const QString &from, const QString &to, NumberUse *use, QString *
     return true;
 }
 
-bool renumberSample(const QString &from, const QString &to, NumberUse *use, QString *error)
+bool renumberSample(const QString &from, const QVariant &checkdate, const QString &to, NumberUse *use,
+                    QString *error)
 {
     if (error)
         error->clear();
@@ -111,7 +113,8 @@ bool renumberSample(const QString &from, const QString &to, NumberUse *use, QStr
     // Only the registration moves: it joins whatever results are stored
     // under the new number (the particulars were typed under the wrong one),
     // and results under the old number stay there unregistered.
-    if (!db::exec(QStringLiteral("update patient set shelfid=? where shelfid=?"), {to, from}, error))
+    if (!db::exec(QStringLiteral("update patient set shelfid=? where shelfid=? and checkdate is ?"),
+                  {to, from, checkdate}, error))
         return false;
     return t.commit(error);
 }

@@ -26,26 +26,32 @@ std::optional<ItemChoice> findItem(const QString &typed, QString *error);
 
 inline constexpr int kResultWidth = 12;
 
-// Writes one result of a sample: the row of (shelfid, itemid) is overwritten,
-// or a new one is added with the sample's own check date.
+// A sample is its number together with its day (checkdate): the day tables
+// may hold the same number for patients of several days.
+//
+// Writes one result of a sample: its row of the item is overwritten, or a
+// new one is added under the sample's own check date.
 bool storeResult(const QString &shelfid, const QString &checkdate, int itemid, const QString &value,
                  QString *error);
 
 // Deletes a sample's results, graph data and registration, all or nothing.
-bool deleteSample(const QString &shelfid, QString *error);
+bool deleteSample(const QString &shelfid, const QVariant &checkdate, QString *error);
 
 // Whether the number `to` is free for the registration of `from`: Registered
-// when a registration (this one included) is stored under it, compared as
-// text ("05" is not "5").
+// when a registration (this one included) of any day is stored under it,
+// compared as text ("05" is not "5"): the list shows every day's samples, so
+// a number it shows counts as taken.
 enum class NumberUse {
     Free,
     Registered,
 };
 bool numberUse(const QString &from, const QString &to, NumberUse *use, QString *error);
 
-// Moves a sample's registration to another number, leaving its results and
-// graph data under the old one. Refuses (returns false, *use set, *error
-// empty) a number that numberUse() does not find free.
-bool renumberSample(const QString &from, const QString &to, NumberUse *use, QString *error);
+// Moves a sample's registration (number `from` of day `checkdate`) to
+// another number, leaving its results and graph data under the old one.
+// Refuses (returns false, *use set, *error empty) a number that numberUse()
+// does not find free.
+bool renumberSample(const QString &from, const QVariant &checkdate, const QString &to, NumberUse *use,
+                    QString *error);
 
 } // namespace ws

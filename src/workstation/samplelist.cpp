@@ -48,29 +48,30 @@ QString testresultQuery(const QString &sex)
         ? QStringLiteral("b.womanlow as reflow,b.womanhigh as refhigh")
         : QStringLiteral("b.manlow as reflow,b.manhigh as refhigh");
     return QStringLiteral("select a.shelfid,a.checkdate,a.itemid,b.abbreviation,b.name,a.value,%1 "
-                          "from testresult a,itemtb b where a.itemid=b.itemid and a.shelfid=? "
+                          "from testresult a,itemtb b where a.itemid=b.itemid and a.shelfid=? and a.checkdate is ? "
                           "order by a.itemid")
         .arg(limits);
 }
 
 QString gresultQuery()
 {
-    return QStringLiteral("select * from gresult where shelfid=?");
+    return QStringLiteral("select * from gresult where shelfid=? and checkdate is ?");
 }
 
 bool openSampleDetails(db::Dataset &testresults, db::Dataset &gresults, const QVariant &shelfid,
-                       const QString &sex, QString *error)
+                       const QVariant &checkdate, const QString &sex, QString *error)
 {
     // A null id matches no row (shelfid=NULL is never true): empty details.
     const QVariant id = shelfid.isValid() && !shelfid.isNull() ? QVariant(shelfid.toString()) : QVariant();
+    const QVariantList key{id, checkdate};
     testresults.close();
-    if (!testresults.open(testresultQuery(sex), {id})) {
+    if (!testresults.open(testresultQuery(sex), key)) {
         if (error)
             *error = testresults.lastError();
         return false;
     }
     gresults.close();
-    if (!gresults.open(gresultQuery(), {id})) {
+    if (!gresults.open(gresultQuery(), key)) {
         if (error)
             *error = gresults.lastError();
         return false;
@@ -128,10 +129,10 @@ QColor listTextColour(const QVariant &printflag)
     return zero ? QColor(0, 128, 128) : QColor(0, 0, 255);
 }
 
-bool deleteResult(const QString &shelfid, const QVariant &itemid, QString *error)
+bool deleteResult(const QString &shelfid, const QVariant &checkdate, const QVariant &itemid, QString *error)
 {
-    return db::exec(QStringLiteral("delete from testresult where shelfid=? and itemid=?"),
-                    {shelfid, itemid}, error);
+    return db::exec(QStringLiteral("delete from testresult where shelfid=? and checkdate is ? and itemid=?"),
+                    {shelfid, checkdate, itemid}, error);
 }
 
 void resultRowDefaults(db::Dataset &testresults, const QString &shelfid, const QDate &workdate)

@@ -28,15 +28,17 @@ QString printFilterCaption(int printfilter);
 bool useWomanLimits(const QString &sex);
 
 // One sample's results joined with the catalogue, its limits for the sex
-// aliased reflow/refhigh, in item order. One parameter: the sample number.
+// aliased reflow/refhigh, in item order. Two parameters: the sample number
+// and its day (checkdate), for the day tables may hold one number on
+// several days.
 QString testresultQuery(const QString &sex);
 
-// The graph row of one sample. One parameter: the sample number.
+// The graph row of one sample. Two parameters: its number and its day.
 QString gresultQuery();
 
 // Opens the two detail datasets for a sample (a null id opens them empty).
 bool openSampleDetails(db::Dataset &testresults, db::Dataset &gresults, const QVariant &shelfid,
-                       const QString &sex, QString *error);
+                       const QVariant &checkdate, const QString &sex, QString *error);
 
 // Colours of the result grid's text.
 enum class ResultMark { Normal, OutOfRange, NotNumeric };
@@ -56,8 +58,9 @@ QColor listTextColour(const QVariant &printflag);
 // Numeric value of a text that isnum() accepts ("." is 0, "5." is 5).
 double numericValue(const QString &text);
 
-// Deletes one result of a sample. False with the database's text on failure.
-bool deleteResult(const QString &shelfid, const QVariant &itemid, QString *error);
+// Deletes one result of a sample (number and day). False with the
+// database's text on failure.
+bool deleteResult(const QString &shelfid, const QVariant &checkdate, const QVariant &itemid, QString *error);
 
 // Defaults of a new row in the result dataset and in the list, should one be
 // added (neither grid adds rows).

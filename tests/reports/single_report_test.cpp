@@ -266,7 +266,7 @@ protected:
     SamplePrint printIt(const QString &id, const PrintSettings &s)
     {
         shownRows = false;
-        return printSample(id, s, content({}), forms, patient, rows, graph, [this]() { shownRows = true; });
+        return printSample(id, QStringLiteral("2026-12-06"), s, content({}), forms, patient, rows, graph, [this]() { shownRows = true; });
     }
 
     QDateTime clock{QDate(2026, 12, 6), QTime(9, 41, 30)};

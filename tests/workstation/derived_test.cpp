@@ -109,10 +109,10 @@ protected:
         session::setWorkdate(QDate(2026, 12, 6));
     }
     // Recomputes after a change of `itemid`; the error text, empty on success.
-    QString recompute(const QString &id, int itemid)
+    QString recompute(const QString &id, int itemid, const QString &day = kDay)
     {
         QString error;
-        const bool ok = fieldcount.calcexpression(id, itemid, stored(id, itemid), &error);
+        const bool ok = fieldcount.calcexpression(id, day, itemid, stored(id, itemid), &error);
         return ok ? QString() : error.isEmpty() ? QStringLiteral("<failed>") : error;
     }
     Tfrmfieldcount fieldcount;
@@ -127,30 +127,38 @@ TEST_F(DerivedItems, RecomputesTheReferringItemsOfOneSampleOnly)
     addItem(31, "(11)*2", 0);
     addItem(32, "(30)+1", 0); // derived from a derived item
     const std::pair<int, const char *> results[] = {{1, "2.4"}, {2, "7"}, {3, "2"}, {11, "4"}, {19, "201"}};
+    const QString day = QStringLiteral("2026-12-01");
     for (const QString id : {"5", "6", "1'2"})
         for (const auto &[item, value] : results)
-            addResult(id, item, value, "2026-12-01");
-    addResult("5", 23, "9.99", "2026-12-01");
+            addResult(id, item, value, day);
+    addResult("5", 23, "9.99", day);
+    // The same number of another day is another sample.
+    addResults("5", {{2, "70"}, {3, "7"}}, kDay);
 
     // NLR updated in place with two decimals; PLR does not refer to item 2;
     // other samples untouched.
-    EXPECT_EQ(recompute("5", 2), "");
+    EXPECT_EQ(recompute("5", 2, day), "");
     EXPECT_EQ(stored("5", {23, 24}) + '/' + stored("6", 23), "3.50/<none>/<none>");
     EXPECT_EQ(fieldcount.lastWritten(), 1);
-    // PLR with one decimal, created with the work date; NLR kept its own date.
-    EXPECT_EQ(recompute("5", 3), "");
+    // PLR with one decimal, created under the sample's own day.
+    EXPECT_EQ(recompute("5", 3, day), "");
     EXPECT_EQ(rows("select itemid, value, checkdate from testresult where shelfid='5' and itemid > 20 order by itemid"),
-              (Rows{{23, "3.50", "2026-12-01"}, {24, "100.5", kDay}}));
+              (Rows{{23, "3.50", day}, {24, "100.5", day}}));
+    // The other day's 5 has its own operands and gets its own row.
+    EXPECT_EQ(recompute("5", 2), "");
+    EXPECT_EQ(rows("select value, checkdate from testresult where shelfid='5' and itemid = 23 order by checkdate"),
+              (Rows{{"3.50", day}, {"10.00", kDay}}));
+    run("delete from testresult where shelfid='5' and checkdate=?", {kDay});
 
     // (1) is not (11); no decimals means no point; no cascade to item 32.
-    EXPECT_EQ(recompute("1'2", 1), "");
+    EXPECT_EQ(recompute("1'2", 1, day), "");
     EXPECT_EQ(stored("1'2", {30, 31, 32}), "5/<none>/<none>"); // 4.8 -> 5
-    EXPECT_EQ(recompute("1'2", 11), "");
+    EXPECT_EQ(recompute("1'2", 11, day), "");
     EXPECT_EQ(stored("1'2", 31) + '/' + stored("5", 31), "8/<none>");
 
     // A missing operand keeps the old value and creates none.
     run("delete from testresult where itemid=3 and shelfid in ('5', '6')");
-    EXPECT_EQ(recompute("5", 2) + recompute("6", 2), "");
+    EXPECT_EQ(recompute("5", 2, day) + recompute("6", 2, day), "");
     EXPECT_EQ(stored("5", 23) + '/' + stored("6", 23), "3.50/<none>");
     EXPECT_EQ(fieldcount.lastWritten(), 0);
 }
@@ -215,7 +223,10 @@ protected:
     }
     ws::CorrectionResult correct(const QStringList &ids, const char *a, const char *b, const char *item = "2")
     {
-        return ws::correctItem(ids, *Currency::fromText(item), a, b, fieldcount);
+        QVector<ws::DaySample> samples;
+        for (const QString &id : ids)
+            samples.append({id, kDay});
+        return ws::correctItem(samples, *Currency::fromText(item), a, b, fieldcount);
     }
 };
 } // namespace

@@ -9,13 +9,15 @@ using namespace wst;
 
 namespace {
 
+const QString kEarlier = QStringLiteral("2026-11-30");
+
 // A sample with a registration, two results and a graph row, each holding `marker`.
-void addSample(const QString &id, const QString &marker)
+void addSample(const QString &id, const QString &marker, const QString &day = kDay)
 {
-    addPatient(id, marker);
-    addResult(id, 1, marker);
-    addResult(id, 19, marker);
-    run(QStringLiteral("insert into gresult (shelfid, a1, checkdate) values (?, ?, ?)"), {id, marker, kDay});
+    addPatient(id, marker, 0, kOperator, {}, day);
+    addResult(id, 1, marker, day);
+    addResult(id, 19, marker, day);
+    run(QStringLiteral("insert into gresult (shelfid, a1, checkdate) values (?, ?, ?)"), {id, marker, day});
 }
 
 // How many of the three day tables hold rows of the sample.
@@ -52,14 +54,17 @@ TEST_F(SampleEdit, ItemsFoundByNumberOrLiteralAbbreviation)
 
 TEST_F(SampleEdit, StoringOverwritesTheSamplesOwnRowOnly)
 {
-    addSample(QStringLiteral("5"), QStringLiteral("five"));
+    addSample(QStringLiteral("5"), QStringLiteral("five"), kEarlier);
+    addSample(QStringLiteral("5"), QStringLiteral("earlier"));
     addSample(QStringLiteral("5%"), QStringLiteral("look-alike"));
     for (const auto &[item, value] : {std::pair{8, "30.0"}, {8, "31.0"}, {1, "4.40"}})
-        ASSERT_TRUE(ws::storeResult(QStringLiteral("5"), QStringLiteral("2026-11-30"), item, QLatin1String(value), &err));
+        ASSERT_TRUE(ws::storeResult(QStringLiteral("5"), kEarlier, item, QLatin1String(value), &err));
 
-    // One row per item, the sample's own date for a new one; the look-alike untouched.
-    EXPECT_EQ(rows("select shelfid, itemid, value, checkdate from testresult order by shelfid, itemid"),
-              (Rows{{"5", 1, "4.40", kDay}, {"5", 8, "31.0", "2026-11-30"}, {"5", 19, "five", kDay},
+    // One row per item, the sample's own date for a new one; the same
+    // number of another day and the look-alike untouched.
+    EXPECT_EQ(rows("select shelfid, itemid, value, checkdate from testresult order by shelfid, checkdate, itemid"),
+              (Rows{{"5", 1, "4.40", kEarlier}, {"5", 8, "31.0", kEarlier}, {"5", 19, "five", kEarlier},
+                    {"5", 1, "earlier", kDay}, {"5", 19, "earlier", kDay},
                     {"5%", 1, "look-alike", kDay}, {"5%", 19, "look-alike", kDay}}));
 }
 
@@ -67,15 +72,20 @@ TEST_F(SampleEdit, DeletingTakesExactlyTheSamplesRowsAllOrNothing)
 {
     for (const char *id : {"1", "1%", "10", "1 ", "_"})
         addSample(QString::fromLatin1(id), QString::fromLatin1(id));
-    ASSERT_TRUE(ws::deleteSample(QStringLiteral("1"), &err)) << err.toStdString();
-    EXPECT_EQ(tablesHolding("1"), 0);
+    addSample(QStringLiteral("1"), QStringLiteral("earlier"), kEarlier);
+    ASSERT_TRUE(ws::deleteSample(QStringLiteral("1"), kDay, &err)) << err.toStdString();
+    // The same number of another day is another sample.
+    EXPECT_EQ(rows("select distinct checkdate from patient where shelfid = '1' union all "
+                   "select count(*) from testresult where shelfid = '1' union all "
+                   "select checkdate from gresult where shelfid = '1'"),
+              (Rows{{kEarlier}, {2}, {kEarlier}}));
     for (const char *other : {"1%", "10", "1 ", "_"})
         EXPECT_EQ(tablesHolding(QString::fromLatin1(other)), 3) << other;
 
     // The registration cannot go: the results and graph data stay with it.
     const auto before = dump();
     run(QStringLiteral("create trigger refuse before delete on patient begin select raise(abort, 'locked'); end"));
-    EXPECT_FALSE(ws::deleteSample(QStringLiteral("10"), &err));
+    EXPECT_FALSE(ws::deleteSample(QStringLiteral("10"), kDay, &err));
     EXPECT_TRUE(err.contains(QStringLiteral("locked"))) << err.toStdString();
     EXPECT_EQ(dump(), before);
 }
@@ -83,14 +93,17 @@ TEST_F(SampleEdit, DeletingTakesExactlyTheSamplesRowsAllOrNothing)
 TEST_F(SampleEdit, RenumberingMovesOnlyTheRegistration)
 {
     addSample(QStringLiteral("5"), QStringLiteral("five"));
+    addPatient(QStringLiteral("5"), QStringLiteral("earlier"), 0, kOperator, {}, kEarlier);
     addSample(QStringLiteral("5%"), QStringLiteral("look-alike"));
     addResult(QStringLiteral("8"), 1, QStringLiteral("eight")); // results wait under 8, unregistered
-    ASSERT_TRUE(ws::renumberSample(QStringLiteral("5"), QStringLiteral("8"), &use, &err)) << err.toStdString();
-    EXPECT_EQ(tablesHolding("5"), 2); // results and graph data stay under the old number
+    ASSERT_TRUE(ws::renumberSample(QStringLiteral("5"), kDay, QStringLiteral("8"), &use, &err)) << err.toStdString();
+    EXPECT_EQ(tablesHolding("5"), 3); // results and graph data stay under the old number
     EXPECT_EQ(db::scalar(QStringLiteral("select name from patient where shelfid='8'")).toString(), QStringLiteral("five"));
+    // The same number of another day stays where it is.
+    EXPECT_EQ(db::scalar(QStringLiteral("select name from patient where shelfid='5'")).toString(), QStringLiteral("earlier"));
     EXPECT_EQ(tablesHolding("5%"), 3);
     // Numbers compare as text: "08" is not "8".
-    ASSERT_TRUE(ws::renumberSample(QStringLiteral("8"), QStringLiteral("08"), &use, &err));
+    ASSERT_TRUE(ws::renumberSample(QStringLiteral("8"), kDay, QStringLiteral("08"), &use, &err));
     EXPECT_EQ(rowsUnder("patient", "08"), 1);
 }
 
@@ -101,7 +114,7 @@ TEST_F(SampleEdit, RenumberingThatFailsChangesNothing)
     addSample(QStringLiteral("6"), QStringLiteral("six"));
     const auto before = dump();
     run(QStringLiteral("create trigger refuse before update on patient begin select raise(abort, 'locked'); end"));
-    EXPECT_FALSE(ws::renumberSample(QStringLiteral("5"), QStringLiteral("9"), &use, &err));
+    EXPECT_FALSE(ws::renumberSample(QStringLiteral("5"), kDay, QStringLiteral("9"), &use, &err));
     EXPECT_TRUE(err.contains(QStringLiteral("locked"))) << err.toStdString();
     EXPECT_EQ(dump(), before);
 }

@@ -44,7 +44,7 @@ TEST(SampleList, LimitsFollowSexOnlyForExactFemaleText)
         addResults(id, {{12, "4.0"}, {1, "5.0"}});
         db::Dataset results, graphs;
         QString err;
-        ASSERT_TRUE(ws::openSampleDetails(results, graphs, id, sex, &err)) << err.toStdString();
+        ASSERT_TRUE(ws::openSampleDetails(results, graphs, id, kDay, sex, &err)) << err.toStdString();
         ASSERT_EQ(results.recordCount(), 2);
         EXPECT_EQ(results.valueAt(0, QStringLiteral("itemid")).toInt(), 1); // item order
         EXPECT_EQ(results.valueAt(1, QStringLiteral("reflow")).toString() + '-' + results.valueAt(1, QStringLiteral("refhigh")).toString(),
@@ -58,16 +58,16 @@ TEST(SampleList, DetailsBindTheSampleNumber)
     const QString quoted = QStringLiteral("1'2");
     addResult(quoted, 1, "7.1");
     addResult("1_2", 1, "3.3");
-    run(QStringLiteral("insert into gresult (shelfid, a2) values (?, 'abc')"), {quoted});
+    run(QStringLiteral("insert into gresult (shelfid, checkdate, a2) values (?, ?, 'abc')"), {quoted, kDay});
     db::Dataset results, graphs;
     QString err;
-    ASSERT_TRUE(ws::openSampleDetails(results, graphs, quoted, QString(), &err)) << err.toStdString();
+    ASSERT_TRUE(ws::openSampleDetails(results, graphs, quoted, kDay, QString(), &err)) << err.toStdString();
     EXPECT_EQ(column(results, "value") + column(graphs, "a2"), (QStringList{"7.1", "abc"}));
     // Deleting the quoted sample's result leaves the look-alike alone.
-    ASSERT_TRUE(ws::deleteResult(quoted, 1, &err)) << err.toStdString();
+    ASSERT_TRUE(ws::deleteResult(quoted, kDay, 1, &err)) << err.toStdString();
     EXPECT_EQ(db::scalar(QStringLiteral("select group_concat(shelfid) from testresult")).toString(), QStringLiteral("1_2"));
     // No current sample: both details open empty.
-    ASSERT_TRUE(ws::openSampleDetails(results, graphs, QVariant(), QString(), &err));
+    ASSERT_TRUE(ws::openSampleDetails(results, graphs, QVariant(), QVariant(), QString(), &err));
     EXPECT_TRUE(results.isOpen() && results.isEmpty() && graphs.isEmpty());
 }
 

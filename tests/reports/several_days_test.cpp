@@ -1,0 +1,253 @@
+// The day tables holding more than one day (an end of day was skipped): one
+// sample number belongs to a patient of each day, and every print path, the
+// end of day and the history keep each patient with its own results.
+#include "common/mainwindowtest.h"
+#include "pdftools.h"
+#include "stamp.h"
+
+#include "app/Unit1.h"
+#include "app/session.h"
+#include "platform/db/dataset.h"
+#include "reports/Unit3.h"
+#include "reports/Unit4.h"
+#include "reports/stub.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString kYesterday = QStringLiteral("2026-12-05");
+const QString kToday = QStringLiteral("2026-12-06");
+
+void run(const QString &sql, const QVariantList &params = {})
+{
+    QString err;
+    ASSERT_TRUE(db::exec(sql, params, &err)) << err.toStdString() << " in " << sql.toStdString();
+}
+
+// A registered sample of a day with a WBC result (none when value is empty)
+// and a graph row whose first line names the day.
+void addDaySample(const QString &id, const QString &day, const QString &name, const QString &value)
+{
+    run(QStringLiteral("insert into patient (shelfid, name, sex, age, depart, checkdate, takedate, operator, printflag) "
+                       "values (?, ?, '男', '40', '内科', ?, ?, '李四', 0)"),
+        {id, name, day, day});
+    if (value.isEmpty())
+        return;
+    run(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, 1, ?)"), {id, day, value});
+    run(QStringLiteral("insert into gresult (shelfid, checkdate, a1) values (?, ?, ?)"), {id, day, QStringLiteral("g") + day});
+}
+
+// "bgtime|printflag" of one day's row.
+QString stampOn(const QString &id, const QString &day)
+{
+    return db::scalar(QStringLiteral("select coalesce(bgtime, '') || '|' || coalesce(printflag, 0) from patient "
+                                     "where shelfid = ? and checkdate = ?"), {id, day}).toString();
+}
+
+QString all(const QString &sql)
+{
+    return db::scalar(QStringLiteral("select group_concat(x, ' ') from (%1)").arg(sql)).toString();
+}
+
+class SeveralDays : public MainWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        backend = std::make_shared<RefusingBackend>(tmp.path());
+        report::setPrinterBackend(backend);
+        session::setWorkdate(QDate(2026, 12, 6));
+        session::setCurrentOperator(QStringLiteral("李四"));
+        session::setClock([]() { return QDateTime(QDate(2026, 12, 6), QTime(10, 5)); });
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(workDir.path());
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(oldDir);
+        MainWindowTest::TearDown();
+    }
+    // kind 0 graphic / 1 text; paper 0..3.
+    void start(int kind, int paper)
+    {
+        createMain();
+        Form1->printSettingsShow();
+        Form1->samplePageShow();
+        Form1->buildBatchPrinting();
+        Form1->buildDayEnd();
+        Form1->ComboBox6->setCurrentIndex(0);
+        Form1->ComboBox7->setCurrentIndex(paper);
+        Form1->ComboBox8->setCurrentIndex(kind);
+    }
+    void batch(const QString &lo, const QString &hi)
+    {
+        QTimer::singleShot(0, [=]() {
+            QTest::keyClicks(Form3->Edit1, lo);
+            QTest::keyClicks(Form3->Edit2, hi);
+            Form3->Button1->click();
+        });
+        Form1->N4->trigger();
+    }
+    // Every printed page's text since job `from`, one text.
+    QString printed(size_t from = 0) const
+    {
+        QString out;
+        const auto jobs = backend->jobs();
+        for (size_t j = from; j < jobs.size(); ++j)
+            out += pdftools::compactText(jobs[j].file) + QLatin1Char('#');
+        return out;
+    }
+    // Moves the sample list onto one day's row of a sample number.
+    void select(const QString &id, const QString &day)
+    {
+        db::Dataset *list = Form1->patientset;
+        for (int r = 1; r <= list->recordCount(); ++r) {
+            list->setRecNo(r);
+            if (list->text(QStringLiteral("shelfid")) == id && list->value(QStringLiteral("checkdate")).toString() == day)
+                return;
+        }
+        FAIL() << "no row " << id.toStdString() << " of " << day.toStdString();
+    }
+
+    QTemporaryDir tmp, workDir;
+    QString oldDir;
+    std::shared_ptr<RefusingBackend> backend;
+};
+
+// ---- printing ------------------------------------------------------------------
+
+TEST_F(SeveralDays, BatchPrintsEachDaysPatientWithItsOwnResultsAndStampsOnlyIt)
+{
+    addDaySample("5", kYesterday, "张昨日", "4.1");
+    addDaySample("5", kToday, "王今日", "7.7");
+    addDaySample("8", kYesterday, "赵无果", QString());   // nothing to print
+    addDaySample("8", kToday, "孙八", "8.8");
+    // Text pages, graphic pages, and one report per sample.
+    const struct
+    {
+        int kind, paper;
+        size_t jobs;
+    } layouts[] = {{1, 0, 1}, {0, 0, 2}, {0, 2, 3}};
+    for (const auto &l : layouts) {
+        SCOPED_TRACE(l.kind * 10 + l.paper);
+        run("update patient set bgtime = null, printflag = 0");
+        start(l.kind, l.paper);
+        const size_t before = backend->jobs().size();
+        batch("5", "8");
+        EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('|').toStdString();
+        ASSERT_EQ(backend->jobs().size() - before, l.jobs);
+        const QString text = printed(before);
+        for (const char *name : {"张昨日", "王今日", "孙八"})
+            EXPECT_EQ(pdftools::count(text, QString::fromUtf8(name)), 1) << name << " in " << text.toStdString();
+        EXPECT_EQ(pdftools::count(text, QStringLiteral("赵无果")), 0);
+        // Each report carries its own patient's value.
+        const QStringList reports = text.split(QLatin1Char('#'), Qt::SkipEmptyParts);
+        if (l.jobs == 3) {
+            EXPECT_TRUE(reports[0].contains("张昨日") && reports[0].contains("4.1") && !reports[0].contains("7.7"));
+            EXPECT_TRUE(reports[1].contains("王今日") && reports[1].contains("7.7") && !reports[1].contains("4.1"));
+        }
+        EXPECT_EQ(pdftools::count(text, QStringLiteral("4.1")) + pdftools::count(text, QStringLiteral("7.7"))
+                      + pdftools::count(text, QStringLiteral("8.8")), 3);
+        EXPECT_EQ(stampOn("5", kYesterday) + stampOn("5", kToday) + stampOn("8", kToday) + stampOn("8", kYesterday),
+                  "10:05|110:05|110:05|1|0");
+    }
+}
+
+TEST_F(SeveralDays, ResultPrintPrintsTheListsRowAndStampsOnlyIt)
+{
+    addDaySample("5", kYesterday, "张昨日", "4.1");
+    addDaySample("5", kToday, "王今日", "7.7");
+    start(0, 2);
+    select("5", kToday);
+    // The sample page shows that row's results and graphs only.
+    EXPECT_EQ(Form1->testresultset->recordCount(), 1);
+    EXPECT_EQ(Form1->testresultset->text(QStringLiteral("value")), QStringLiteral("7.7"));
+    ASSERT_EQ(Form1->gresultset->recordCount(), 1);
+    EXPECT_EQ(Form1->gresultset->text(QStringLiteral("a1")), QStringLiteral("g") + kToday);
+
+    Form1->N3Click();
+    ASSERT_EQ(backend->jobs().size(), 1u);
+    const QString text = printed();
+    EXPECT_TRUE(text.contains("王今日") && text.contains("7.7")) << text.toStdString();
+    EXPECT_FALSE(text.contains("张昨日") || text.contains("4.1")) << text.toStdString();
+    EXPECT_EQ(stampOn("5", kYesterday) + " " + stampOn("5", kToday), "|0 10:05|1");
+}
+
+TEST_F(SeveralDays, StubListShowsEachDaysResultsOnItsOwnLine)
+{
+    addDaySample("5", kYesterday, "张昨日", "4.1");
+    addDaySample("5", kToday, "王今日", "7.7");
+    start(1, 0);
+    QTimer::singleShot(0, []() { Form4->Button1->click(); });
+    Form1->N28->trigger();
+    QFile f(QDir(workDir.path()).filePath(QStringLiteral("ttt.txt")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = reports::fromGbk(f.readAll()).split(QStringLiteral("\r\n"));
+    QStringList samples;
+    for (const QString &line : lines)
+        if (line.contains(QStringLiteral("WBC")))
+            samples << line.simplified();
+    EXPECT_EQ(samples, (QStringList{QStringLiteral("5 张昨日 内科 40 WBC 4.1"), QStringLiteral("5 王今日 内科 40 WBC 7.7")}));
+}
+
+// ---- end of day ------------------------------------------------------------------
+
+// Two days in the day tables with a repeated sample number and a control
+// sample: batch printing, then the end of day, then a reprint from history.
+TEST_F(SeveralDays, PrintingAndEndOfDayKeepEveryPatientWithItsOwnResults)
+{
+    addDaySample("5", kYesterday, "张昨日", "4.1");
+    addDaySample("5", kToday, "王今日", "7.7");
+    addDaySample("36", kYesterday, "李三六", "3.6");
+    addDaySample("36", kToday, "质控品1", "9.9");
+    run("insert into testresult (shelfid, checkdate, itemid, value) values ('36', ?, 2, '2.2')", {kYesterday});
+    start(1, 0);
+
+    batch("1", "99");
+    ASSERT_EQ(backend->jobs().size(), 2u);   // four reports, three to a sheet
+    const QString text = printed();
+    for (const char *name : {"张昨日", "王今日", "李三六", "质控品1"})
+        EXPECT_EQ(pdftools::count(text, QString::fromUtf8(name)), 1) << name;
+    EXPECT_EQ(all("select bgtime || printflag as x from patient"), "10:051 10:051 10:051 10:051");
+
+    dialogs.clear();
+    Form1->N12->trigger();
+    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("确实要结束当日工作吗？")});
+    EXPECT_EQ(all("select shelfid || checkdate || name as x from histpatient order by checkdate, shelfid"),
+              "362026-12-05李三六 52026-12-05张昨日 52026-12-06王今日");
+    EXPECT_EQ(all("select shelfid || checkdate || ':' || itemid || '=' || value as x from hisresult "
+                  "order by checkdate, shelfid, itemid"),
+              "362026-12-05:1=3.6 362026-12-05:2=2.2 52026-12-05:1=4.1 52026-12-06:1=7.7");
+    EXPECT_EQ(all("select shelfid || a1 as x from hisgresult order by checkdate, shelfid"),
+              "36g2026-12-05 5g2026-12-05 5g2026-12-06");
+    EXPECT_EQ(all("select count(*) as x from patient union all select count(*) from testresult "
+                  "union all select count(*) from gresult"), "0 0 0");
+
+    // The history's reprint of yesterday's 5 shows yesterday's patient.
+    Form1->historyPageShow();
+    Form1->Edit4->setText(kYesterday);
+    Form1->Edit10->setText(kToday);
+    Form1->Button3Click();
+    ASSERT_EQ(Form1->tmpset1->recordCount(), 3);
+    for (int r = 1; r <= 3; ++r) {
+        Form1->tmpset1->setRecNo(r);
+        if (Form1->tmpset1->text(QStringLiteral("name")) == QStringLiteral("张昨日"))
+            break;
+    }
+    Form1->Button4Click();
+    ASSERT_EQ(backend->jobs().size(), 3u);
+    const QString reprint = printed(2);
+    EXPECT_TRUE(reprint.contains("张昨日") && reprint.contains("4.1")) << reprint.toStdString();
+    EXPECT_FALSE(reprint.contains("王今日") || reprint.contains("7.7"));
+}
+
+} // namespace
