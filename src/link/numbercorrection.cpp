@@ -37,7 +37,16 @@ Moved moveSample(QSqlDatabase db, const QString &from, const QString &to, QStrin
     if (rows.isEmpty())
         return tx.commit(error) ? Moved::Done : Moved::Failed;
     rows.clear();
-    if (!db::select(db, inUse, {to, to}, &rows, error))
+    // Every row keeps its own day, so the new number is taken only on a day
+    // that the old one has rows of: the same number of another day still in
+    // the tables is another sample.
+    const QString sameDay = QStringLiteral("EXISTS (SELECT 1 FROM testresult o WHERE o.shelfid = ? "
+                                           "AND o.checkdate IS t.checkdate UNION ALL SELECT 1 FROM gresult o "
+                                           "WHERE o.shelfid = ? AND o.checkdate IS t.checkdate)");
+    const QString taken = QStringLiteral("SELECT 1 FROM testresult t WHERE t.shelfid = ? AND %1 "
+                                         "UNION ALL SELECT 1 FROM gresult t WHERE t.shelfid = ? AND %1 LIMIT 1")
+                              .arg(sameDay);
+    if (!db::select(db, taken, {to, from, from, to, from, from}, &rows, error))
         return Moved::Failed;
     if (!rows.isEmpty())
         return Moved::Refused;

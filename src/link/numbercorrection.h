@@ -33,8 +33,9 @@ struct CorrectionOutcome
 QString refusalMessage(const QString &number, const QString &correction);
 
 // Applies the corrections in row order, each row's two updates in one
-// transaction. A row whose correction names a number that already has
-// results or graph data is refused and stays listed, unless its own number
+// transaction. Every moved row keeps its own day. A row whose correction
+// names a number that already has results or graph data on a day of the
+// malformed number's rows is refused and stays listed, unless its own number
 // has nothing left to move. Rows with no correction
 // stay; applied rows leave the list. A database failure stops the run: the
 // failing row and the rows after it stay listed.

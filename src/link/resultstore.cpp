@@ -30,12 +30,15 @@ bool storeRecord(QSqlDatabase db, const ParsedRecord &record, const QString &wor
     if (!tx.begin(error))
         return false;
 
+    // A sample is its number and its day: a resent record replaces the
+    // day's values, while the same number of an earlier day still in the
+    // tables (an end of day skipped) is another patient's and stays.
     for (const ItemValue &v : record.values) {
         int changed = 0;
         if (!db::exec(db,
-                      QStringLiteral("UPDATE testresult SET value = ?, checkdate = ? "
-                                     "WHERE shelfid = ? AND itemid = ?"),
-                      {v.value, workDate, record.shelfid, v.itemid}, error, &changed))
+                      QStringLiteral("UPDATE testresult SET value = ? "
+                                     "WHERE shelfid = ? AND checkdate = ? AND itemid = ?"),
+                      {v.value, record.shelfid, workDate, v.itemid}, error, &changed))
             return false;
         if (changed == 0
             && !db::exec(db,
@@ -48,17 +51,17 @@ bool storeRecord(QSqlDatabase db, const ParsedRecord &record, const QString &wor
     QVariantList params;
     for (const QString &g : record.graph)
         params.append(g);
-    params.append(workDate);
     params.append(record.shelfid);
+    params.append(workDate);
     int changed = 0;
     if (!db::exec(db,
                   QStringLiteral("UPDATE gresult SET a1 = ?, a2 = ?, a3 = ?, a4 = ?, a5 = ?, a6 = ?, "
-                                 "a7 = ?, a8 = ?, a9 = ?, a10 = ?, a11 = ?, a12 = ?, checkdate = ? "
-                                 "WHERE shelfid = ?"),
+                                 "a7 = ?, a8 = ?, a9 = ?, a10 = ?, a11 = ?, a12 = ? "
+                                 "WHERE shelfid = ? AND checkdate = ?"),
                   params, error, &changed))
         return false;
     if (changed == 0) {
-        params.move(params.size() - 1, 0); // shelfid first
+        params.move(params.size() - 2, 0); // shelfid first, the day last
         if (!db::exec(db,
                       QStringLiteral("INSERT INTO gresult (shelfid, a1, a2, a3, a4, a5, a6, a7, a8, a9, "
                                      "a10, a11, a12, checkdate) "

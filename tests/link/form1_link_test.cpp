@@ -165,3 +165,39 @@ TEST_F(MainWindowLink, NothingIsLostWhileTheWindowIsBusy)
     intake::LinkReceiver().receive(stream, day());
     EXPECT_EQ(takeAll(), viaTheLine);
 }
+
+// An end of day was skipped: yesterday's 5 and 6 are still in the day
+// tables when today's 5 arrives and today's malformed A6 is corrected to 6.
+// Each day keeps its own results.
+TEST_F(MainWindowLink, TodaysSamplesLeaveTheSameNumbersOfAnEarlierDayAlone)
+{
+    if (!pty::haveSocat())
+        GTEST_SKIP() << "socat not installed";
+    ASSERT_TRUE(pair.start());
+    const QString yesterday = QStringLiteral("2020-01-01");
+    for (const char *id : {"5", "6"}) {
+        ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO testresult (shelfid, checkdate, itemid, value) VALUES (?, ?, 1, 'old')"),
+                             {QLatin1String(id), yesterday}));
+        ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO gresult (shelfid, checkdate, a1) VALUES (?, ?, 'old')"),
+                             {QLatin1String(id), yesterday}));
+    }
+    showOn(pair.a);
+    ASSERT_TRUE(Form1->MSComm1->PortOpen()) << qPrintable(Form1->StatusBar1->panelText(1));
+    ASSERT_TRUE(runSimulator({"--numbers", "5,A6", "--seed", "4"}));
+    waitForGraphRows(4);
+    ASSERT_EQ(Form1->StringGrid1->rowCount(), 2);
+    Form1->StringGrid1->item(1, 1)->setText(QStringLiteral("6"));
+    dialogs.answer(true);
+    Form1->Button5->click();
+    EXPECT_EQ(dialogs.shown.size(), 1) << qPrintable(dialogs.last());
+
+    for (const char *id : {"5", "6"}) {
+        SCOPED_TRACE(id);
+        const QVariantList key{QLatin1String(id), yesterday};
+        EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = ? AND checkdate = ?", key), 1);
+        EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = ? AND checkdate = ? AND value = 'old'", key), 1);
+        EXPECT_EQ(count("SELECT count(*) FROM gresult WHERE shelfid = ? AND checkdate = ? AND a1 = 'old'", key), 1);
+        EXPECT_GT(count("SELECT count(*) FROM testresult WHERE shelfid = ? AND checkdate = ?", {QLatin1String(id), day()}), 1);
+        EXPECT_EQ(count("SELECT count(*) FROM gresult WHERE shelfid = ? AND checkdate = ?", {QLatin1String(id), day()}), 1);
+    }
+}

@@ -7,6 +7,8 @@
 
 #include "app/Unit1.h"
 #include "app/session.h"
+#include "platform/widgets/statusbar.h"
+#include "qc/qcnamesel.h"
 #include "platform/db/dataset.h"
 #include "reports/Unit3.h"
 #include "reports/Unit4.h"
@@ -197,6 +199,40 @@ TEST_F(SeveralDays, StubListShowsEachDaysResultsOnItsOwnLine)
         if (line.contains(QStringLiteral("WBC")))
             samples << line.simplified();
     EXPECT_EQ(samples, (QStringList{QStringLiteral("5 张昨日 内科 40 WBC 4.1"), QStringLiteral("5 王今日 内科 40 WBC 7.7")}));
+}
+
+// ---- changes by hand and control capture ---------------------------------------
+
+TEST_F(SeveralDays, HandEditsAndControlCaptureTouchOnlyTheListsRow)
+{
+    addDaySample("5", kYesterday, "张昨日", "4.1");
+    addDaySample("5", kToday, "王今日", "7.7");
+    addDaySample("36", kYesterday, "李三六", "3.6");
+    addDaySample("36", kToday, "王某", "9.9");
+    run("insert into testresult (shelfid, checkdate, itemid, value) values ('36', ?, 2, '2.2')", {kYesterday});
+    start(1, 0);
+    Form1->StatusBar1->setPanelText(3, QStringLiteral("李四"));
+
+    // Marking today's 36 as control material 1 and capturing it.
+    select("36", kToday);
+    QTimer::singleShot(0, [] { frmqcnamesel->Button1->click(); });
+    Form1->N15Click();
+    EXPECT_EQ(all("select name as x from patient where shelfid = '36' order by checkdate"), "李三六 质控品1");
+    Form1->N14Click();
+    EXPECT_EQ(dialogs.last(), QStringLiteral("质控品已入库"));
+    EXPECT_EQ(all("select qcdate || ':' || itemid || '=' || value1 as x from qctb order by qcdate, itemid"),
+              "2026-12-06:1=9.9");
+
+    // Deleting today's 5's result, then the whole sample.
+    select("5", kToday);
+    dialogs.answer(true);
+    Form1->N7Click();
+    dialogs.answer(true);
+    Form1->N5Click();
+    EXPECT_EQ(all("select shelfid || checkdate as x from patient order by shelfid, checkdate"),
+              "362026-12-05 362026-12-06 52026-12-05");
+    EXPECT_EQ(all("select shelfid || checkdate || value as x from testresult where shelfid = '5'"), "52026-12-054.1");
+    EXPECT_EQ(all("select shelfid || a1 as x from gresult where shelfid = '5'"), "5g2026-12-05");
 }
 
 // ---- end of day ------------------------------------------------------------------
