@@ -250,6 +250,7 @@ TEST_F(SeveralDays, PrintingAndEndOfDayKeepEveryPatientWithItsOwnResults)
 
     batch("1", "99");
     ASSERT_EQ(backend->jobs().size(), 2u);   // four reports, three to a sheet
+    pdftools::savePage(backend->jobs()[0].file, QStringLiteral("several_days_batch"));
     const QString text = printed();
     for (const char *name : {"张昨日", "王今日", "李三六", "质控品1"})
         EXPECT_EQ(pdftools::count(text, QString::fromUtf8(name)), 1) << name;
