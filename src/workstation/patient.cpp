@@ -240,7 +240,7 @@ void Tfrmpatient::DBEdit1Exit()
     if (typed.isEmpty())
         return;
     QString error;
-    if (!ws::loadSample(*ADODataSet1, typed, &error))
+    if (!ws::loadSample(*ADODataSet1, typed, workDate(), &error))
         dlg::error(error, this);
 }
 

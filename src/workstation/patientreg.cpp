@@ -91,12 +91,13 @@ bool openEmptyPatient(db::Dataset &row, QString *error)
     return true;
 }
 
-bool loadSample(db::Dataset &row, const QString &shelfid, QString *error)
+bool loadSample(db::Dataset &row, const QString &shelfid, const QDate &workdate, QString *error)
 {
     row.cancel();
     row.close();
     // An exact match: a typed '%' or '_' must not load another sample's row.
-    if (!row.open(QStringLiteral("select * from patient where shelfid=? order by shelfid"), {shelfid})) {
+    if (!row.open(QStringLiteral("select * from patient where shelfid=? and checkdate=? order by shelfid"),
+                  {shelfid, isoDate(workdate)})) {
         if (error)
             *error = row.lastError();
         return false;

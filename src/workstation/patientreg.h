@@ -52,10 +52,12 @@ void applyPatientDefaults(db::Dataset &row, const PatientDefaults &d);
 // Opens the dataset on an empty result with the table's columns.
 bool openEmptyPatient(db::Dataset &row, QString *error = nullptr);
 
-// Drops unsaved changes and loads the row of exactly this sample number, or
-// appends a new one (the dataset's onNewRecord gives the defaults) and sets
-// its number. False with the database's text on failure.
-bool loadSample(db::Dataset &row, const QString &shelfid, QString *error = nullptr);
+// Drops unsaved changes and loads the registration of exactly this sample
+// number on the work day, or appends a new one (the dataset's onNewRecord
+// gives the defaults) and sets its number. The same number of a day whose end
+// was skipped is another patient: typing it never loads or overwrites that
+// row. False with the database's text on failure.
+bool loadSample(db::Dataset &row, const QString &shelfid, const QDate &workdate, QString *error = nullptr);
 
 // The newest archived visit with this case number (trimmed, upper-cased,
 // bound as a pattern). Found: name, mzno, caseno, depart, age and bedno are

@@ -74,7 +74,7 @@ TEST(PatientRules, LoadIsExactAndStartsNewRows)
     ASSERT_TRUE(ws::openEmptyPatient(r.ds, &r.err)) << r.err.toStdString();
     // A wildcard typed as a sample number is that number, not a pattern.
     for (const QString &typed : {QStringLiteral("1_"), QStringLiteral("%"), QStringLiteral("1'5")}) {
-        ASSERT_TRUE(ws::loadSample(r.ds, typed, &r.err)) << r.err.toStdString();
+        ASSERT_TRUE(ws::loadSample(r.ds, typed, QDate(2026, 12, 6), &r.err)) << r.err.toStdString();
         EXPECT_EQ(r.ds.state(), db::Dataset::State::Insert) << typed.toStdString();
         EXPECT_EQ(r.ds.text("shelfid"), typed);
         EXPECT_TRUE(r.ds.text("name").isEmpty());
@@ -88,7 +88,7 @@ TEST(PatientRules, LoadIsExactAndStartsNewRows)
 
     // The existing "1%" loads as it is; re-entering a number, typing over it
     // and another operator's sample go through the window's test.
-    ASSERT_TRUE(ws::loadSample(r.ds, "1%", &r.err));
+    ASSERT_TRUE(ws::loadSample(r.ds, "1%", QDate(2026, 12, 6), &r.err));
     EXPECT_EQ(r.ds.state(), db::Dataset::State::Browse);
     EXPECT_EQ(r.ds.text("name"), QStringLiteral("百分"));
     EXPECT_EQ(wst::count("patient"), 3);
@@ -102,7 +102,7 @@ TEST(PatientRules, ArchiveFillsOnlyEmptyFieldsAndAlwaysSex)
              "('4', 'AB12', '2026-11-20', '新名', 'M2', '女', '外科', '41', '6'), "
              "('5', 'AB1', '2026-12-01', '别人', 'M3', '男', '儿科', '3', '7')");
     Row r;
-    ASSERT_TRUE(ws::loadSample(r.ds, "20", &r.err));
+    ASSERT_TRUE(ws::loadSample(r.ds, "20", QDate(2026, 12, 6), &r.err));
     r.ds.setValue("name", QStringLiteral("已填"));
     r.ds.setValue("age", QStringLiteral("   "));
     r.ds.setValue("sex", QStringLiteral("男"));
@@ -111,6 +111,6 @@ TEST(PatientRules, ArchiveFillsOnlyEmptyFieldsAndAlwaysSex)
     // always the sex.
     EXPECT_EQ(QStringList({r.ds.text("name"), r.ds.text("mzno"), r.ds.text("caseno"), r.ds.text("age"), r.ds.text("sex")}),
               QStringList({"已填", "M2", "AB12", "41", "女"}));
-    ASSERT_TRUE(ws::loadSample(r.ds, "21", &r.err));
+    ASSERT_TRUE(ws::loadSample(r.ds, "21", QDate(2026, 12, 6), &r.err));
     EXPECT_EQ(ws::fillFromArchive(r.ds, QStringLiteral("ZZ"), &r.err), ws::Lookup::NotFound);
 }

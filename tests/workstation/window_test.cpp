@@ -213,3 +213,22 @@ TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
     EXPECT_EQ(stored("15", "name"), QStringLiteral("张三"));
     EXPECT_EQ(count("patient"), 3);
 }
+
+TEST_F(WorkstationWindows, PatientWindowRegistersTheWorkDaysSample)
+{
+    // An end of day was skipped: yesterday's 5 is still in the day tables.
+    addPatient("5", QStringLiteral("昨天的"), 1, kOperator, {}, QStringLiteral("2026-12-05"));
+    Tfrmpatient *w = frmpatient;
+    activate(w);
+    typeInto(w->DBEdit1, "5");
+    EXPECT_EQ(w->ADODataSet1->state(), db::Dataset::State::Insert);
+    EXPECT_TRUE(w->DBEdit2->text().isEmpty());
+    typeInto(w->DBEdit2, "今天的");
+    QTest::mouseClick(w->Button1, Qt::LeftButton);
+    EXPECT_EQ(db::scalar(QStringLiteral("select group_concat(checkdate||name, ',') from "
+                                       "(select * from patient where shelfid='5' order by checkdate)")).toString(),
+              QStringLiteral("2026-12-05昨天的,2026-12-06今天的"));
+    // Typed again, the number brings back the work day's registration.
+    typeInto(w->DBEdit1, "5");
+    EXPECT_EQ(w->DBEdit2->text(), QStringLiteral("今天的"));
+}
