@@ -28,7 +28,7 @@ QString printFilterClause(int printfilter)
 QString batchSelectionSql(int printfilter)
 {
     return QStringLiteral("select * from patient where val(shelfid)>=val(?) and val(shelfid)<=val(?)")
-           + printFilterClause(printfilter) + QStringLiteral(" order by val(shelfid), shelfid");
+           + printFilterClause(printfilter) + QStringLiteral(" order by val(shelfid), shelfid, checkdate");
 }
 
 BatchLayout batchLayoutFor(const PrintSettings &s)

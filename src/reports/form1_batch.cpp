@@ -140,7 +140,7 @@ void TForm1::N28Click()
         if (const auto range = reports::stubRange(choice->Edit1->text())) {
             patientset->close();
             patientset->setSql(QStringLiteral("select * from patient where val(shelfid)>=? and val(shelfid)<=? "
-                                              "order by val(shelfid), shelfid"));
+                                              "order by val(shelfid), shelfid, checkdate"));
             patientset->setParams({range->first, range->second});
             if (!patientset->open()) {
                 dlg::error(patientset->lastError(), this);

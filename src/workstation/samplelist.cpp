@@ -13,11 +13,11 @@ QString patientQuery(int printfilter)
 {
     switch (printfilter) {
     case FilterUnprinted:
-        return QStringLiteral("select * from patient where printflag=0 order by val(shelfid), shelfid");
+        return QStringLiteral("select * from patient where printflag=0 order by val(shelfid), shelfid, checkdate");
     case FilterPrinted:
-        return QStringLiteral("select * from patient where printflag<>0 order by val(shelfid), shelfid");
+        return QStringLiteral("select * from patient where printflag<>0 order by val(shelfid), shelfid, checkdate");
     case FilterAll:
-        return QStringLiteral("select * from patient order by val(shelfid), shelfid");
+        return QStringLiteral("select * from patient order by val(shelfid), shelfid, checkdate");
     default:
         return QString();
     }
