@@ -91,10 +91,15 @@ CREATE TABLE histpatient (
     bedno     TEXT,
     bgtime    TEXT
 );
-CREATE INDEX histpatient_checkdate ON histpatient (checkdate);
-CREATE INDEX histpatient_shelfid ON histpatient (shelfid);
-CREATE INDEX histpatient_caseno ON histpatient (caseno);
-CREATE INDEX histpatient_name ON histpatient (name);
+-- Every search and count reads a range of test days; each index below ends
+-- in what that search compares, so the range is read from the index alone.
+-- The number boxes and the department compare like LIKE does (ASCII letters
+-- in either case), hence NOCASE.
+CREATE INDEX histpatient_day_sample ON histpatient (checkdate, shelfid);
+CREATE INDEX histpatient_day_name ON histpatient (checkdate, name, sex);
+CREATE INDEX histpatient_caseno_day ON histpatient (caseno COLLATE NOCASE, checkdate);
+CREATE INDEX histpatient_mzno_day ON histpatient (mzno COLLATE NOCASE, checkdate);
+CREATE INDEX histpatient_depart_day ON histpatient (depart COLLATE NOCASE, checkdate);
 
 -- value    width 12
 -- shelfid  width 10
@@ -105,8 +110,9 @@ CREATE TABLE hisresult (
     rowno     INTEGER PRIMARY KEY AUTOINCREMENT,
     shelfid   TEXT
 );
-CREATE INDEX hisresult_checkdate ON hisresult (checkdate);
-CREATE INDEX hisresult_shelfid ON hisresult (shelfid);
+-- One archived sample is (checkdate, shelfid); the end of day appends today's
+-- rows at the end of this index.
+CREATE INDEX hisresult_day_sample ON hisresult (checkdate, shelfid, itemid);
 
 CREATE TABLE hisgresult (
     shelfid   TEXT,
@@ -114,8 +120,7 @@ CREATE TABLE hisgresult (
     a7  TEXT, a8  TEXT, a9  TEXT, a10 TEXT, a11 TEXT, a12 TEXT,
     checkdate TEXT
 );
-CREATE INDEX hisgresult_checkdate ON hisgresult (checkdate);
-CREATE INDEX hisgresult_shelfid ON hisgresult (shelfid);
+CREATE INDEX hisgresult_day_sample ON hisgresult (checkdate, shelfid);
 
 -- Reference tables -------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 
 #include "app/dates.h"
 #include "app/session.h"
+#include "platform/db/background.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/statusbar.h"
 #include "workstation/history.h"
@@ -90,18 +91,30 @@ void Tfrmdayfltj::FormShow()
 
 void Tfrmdayfltj::Button1Click()
 {
+    if (db::backgroundBusy())
+        return;
     StatusBar1->setPanelText(1, QStringLiteral("正在统计，请稍候......"));
     StatusBar1->repaint();
     QString error;
     std::optional<int> n;
     const std::optional<QDate> first = ws::parseTypedDate(Edit1->text());
     const std::optional<QDate> last = ws::parseTypedDate(Edit2->text());
-    if (!first)
+    if (!first) {
         error = ws::invalidDateMessage(Edit1->text());
-    else if (!last)
+    } else if (!last) {
         error = ws::invalidDateMessage(Edit2->text());
-    else
-        n = ws::workloadCount(*first, *last, &error);
+    } else {
+        // A count over years runs beside the window, which keeps painting
+        // its progress text; the button stays off until it is done.
+        Button1->setEnabled(false);
+        db::runInBackground(
+            [&](QSqlDatabase d, QString *e) {
+                n = ws::workloadCount(d, *first, *last, e);
+                return n.has_value();
+            },
+            &error);
+        Button1->setEnabled(true);
+    }
     if (!n) {
         // The count stopped: the progress text must not say it is still running.
         StatusBar1->setPanelText(1, QString());

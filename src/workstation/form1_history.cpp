@@ -7,6 +7,8 @@
 #include "app/dates.h"
 #include "app/textutil.h"
 #include "graphics/graphdata.h"
+#include "platform/db/background.h"
+#include "platform/widgets/statusbar.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/inputmethods.h"
@@ -219,6 +221,8 @@ void TForm1::historyPageShow()
 
 void TForm1::Button3Click()
 {
+    if (db::backgroundBusy())
+        return;
     auto trimBack = [](QLineEdit *e) {
         e->setText(trimCtl(e->text()));
         return e->text();
@@ -244,12 +248,29 @@ void TForm1::Button3Click()
     f.sex = ComboBox1->currentText();
     f.depart = ComboBox2->currentText();
 
-    const ws::BoundSql q = ws::historySearch(f);
+    // Years of archive take a while to search: the search runs beside the
+    // window, which keeps painting and shows what it is doing, and the
+    // button stays off until the answer is in.
+    QVector<qint64> keys;
+    QString error;
+    const QString statusBefore = StatusBar1 ? StatusBar1->panelText(1) : QString();
+    bool slow = false;
+    Button3->setEnabled(false);
+    const bool found = db::runInBackground(
+        [&f, &keys](QSqlDatabase d, QString *e) { return ws::findHistory(d, f, &keys, e); }, &error,
+        [this, &slow]() {
+            slow = true;
+            if (StatusBar1)
+                StatusBar1->setPanelText(1, QStringLiteral("正在查询，请稍候......"));
+        });
+    Button3->setEnabled(true);
+    if (slow && StatusBar1)
+        StatusBar1->setPanelText(1, statusBefore);
     tmpset1->close();
     // Opening moves to the first row, whose results the after-scroll loads;
     // a search that finds nothing empties the results and graphs with it.
-    if (!tmpset1->open(q.sql, q.params)) {
-        dlg::error(tmpset1->lastError(), this);
+    if (!found || !tmpset1->openRows(QStringLiteral("histpatient"), ws::historyColumns(), keys)) {
+        dlg::error(found ? tmpset1->lastError() : error, this);
         findresult(QVariant(), QVariant());
     }
 }

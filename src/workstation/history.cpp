@@ -3,8 +3,11 @@
 #include "app/dates.h"
 #include "app/textutil.h"
 #include "platform/db/command.h"
+#include "platform/db/connection.h"
 
 #include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace ws {
 
@@ -30,35 +33,93 @@ bool hasParticulars(const HistoryFilter &f)
            || !f.depart.isEmpty();
 }
 
-BoundSql historySearch(const HistoryFilter &f)
+const QStringList &historyColumns()
 {
     // bgtime is read as well, so the grid's report time and a reprinted
     // report show when the sample was first reported.
+    static const QStringList columns{
+        QStringLiteral("checkdate"), QStringLiteral("name"),     QStringLiteral("sex"),
+        QStringLiteral("age"),       QStringLiteral("mzno"),     QStringLiteral("caseno"),
+        QStringLiteral("depart"),    QStringLiteral("bedno"),    QStringLiteral("kind"),
+        QStringLiteral("apperance"), QStringLiteral("takedate"), QStringLiteral("taketime"),
+        QStringLiteral("doctor"),    QStringLiteral("diagnose"), QStringLiteral("shelfid"),
+        QStringLiteral("operator"),  QStringLiteral("bgtime")};
+    return columns;
+}
+
+namespace {
+bool hasWildcard(const QString &pattern)
+{
+    return pattern.contains(QLatin1Char('%')) || pattern.contains(QLatin1Char('_'));
+}
+} // namespace
+
+BoundSql historySearch(const HistoryFilter &f)
+{
+    // Only the row numbers: ten years of archive make hundreds of thousands
+    // of rows, and the page reads the particulars of those it shows.
     BoundSql q;
-    q.sql = QStringLiteral(
-        "select checkdate,name,sex,age,mzno,caseno,depart,bedno,kind,apperance,takedate,taketime,"
-        "doctor,diagnose,shelfid,operator,bgtime from histpatient where checkdate>=? and checkdate<=?");
-    q.params = {isoDate(f.first), isoDate(f.last)};
     if (!hasParticulars(f)) {
-        q.sql += QStringLiteral(" order by checkdate desc, val(shelfid) asc, shelfid");
+        q.sql = QStringLiteral("select rowid from histpatient where checkdate>=? and checkdate<=? "
+                               "order by checkdate desc, val(shelfid) asc, shelfid");
+        q.params = {isoDate(f.first), isoDate(f.last)};
         return q;
     }
-    const auto like = [&q](const char *column, const QString &pattern) {
-        q.sql += QStringLiteral(" and (%1 like ?)").arg(QLatin1String(column));
+    // A number, sex or department typed without wildcards is one whole
+    // value: compared with = under the case rule LIKE uses (ASCII letters in
+    // either case), the number and department are found through their own
+    // index and the days narrow that index's entries.
+    q.sql = QStringLiteral("select rowid from histpatient where (checkdate>=?) and (checkdate<=?)");
+    q.params = {isoDate(f.first), isoDate(f.last)};
+    const auto match = [&q](const char *column, const QString &pattern) {
+        if (hasWildcard(pattern))
+            q.sql += QStringLiteral(" and (%1 like ?)").arg(QLatin1String(column));
+        else
+            q.sql += QStringLiteral(" and (%1 = ? collate nocase)").arg(QLatin1String(column));
         q.params.append(pattern);
     };
-    if (!f.name.isEmpty())
-        like("name", QLatin1Char('%') + f.name + QLatin1Char('%'));
+    if (!f.name.isEmpty()) {
+        q.sql += QStringLiteral(" and (name like ?)");
+        q.params.append(QLatin1Char('%') + f.name + QLatin1Char('%'));
+    }
     if (!f.caseno.isEmpty())
-        like("caseno", f.caseno);
+        match("caseno", f.caseno);
     if (!f.mzno.isEmpty())
-        like("mzno", f.mzno);
+        match("mzno", f.mzno);
     if (!f.sex.isEmpty())
-        like("sex", f.sex);
+        match("sex", f.sex);
     if (!f.depart.isEmpty())
-        like("depart", f.depart);
+        match("depart", f.depart);
     q.sql += QStringLiteral(" order by rowid");
     return q;
+}
+
+bool findHistory(QSqlDatabase db, const HistoryFilter &f, QVector<qint64> *keys, QString *error)
+{
+    const BoundSql q = historySearch(f);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(q.sql)) {
+        if (error)
+            *error = query.lastError().text();
+        return false;
+    }
+    for (int i = 0; i < q.params.size(); ++i)
+        query.bindValue(i, q.params.at(i));
+    if (!query.exec()) {
+        if (error)
+            *error = query.lastError().text();
+        return false;
+    }
+    keys->clear();
+    while (query.next())
+        keys->append(query.value(0).toLongLong());
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = query.lastError().text();
+        return false;
+    }
+    return true;
 }
 
 QString historyResultsSql()
@@ -100,19 +161,26 @@ bool departmentOnEnter(const QString &text, const QStringList &entries, QString 
 
 std::optional<int> workloadCount(const QDate &first, const QDate &last, QString *error)
 {
+    return workloadCount(db::database(), first, last, error);
+}
+
+std::optional<int> workloadCount(QSqlDatabase db, const QDate &first, const QDate &last, QString *error)
+{
+    // Each registration of the range counts once per (day, number) when a
+    // result of that day exists: one look into the results' index per
+    // registration, never the millions of result rows themselves.
     static const char *const pairs[][2] = {{"patient", "testresult"}, {"histpatient", "hisresult"}};
     int total = 0;
     for (const auto &p : pairs) {
         const QString sql =
-            QStringLiteral("select count(*) as num from (select distinct a.checkdate, a.shelfid from %1 a, %2 b "
-                           "where a.shelfid = b.shelfid and a.checkdate = b.checkdate "
-                           "and a.checkdate >= ? and a.checkdate <= ?) m")
+            QStringLiteral("select count(*) as num from (select distinct a.checkdate, a.shelfid from %1 a "
+                           "where a.checkdate >= ? and a.checkdate <= ? and exists "
+                           "(select 1 from %2 b where b.checkdate = a.checkdate and b.shelfid = a.shelfid)) m")
                 .arg(QLatin1String(p[0]), QLatin1String(p[1]));
-        bool ok = false;
-        const QVariant n = db::scalar(sql, {isoDate(first), isoDate(last)}, &ok, error);
-        if (!ok)
+        QVector<QVariantList> rows;
+        if (!db::select(db, sql, {isoDate(first), isoDate(last)}, &rows, error))
             return std::nullopt;
-        total += n.toInt();
+        total += rows.value(0).value(0).toInt();
     }
     return total;
 }

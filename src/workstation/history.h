@@ -6,6 +6,8 @@
 // LIKE conditions bind the pattern itself, so wildcards the user types
 // still work while a quote is just a character.
 #include <QDate>
+#include <QSqlDatabase>
+#include <QVector>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -38,10 +40,15 @@ struct BoundSql
 
 bool hasParticulars(const HistoryFilter &f);
 
-// The search of histpatient. Without particulars: newest day first, then by
-// the numeric value of the sample number. With any: the order the rows were
-// archived in.
+// The particulars of an archived sample that the page and its reprint read.
+const QStringList &historyColumns();
+
+// The search of histpatient, answering the rowid of each sample found.
+// Without particulars: newest day first, then by the numeric value of the
+// sample number. With any: the order the rows were archived in.
 BoundSql historySearch(const HistoryFilter &f);
+// Runs it on a connection; false with the database's text on failure.
+bool findHistory(QSqlDatabase db, const HistoryFilter &f, QVector<qint64> *keys, QString *error);
 
 // One archived sample's results with the catalogue's name and abbreviation,
 // in item order. Parameters: sample number, test day ("yyyy-mm-dd").
@@ -62,5 +69,6 @@ bool departmentOnEnter(const QString &text, const QStringList &entries, QString 
 // shelfid) pairs with a registration and at least one result of the same
 // day, over the day tables and the history tables together.
 std::optional<int> workloadCount(const QDate &first, const QDate &last, QString *error);
+std::optional<int> workloadCount(QSqlDatabase db, const QDate &first, const QDate &last, QString *error);
 
 } // namespace ws

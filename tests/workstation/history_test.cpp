@@ -20,18 +20,19 @@ ws::HistoryFilter range(const char *first, const char *last)
     return f;
 }
 
-// "day/shelfid" of every row the search finds, in its order.
+// "day/shelfid" of every row the search finds, in its order, read as the
+// page reads them.
 QStringList found(const ws::HistoryFilter &f)
 {
-    const ws::BoundSql q = ws::historySearch(f);
-    QVector<QVariantList> rows;
-    QStringList cols;
+    QVector<qint64> keys;
     QString err;
-    EXPECT_TRUE(db::select(q.sql, q.params, &rows, &err, &cols)) << err.toStdString();
-    const int day = cols.indexOf(QStringLiteral("checkdate")), id = cols.indexOf(QStringLiteral("shelfid"));
+    EXPECT_TRUE(ws::findHistory(db::database(), f, &keys, &err)) << err.toStdString();
+    db::Dataset ds;
+    EXPECT_TRUE(ds.openRows(QStringLiteral("histpatient"), ws::historyColumns(), keys));
     QStringList out;
-    for (const QVariantList &r : rows)
-        out << r.value(day).toString() + QLatin1Char('/') + r.value(id).toString();
+    for (int i = 0; i < ds.recordCount(); ++i)
+        out << ds.valueAt(i, QStringLiteral("checkdate")).toString() + QLatin1Char('/')
+                   + ds.valueAt(i, QStringLiteral("shelfid")).toString();
     return out;
 }
 

@@ -12,6 +12,9 @@ namespace db {
 
 namespace {
 const QString kRowidColumn = QStringLiteral("vorlan_rowid__");
+// Rows of an openRows dataset that keep their values at most: a grid shows
+// a few dozen, and paging through many thousands must not grow memory.
+constexpr int kKeepFetched = 4096;
 
 bool asNumber(const QVariant &v, double *out)
 {
@@ -105,6 +108,7 @@ bool Dataset::open()
 {
     if (m_state != State::Inactive)
         close();
+    m_rowsTable.clear();
     if (!load()) {
         m_state = State::Inactive;
         emit reset();
@@ -129,6 +133,8 @@ void Dataset::close()
     m_cur = 0;
     m_eof = m_bof = true;
     m_insertIndex = -1;
+    m_fetched.clear();
+    m_rowsTable.clear();
     m_state = State::Inactive;
     emit reset();
     emit stateChanged();
@@ -138,6 +144,14 @@ bool Dataset::requery()
 {
     if (m_state == State::Edit || m_state == State::Insert)
         cancel();
+    if (!m_rowsTable.isEmpty()) {
+        // The same rows, read again from the table when next looked at.
+        forgetFetched();
+        emit reset();
+        moveTo(0);
+        m_bof = true;
+        return true;
+    }
     if (!load()) {
         close();
         return false;
@@ -230,12 +244,87 @@ void Dataset::assign(const QStringList &columns, const QVector<QVariantList> &ro
     moveTo(0);
 }
 
+bool Dataset::openRows(const QString &table, const QStringList &columns, const QVector<qint64> &rowids)
+{
+    close();
+    m_error.clear();
+    if (!m_updateTable.isEmpty()) {
+        m_error = QStringLiteral("只能修改单表查询的数据");
+        emit reset();
+        return false;
+    }
+    m_rowsTable = table;
+    m_columns = columns;
+    const int n = (m_maxRows > 0 && rowids.size() > m_maxRows) ? m_maxRows : int(rowids.size());
+    m_rows.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        Row r;
+        r.uid = m_nextUid++;
+        r.rowid = rowids.at(i);
+        m_rows.append(std::move(r));
+    }
+    m_state = State::Browse;
+    applyFilter();
+    emit reset();
+    emit stateChanged();
+    moveTo(0);
+    m_bof = true;
+    return true;
+}
+
+void Dataset::fetchRow(int rowIndex) const
+{
+    if (m_rowsTable.isEmpty() || rowIndex < 0 || rowIndex >= m_rows.size())
+        return;
+    // Values are a cache of the table's row: filling them changes nothing
+    // the caller can see, so const readers may fill them.
+    auto *self = const_cast<Dataset *>(this);
+    Row &r = self->m_rows[rowIndex];
+    if (r.values.size() == m_columns.size())
+        return;
+    QStringList quoted;
+    for (const QString &c : m_columns)
+        quoted << QStringLiteral("\"%1\"").arg(c);
+    QVector<QVariantList> found;
+    QString err;
+    if (!select(db(), QStringLiteral("SELECT %1 FROM \"%2\" WHERE rowid = ?").arg(quoted.join(QLatin1Char(',')), m_rowsTable),
+                {r.rowid}, &found, &err))
+        self->m_error = err;
+    r.values = found.isEmpty() ? QVariantList() : found.first();
+    while (r.values.size() < m_columns.size())
+        r.values.append(QVariant());
+    self->m_fetched.append(rowIndex);
+    if (m_fetched.size() <= kKeepFetched)
+        return;
+    const int keep = m_visible.isEmpty() ? -1 : m_visible.value(m_cur, -1);
+    QVector<int> kept;
+    const int drop = m_fetched.size() - kKeepFetched / 2;
+    for (int i = 0; i < m_fetched.size(); ++i) {
+        const int idx = m_fetched.at(i);
+        if (i >= drop || idx == keep || idx == rowIndex) {
+            kept.append(idx);
+        } else if (idx < self->m_rows.size() && self->m_rows[idx].rowid != 0) {
+            self->m_rows[idx].values = QVariantList();
+        }
+    }
+    self->m_fetched = kept;
+}
+
+void Dataset::forgetFetched()
+{
+    for (int idx : std::as_const(m_fetched))
+        if (idx < m_rows.size() && m_rows[idx].rowid != 0 && !(m_state == State::Edit && idx == m_visible.value(m_cur, -1)))
+            m_rows[idx].values = QVariantList();
+    m_fetched.clear();
+}
+
 // --- cursor -----------------------------------------------------------------
 
 Dataset::Row *Dataset::currentRowPtr()
 {
     if (m_visible.isEmpty() || m_cur < 0 || m_cur >= m_visible.size())
         return nullptr;
+    fetchRow(m_visible[m_cur]);
     return &m_rows[m_visible[m_cur]];
 }
 
@@ -243,6 +332,7 @@ const Dataset::Row *Dataset::currentRowPtr() const
 {
     if (m_visible.isEmpty() || m_cur < 0 || m_cur >= m_visible.size())
         return nullptr;
+    fetchRow(m_visible[m_cur]);
     return &m_rows[m_visible[m_cur]];
 }
 
@@ -330,6 +420,7 @@ bool Dataset::locate(const QString &field, const QVariant &value, bool caseInsen
     if (c < 0 || m_state == State::Inactive)
         return false;
     for (int i = 0; i < m_visible.size(); ++i) {
+        fetchRow(m_visible[i]);
         if (sameValue(m_rows[m_visible[i]].values.value(c), value, caseInsensitive)) {
             if ((m_state == State::Edit || m_state == State::Insert) && !post())
                 return false;
@@ -430,9 +521,12 @@ void Dataset::applyFilter(int)
 {
     m_visible.clear();
     m_visible.reserve(m_rows.size());
-    for (int i = 0; i < m_rows.size(); ++i)
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (m_filtered)
+            fetchRow(i);
         if (!m_filtered || rowMatchesFilter(m_rows[i]))
             m_visible.append(i);
+    }
     m_cur = 0;
     m_bof = m_eof = m_visible.isEmpty();
 }
@@ -482,6 +576,7 @@ QVariant Dataset::valueAt(int row, int column) const
 {
     if (row < 0 || row >= m_visible.size() || column < 0 || column >= m_columns.size())
         return QVariant();
+    fetchRow(m_visible[row]);
     return m_rows[m_visible[row]].values.value(column);
 }
 
@@ -673,6 +768,7 @@ void Dataset::cancel()
         emit stateChanged();
     } else if (m_state == State::Insert) {
         const int removedVisible = m_visible.indexOf(m_insertIndex);
+        forgetFetched();
         if (m_insertIndex >= 0 && m_insertIndex < m_rows.size())
             m_rows.remove(m_insertIndex);
         m_insertIndex = -1;
@@ -707,6 +803,7 @@ bool Dataset::remove()
         }
     }
     const int at = m_cur;
+    forgetFetched();
     m_rows.remove(m_visible[at]);
     applyFilter();
     emit rowRemoved(at);

@@ -129,6 +129,14 @@ public:
     // Rows taken over from a query run elsewhere (a command's record set).
     void assign(const QStringList &columns, const QVector<QVariantList> &rows);
 
+    // Opens on rows of one table known by their rowids, in the given order;
+    // their columns are read from the table only when a row is looked at,
+    // and only a bounded number of rows keep their values. For answers of
+    // hundreds of thousands of rows: the count and record numbers are exact
+    // while memory holds little more than the rowids. The rows are not
+    // written back (no update table).
+    bool openRows(const QString &table, const QStringList &columns, const QVector<qint64> &rowids);
+
     // One handler per event, set by the window that owns the dataset.
     std::function<void(Dataset &)> afterScroll;
     std::function<void(Dataset &)> onNewRecord;
@@ -154,6 +162,8 @@ private:
 
     QSqlDatabase db() const;
     bool load();
+    void fetchRow(int rowIndex) const;
+    void forgetFetched();
     void applyFilter(int keepRow = -1);
     bool rowMatchesFilter(const Row &r) const;
     void moveTo(int visibleIndex, bool fireScroll = true);
@@ -190,6 +200,10 @@ private:
     Dataset *m_master = nullptr;
     QStringList m_masterFields;
     QStringList m_tableColumns;
+
+    // Rows read from their table on demand (openRows).
+    QString m_rowsTable;
+    QVector<int> m_fetched;  // indexes into m_rows holding values, oldest first
 };
 
 } // namespace db
