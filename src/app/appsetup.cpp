@@ -1,5 +1,8 @@
 #include "app/appsetup.h"
 
+#include "app/database.h"
+#include "app/umessage.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QLibraryInfo>
@@ -15,8 +18,17 @@ void installChineseFonts()
         QFont::insertSubstitution(QString::fromUtf8(face), wqy);
 }
 
+void databaseUpgradeNotice(bool running)
+{
+    if (running)
+        showMessageWindow(QStringLiteral("正在升级数据库，请稍候......"));
+    else
+        freeMessageWindow();
+}
+
 void setupApplication(QApplication &app)
 {
+    appdb::setUpgradeNotice(databaseUpgradeNotice);
     app.setApplicationName(QStringLiteral("vorlan60"));
     app.setApplicationDisplayName(QStringLiteral("VORLAN 60"));
     installChineseFonts();

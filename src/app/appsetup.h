@@ -4,3 +4,6 @@
 class QApplication;
 void setupApplication(QApplication &app);
 void installChineseFonts();
+// The message window while a database file of an earlier build gains this
+// build's indexes (set by setupApplication).
+void databaseUpgradeNotice(bool running);

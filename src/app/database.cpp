@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
+#include <QPair>
 #include <QMap>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -225,6 +227,86 @@ bool verifySchema(QString *error)
 }
 
 namespace {
+
+std::function<void(bool)> g_upgradeNotice;
+
+// Index name -> its CREATE INDEX text, as the compiled-in schema makes them.
+const QList<QPair<QString, QString>> &expectedIndexes()
+{
+    static const QList<QPair<QString, QString>> indexes = [] {
+        QList<QPair<QString, QString>> list;
+        sqlite3 *h = nullptr;
+        if (sqlite3_open_v2(":memory:", &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK) {
+            QString error;
+            sqlite3_stmt *st = nullptr;
+            if (execScript(h, QByteArray(kEmbedded_schema_sql), &error)
+                && sqlite3_prepare_v2(h, "select name, sql from sqlite_master where type='index' and sql is not null "
+                                         "order by rowid", -1, &st, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(st) == SQLITE_ROW)
+                    list.append({QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))),
+                                 QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1)))});
+            }
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(h);
+        return list;
+    }();
+    return indexes;
+}
+
+// A file made by an earlier build lacks indexes this build's searches rely
+// on: they are made in one transaction, and nothing else in the file
+// changes. On ten years of archive this takes a while, so the user is told.
+bool addMissingIndexes(const QString &path, QString *error)
+{
+    QSqlDatabase database = db::database();
+    QStringList present;
+    {
+        QSqlQuery q(database);
+        if (!q.exec(QStringLiteral("select name from sqlite_master where type='index'"))) {
+            if (error)
+                *error = q.lastError().text();
+            return false;
+        }
+        while (q.next())
+            present << q.value(0).toString().toLower();
+    }
+    QStringList missing;
+    for (const auto &index : expectedIndexes())
+        if (!present.contains(index.first.toLower()))
+            missing << index.second;
+    if (missing.isEmpty())
+        return true;
+
+    const bool large = QFileInfo(path).size() >= kUpgradeNoticeBytes;
+    if (large && g_upgradeNotice)
+        g_upgradeNotice(true);
+    QString why;
+    bool ok = database.transaction();
+    if (!ok)
+        why = database.lastError().text();
+    for (const QString &sql : std::as_const(missing)) {
+        if (!ok)
+            break;
+        QSqlQuery q(database);
+        ok = q.exec(sql);
+        if (!ok)
+            why = q.lastError().text();
+    }
+    if (ok) {
+        ok = database.commit();
+        if (!ok)
+            why = database.lastError().text();
+    }
+    if (!ok)
+        database.rollback();
+    if (large && g_upgradeNotice)
+        g_upgradeNotice(false);
+    if (!ok && error)
+        *error = QStringLiteral("无法为数据库文件 %1 建立索引：%2").arg(QFileInfo(path).fileName(), why);
+    return ok;
+}
+
 // Connects and checks the tables; a file that fails the check is not left
 // connected.
 bool connectVerified(const QString &path, QString *error)
@@ -256,7 +338,18 @@ OpenResult openOrCreate(const QString &path, QString *error)
     // once, and an empty file would quietly become an empty database.
     if (!hasSqliteHeader(path, error))
         return OpenResult::Failed;
-    return connectVerified(path, error) ? OpenResult::Opened : OpenResult::Failed;
+    if (!connectVerified(path, error))
+        return OpenResult::Failed;
+    if (!addMissingIndexes(path, error)) {
+        db::disconnect();
+        return OpenResult::Failed;
+    }
+    return OpenResult::Opened;
+}
+
+void setUpgradeNotice(std::function<void(bool running)> notice)
+{
+    g_upgradeNotice = std::move(notice);
 }
 
 } // namespace appdb

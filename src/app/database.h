@@ -3,6 +3,7 @@
 // from the schema and default data compiled into the program when missing,
 // and checked to be ours (every table and column present) when it exists.
 #include <QString>
+#include <functional>
 
 namespace appdb {
 
@@ -16,6 +17,13 @@ enum class OpenResult { Opened, Created, Failed };
 // database (not SQLite, a table or column missing) is left untouched and
 // Failed is returned with the reason in *error.
 OpenResult openOrCreate(const QString &path, QString *error);
+
+// An existing file made by an earlier build gains the indexes this build
+// adds, in one transaction, when it is opened; when the file is at least this
+// large the notice runs with true before and false after, so that the user
+// sees why the program is waiting.
+inline constexpr qint64 kUpgradeNoticeBytes = 16 * 1024 * 1024;
+void setUpgradeNotice(std::function<void(bool running)> notice);
 
 // Writes a new database file with the schema and, if asked, the default
 // data. Used by first start and by tests. Fails if the file exists.
