@@ -159,6 +159,17 @@ bool departmentOnEnter(const QString &text, const QStringList &entries, QString 
     return true;
 }
 
+QString workloadCountSql(bool archived)
+{
+    // Each registration of the range counts once per (day, number) when a
+    // result of that day exists: one look into the results' index per
+    // registration, never the millions of result rows themselves.
+    return QStringLiteral("select count(*) as num from (select distinct a.checkdate, a.shelfid from %1 a "
+                          "where a.checkdate >= ? and a.checkdate <= ? and exists "
+                          "(select 1 from %2 b where b.checkdate = a.checkdate and b.shelfid = a.shelfid)) m")
+        .arg(QLatin1String(archived ? "histpatient" : "patient"), QLatin1String(archived ? "hisresult" : "testresult"));
+}
+
 std::optional<int> workloadCount(const QDate &first, const QDate &last, QString *error)
 {
     return workloadCount(db::database(), first, last, error);
@@ -166,17 +177,9 @@ std::optional<int> workloadCount(const QDate &first, const QDate &last, QString 
 
 std::optional<int> workloadCount(QSqlDatabase db, const QDate &first, const QDate &last, QString *error)
 {
-    // Each registration of the range counts once per (day, number) when a
-    // result of that day exists: one look into the results' index per
-    // registration, never the millions of result rows themselves.
-    static const char *const pairs[][2] = {{"patient", "testresult"}, {"histpatient", "hisresult"}};
     int total = 0;
-    for (const auto &p : pairs) {
-        const QString sql =
-            QStringLiteral("select count(*) as num from (select distinct a.checkdate, a.shelfid from %1 a "
-                           "where a.checkdate >= ? and a.checkdate <= ? and exists "
-                           "(select 1 from %2 b where b.checkdate = a.checkdate and b.shelfid = a.shelfid)) m")
-                .arg(QLatin1String(p[0]), QLatin1String(p[1]));
+    for (const bool archived : {false, true}) {
+        const QString sql = workloadCountSql(archived);
         QVector<QVariantList> rows;
         if (!db::select(db, sql, {isoDate(first), isoDate(last)}, &rows, error))
             return std::nullopt;

@@ -68,6 +68,8 @@ bool departmentOnEnter(const QString &text, const QStringList &entries, QString 
 // Samples tested between two days, both inclusive: distinct (checkdate,
 // shelfid) pairs with a registration and at least one result of the same
 // day, over the day tables and the history tables together.
+// Its count over the day tables or the history tables; parameters: the two days.
+QString workloadCountSql(bool archived);
 std::optional<int> workloadCount(const QDate &first, const QDate &last, QString *error);
 std::optional<int> workloadCount(QSqlDatabase db, const QDate &first, const QDate &last, QString *error);
 

@@ -171,3 +171,79 @@ TEST(Workload, CountsPairsOverDayAndHistoryTables)
     for (const auto &c : cases)
         EXPECT_EQ(workload(c.first, c.last), c.expected) << c.first << ".." << c.last;
 }
+
+namespace {
+
+// The query plan of a statement, one line per step.
+QStringList plan(const QString &sql, const QVariantList &params)
+{
+    QVector<QVariantList> rows;
+    QString err;
+    EXPECT_TRUE(db::select(QStringLiteral("explain query plan ") + sql, params, &rows, &err)) << err.toStdString();
+    QStringList steps;
+    for (const QVariantList &r : rows)
+        steps << r.value(3).toString();
+    return steps;
+}
+
+// Every step that reads one of these tables goes through the named index.
+void expectIndexes(const QStringList &steps, const QMap<QString, QString> &indexOf, const QString &what)
+{
+    QStringList seen;
+    for (const QString &step : steps) {
+        for (auto it = indexOf.cbegin(); it != indexOf.cend(); ++it) {
+            if (!step.contains(QLatin1Char(' ') + it.key() + QLatin1Char(' ')) && !step.endsWith(QLatin1Char(' ') + it.key()))
+                continue;
+            EXPECT_TRUE(step.contains(QStringLiteral("INDEX ") + it.value())) << what.toStdString() << ": " << step.toStdString();
+            seen << it.key();
+        }
+    }
+    for (auto it = indexOf.cbegin(); it != indexOf.cend(); ++it)
+        EXPECT_TRUE(seen.contains(it.key())) << what.toStdString() << " never reads " << it.key().toStdString() << "\n"
+                                             << steps.join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace
+
+// Ten years of archive make a full scan of these tables take seconds: each
+// search and count must keep finding its rows through an index.
+TEST(HistoryPlan, EverySearchAndCountReadsThroughAnIndex)
+{
+    testdb::fresh();
+    const auto search = [](void (*set)(ws::HistoryFilter &)) {
+        ws::HistoryFilter f = range("2016-01-01", "2026-12-31");
+        set(f);
+        return ws::historySearch(f);
+    };
+    const struct { const char *what; ws::BoundSql q; const char *index; } searches[] = {
+        {"all of a range", search([](ws::HistoryFilter &) {}), "histpatient_day_sample"},
+        {"name", search([](ws::HistoryFilter &f) { f.name = QStringLiteral("张"); }), "histpatient_day_name"},
+        {"sex", search([](ws::HistoryFilter &f) { f.sex = QStringLiteral("男"); }), "histpatient_day_name"},
+        {"name and sex", search([](ws::HistoryFilter &f) { f.name = QStringLiteral("张"); f.sex = QStringLiteral("女"); }),
+         "histpatient_day_name"},
+        {"case number", search([](ws::HistoryFilter &f) { f.caseno = QStringLiteral("z100"); }), "histpatient_caseno_day"},
+        {"case number and name", search([](ws::HistoryFilter &f) { f.caseno = QStringLiteral("Z100"); f.name = QStringLiteral("张"); }),
+         "histpatient_caseno_day"},
+        {"case number with a wildcard", search([](ws::HistoryFilter &f) { f.caseno = QStringLiteral("Z10%"); }),
+         "histpatient_caseno_day"},
+        {"out-patient number", search([](ws::HistoryFilter &f) { f.mzno = QStringLiteral("M1"); }), "histpatient_mzno_day"},
+        {"department", search([](ws::HistoryFilter &f) { f.depart = QStringLiteral("内科"); }), "histpatient_depart_day"},
+    };
+    for (const auto &s : searches)
+        expectIndexes(plan(s.q.sql, s.q.params), {{QStringLiteral("histpatient"), QString::fromLatin1(s.index)}},
+                      QString::fromUtf8(s.what));
+
+    const QVariantList key{QStringLiteral("10"), QStringLiteral("2026-12-01")};
+    expectIndexes(plan(ws::historyResultsSql(), key), {{QStringLiteral("a"), QStringLiteral("hisresult_day_sample")}},
+                  QStringLiteral("results"));
+    expectIndexes(plan(ws::historyGraphSql(), key), {{QStringLiteral("a"), QStringLiteral("hisgresult_day_sample")}},
+                  QStringLiteral("graph row"));
+    expectIndexes(plan(ws::historyPrintRowsSql(), key), {{QStringLiteral("a"), QStringLiteral("hisresult_day_sample")}},
+                  QStringLiteral("print rows"));
+
+    // The workload count over the archive.
+    expectIndexes(plan(ws::workloadCountSql(true), {QStringLiteral("2016-01-01"), QStringLiteral("2026-12-31")}),
+                  {{QStringLiteral("a"), QStringLiteral("histpatient_day_sample")},
+                   {QStringLiteral("b"), QStringLiteral("hisresult_day_sample")}},
+                  QStringLiteral("workload"));
+}
