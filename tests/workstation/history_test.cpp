@@ -247,3 +247,42 @@ TEST(HistoryPlan, EverySearchAndCountReadsThroughAnIndex)
                    {QStringLiteral("b"), QStringLiteral("hisresult_day_sample")}},
                   QStringLiteral("workload"));
 }
+
+// Thousands of archived samples: the answer counts and numbers every row,
+// and rows read again after paging far away still hold their own values.
+TEST(HistoryAnswer, LargeAnswerKeepsExactCountAndRows)
+{
+    testdb::fresh();
+    run("with recursive n(i) as (select 1 union all select i + 1 from n where i < 6000) "
+        "insert into histpatient (shelfid, checkdate, name) select i % 300, date('2026-01-01', '+' || (i / 300) || ' days'), "
+        "'病人' || i from n");
+    QVector<qint64> keys;
+    QString err;
+    ASSERT_TRUE(ws::findHistory(db::database(), range("2025-01-01", "2026-12-31"), &keys, &err)) << err.toStdString();
+    db::Dataset ds;
+    ASSERT_TRUE(ds.openRows(QStringLiteral("histpatient"), ws::historyColumns(), keys));
+    ASSERT_EQ(ds.recordCount(), 6000);
+    EXPECT_EQ(ds.recNo(), 1);
+    EXPECT_EQ(ds.text("checkdate") + ds.text("shelfid"), QStringLiteral("2026-01-210")); // newest day, lowest number
+    const QString firstName = ds.text("name");
+
+    // Every row once, in order: newest day first, numbers ascending within a day.
+    QString lastDay = QStringLiteral("9999"), lastDayOf;
+    int lastNumber = -1, seen = 0;
+    for (ds.first(); !ds.eof(); ds.next()) {
+        const QString d = ds.text("checkdate");
+        const int n = ds.asInteger("shelfid");
+        EXPECT_TRUE(d < lastDay || (d == lastDay && n > lastNumber)) << d.toStdString() << "/" << n;
+        EXPECT_EQ(ds.text("name"), QStringLiteral("病人%1").arg(QDate::fromString(d, Qt::ISODate).dayOfYear() * 300 - 300 + n))
+            << d.toStdString() << "/" << n;
+        lastDay = d;
+        lastNumber = n;
+        ++seen;
+    }
+    EXPECT_EQ(seen, 6000);
+    EXPECT_EQ(ds.recNo(), 6000);
+    // Back at the start, long after its values were let go.
+    ASSERT_TRUE(ds.setRecNo(1));
+    EXPECT_EQ(ds.text("name"), firstName);
+    EXPECT_EQ(ds.valueAt(5999, QStringLiteral("checkdate")).toString(), QStringLiteral("2026-01-01"));
+}

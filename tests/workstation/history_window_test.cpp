@@ -8,6 +8,8 @@
 #include "platform/widgets/dbgrid.h"
 #include "reports/forms.h"
 #include "samplerow.h"
+#include "platform/db/command.h"
+#include "platform/db/connection.h"
 #include "workstation/dayfltj.h"
 #include "wsfixture.h"
 
@@ -138,4 +140,103 @@ TEST_F(HistoryPage, WorkloadFromTheMenu)
     Form1->N27->trigger();
     EXPECT_EQ(frmdayfltj->Label4->text(), QStringLiteral("3"));
     EXPECT_EQ(frmdayfltj->StatusBar1->panelText(1), QStringLiteral("统计完成！"));
+}
+
+namespace {
+
+// Another program holding the database file's write lock makes the next
+// count or search wait for it; it lets go after `ms`.
+class HeldLock
+{
+public:
+    explicit HeldLock(int ms)
+    {
+        QString err;
+        EXPECT_TRUE(db::connectNamed(QStringLiteral("other"), db::database().databaseName(), &err)) << err.toStdString();
+        EXPECT_TRUE(db::exec(QSqlDatabase::database(QStringLiteral("other")), QStringLiteral("begin exclusive"), {}, &err))
+            << err.toStdString();
+        QTimer::singleShot(ms, []() { QSqlDatabase::database(QStringLiteral("other")).rollback(); });
+    }
+    ~HeldLock()
+    {
+        QSqlDatabase::database(QStringLiteral("other")).close();
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    }
+};
+
+// Paint events a widget gets.
+class PaintCount : public QObject
+{
+public:
+    explicit PaintCount(QWidget *w) { w->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(HistoryPage, LongCountKeepsTheWindowPaintingAndRunsOnce)
+{
+    Tfrmdayfltj *w = workloadWindow();
+    w->show();
+    w->Edit1->setText(QStringLiteral("2026-12-01"));
+    PaintCount painted(w->StatusBar1);
+    QString during;
+    bool buttonOn = true;
+    int paintsDuring = 0;
+    QTimer::singleShot(400, [&]() {
+        during = w->StatusBar1->panelText(1);
+        buttonOn = w->Button1->isEnabled();
+        // A second count asked for meanwhile does not start.
+        w->Button1Click();
+        const int before = painted.paints;
+        w->StatusBar1->update();
+        QTimer::singleShot(100, [&, before]() { paintsDuring = painted.paints - before; });
+    });
+    HeldLock lock(800);
+    QTest::mouseClick(w->Button1, Qt::LeftButton);
+    EXPECT_EQ(during, QStringLiteral("正在统计，请稍候......"));
+    EXPECT_FALSE(buttonOn);
+    EXPECT_GT(paintsDuring, 0);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_EQ(w->Label4->text(), QStringLiteral("3"));
+    EXPECT_EQ(w->StatusBar1->panelText(1), QStringLiteral("统计完成！"));
+    EXPECT_TRUE(w->Button1->isEnabled());
+    w->hide();
+}
+
+TEST_F(HistoryPage, LongSearchShowsItsProgressAndRunsOnce)
+{
+    search(QStringLiteral("2026-12-01"), QStringLiteral("2026-12-03"));
+    ASSERT_EQ(Form1->tmpset1->recordCount(), 3);
+    Form1->show();
+    // The page painted with the last answer before the other program locks
+    // the file (painting reads the rows shown).
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1));
+    QCoreApplication::processEvents();
+    const QString statusBefore = Form1->StatusBar1->panelText(1);
+    QString during;
+    bool buttonOn = true;
+    int rowsDuring = -1;
+    QTimer::singleShot(400, [&]() {
+        during = Form1->StatusBar1->panelText(1);
+        buttonOn = Form1->Button3->isEnabled();
+        rowsDuring = Form1->tmpset1->recordCount(); // the last answer stays until the new one is in
+        Form1->Button3Click();
+    });
+    HeldLock lock(800);
+    search(QStringLiteral("2026-12-03"), QStringLiteral("2026-12-03"));
+    EXPECT_EQ(during, QStringLiteral("正在查询，请稍候......"));
+    EXPECT_FALSE(buttonOn);
+    EXPECT_EQ(rowsDuring, 3);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_EQ(column(Form1->tmpset1, "shelfid"), (QStringList{"5", "12"}));
+    EXPECT_EQ(Form1->StatusBar1->panelText(1), statusBefore);
+    EXPECT_TRUE(Form1->Button3->isEnabled());
 }
