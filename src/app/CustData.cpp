@@ -1,6 +1,7 @@
 #include "app/CustData.h"
 
 #include "app/database.h"
+#include "app/fieldcheck.h"
 
 Tdbdata *dbdata = nullptr;
 
@@ -14,6 +15,12 @@ db::FieldDef fd(const char *name, const QString &label = QString(), int width = 
     d.width = width;
     d.readOnly = readOnly;
     d.visible = visible;
+    return d;
+}
+
+db::FieldDef checked(db::FieldDef d, db::FieldDef::Check check)
+{
+    d.check = std::move(check);
     return d;
 }
 
@@ -40,24 +47,36 @@ Tdbdata::Tdbdata(const QString &databaseFile, QObject *parent)
         return ds;
     };
     itemset = make(QStringLiteral("select * from itemtb order by itemid"), QStringLiteral("itemtb"));
-    itemset->setFieldDefs({fd("itemid", QStringLiteral("序号"), 10), fd("abbreviation", QStringLiteral("缩写"), 9),
-                           fd("name", QStringLiteral("名称"), 22), fd("unit", QStringLiteral("单位"), 9),
-                           fd("printorder", QStringLiteral("打印顺序"), 6), fd("hsyz", QStringLiteral("换算因子"), 8),
-                           fd("bitnum", QStringLiteral("小数位数"), 4), fd("manlow", QStringLiteral("男下限"), 7),
-                           fd("manhigh", QStringLiteral("男上限"), 7), fd("womanlow", QStringLiteral("女下限"), 7),
-                           fd("womanhigh", QStringLiteral("女上限"), 10), fd("rowno", QString(), 0, true, false),
-                           fd("itemmark", QString(), 0, false, false), fd("expressions", QString(), 0, false, false)});
+    using fieldcheck::text;
+    const db::FieldDef::Check smallInt = fieldcheck::smallInt;
+    itemset->setFieldDefs({checked(fd("itemid", QStringLiteral("序号"), 10), smallInt),
+                           checked(fd("abbreviation", QStringLiteral("缩写"), 9), text(20)),
+                           checked(fd("name", QStringLiteral("名称"), 22), text(50)),
+                           checked(fd("unit", QStringLiteral("单位"), 9), text(15)),
+                           checked(fd("printorder", QStringLiteral("打印顺序"), 6), smallInt),
+                           checked(fd("hsyz", QStringLiteral("换算因子"), 8), fieldcheck::currency),
+                           checked(fd("bitnum", QStringLiteral("小数位数"), 4), smallInt),
+                           checked(fd("manlow", QStringLiteral("男下限"), 7), text(10)),
+                           checked(fd("manhigh", QStringLiteral("男上限"), 7), text(10)),
+                           checked(fd("womanlow", QStringLiteral("女下限"), 7), text(10)),
+                           checked(fd("womanhigh", QStringLiteral("女上限"), 10), text(10)),
+                           fd("rowno", QString(), 0, true, false),
+                           checked(fd("itemmark", QString(), 0, false, false), text(20)),
+                           checked(fd("expressions", QString(), 0, false, false), text(50))});
     doctorset = make(QStringLiteral("select * from doctor order by [no]"), QStringLiteral("doctor"));
-    doctorset->setFieldDefs({fd("no", QStringLiteral("编号")), fd("name", QStringLiteral("姓名"))});
+    doctorset->setFieldDefs({checked(fd("no", QStringLiteral("编号")), text(10)),
+                             checked(fd("name", QStringLiteral("姓名")), text(8))});
     operatorset = make(QStringLiteral("select * from operator"), QStringLiteral("operator"));
-    operatorset->setFieldDefs({fd("no", QStringLiteral("编号")), fd("name", QStringLiteral("姓名"))});
+    operatorset->setFieldDefs({checked(fd("no", QStringLiteral("编号")), smallInt),
+                               checked(fd("name", QStringLiteral("姓名")), text(8))});
     departset = make(QStringLiteral("select * from department  order by [no]"), QStringLiteral("department"));
-    departset->setFieldDefs({fd("no", QStringLiteral("编号")), fd("suoxie", QStringLiteral("缩写")),
-                             fd("name", QStringLiteral("名称"))});
+    departset->setFieldDefs({checked(fd("no", QStringLiteral("编号")), smallInt),
+                             checked(fd("suoxie", QStringLiteral("缩写")), text(10)),
+                             checked(fd("name", QStringLiteral("名称")), text(20))});
     kindset = make(QStringLiteral("select * from samplekind"), QStringLiteral("samplekind"));
-    kindset->setFieldDefs({fd("name", QStringLiteral("标本种类")), fd("rowno", QString(), 0, true)});
+    kindset->setFieldDefs({checked(fd("name", QStringLiteral("标本种类")), text(50)), fd("rowno", QString(), 0, true)});
     apperanceset = make(QStringLiteral("select * from sampleapperance"), QStringLiteral("sampleapperance"));
-    apperanceset->setFieldDefs({fd("name", QStringLiteral("标本状况")), fd("no", QString(), 0, true)});
+    apperanceset->setFieldDefs({checked(fd("name", QStringLiteral("标本状况")), text(10)), fd("no", QString(), 0, true)});
     codeset = make(QStringLiteral("select * from codetb"), QString());
     corpset = make(QStringLiteral("select * from corpration"), QStringLiteral("corpration"));
     qcparaset = make(QStringLiteral("select zkyear, zkmonth,itemno,batchno1,batchno2,batchno3, xb1, s1, xb2, s2, xb3, s3 "

@@ -4,6 +4,7 @@
 #include "app/Unit1.h"
 #include "app/currency.h"
 #include "app/dates.h"
+#include "app/fieldcheck.h"
 #include "app/textutil.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dbgrid.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTimer>
@@ -70,18 +72,24 @@ void TForm1::buildQcPage()
         return;
     db::Dataset *targets = dbdata->qcparaset;
     db::Dataset *values = dbdata->qcdataset;
-    auto fd = [](const char *name, const char *label, bool ro = false) {
+    auto fd = [](const char *name, const char *label, bool ro = false, db::FieldDef::Check check = {}) {
         db::FieldDef d;
         d.name = QLatin1String(name);
         d.label = QString::fromUtf8(label);
         d.readOnly = ro;
+        d.check = std::move(check);
         return d;
     };
+    const db::FieldDef::Check mean = fieldcheck::currency;
+    const db::FieldDef::Check sd = qc::checkTargetSd;
+    const db::FieldDef::Check lot = fieldcheck::text(20);
     // The item number ties the targets to the catalogue, so it is shown, not edited.
     targets->setFieldDefs({fd("itemno", "序号", true), fd("name", "名称", true), fd("abbreviation", "缩写", true),
-                           fd("xb1", "平均值1"), fd("s1", "标准差1"), fd("batchno1", "批号1"),
-                           fd("xb2", "平均值2"), fd("s2", "标准差2"), fd("batchno2", "批号2"),
-                           fd("xb3", "平均值3"), fd("s3", "标准差3"), fd("batchno3", "批号3")});
+                           fd("xb1", "平均值1", false, mean), fd("s1", "标准差1", false, sd),
+                           fd("batchno1", "批号1", false, lot), fd("xb2", "平均值2", false, mean),
+                           fd("s2", "标准差2", false, sd), fd("batchno2", "批号2", false, lot),
+                           fd("xb3", "平均值3", false, mean), fd("s3", "标准差3", false, sd),
+                           fd("batchno3", "批号3", false, lot)});
     targets->beforePost = [this](db::Dataset &ds) { return qcparasetBeforePost(ds); };
     targets->onPostError = [this](db::Dataset &ds, const QString &e, db::Dataset::PostAction &a) {
         qcparasetPostError(ds, e, a);
@@ -199,26 +207,8 @@ void TForm1::buildQcPage()
     auto *lotHook = new EventHook(Edit5);
     lotHook->onKey = [this](QKeyEvent *e) { return Edit5KeyDown(e); };
     Edit5->installEventFilter(lotHook);
+    // Enter in a cell editor reaches the grid too, once the cell is written.
     DBGrid12->onKeyPress = [this](QKeyEvent *e) { return DBGrid12KeyPress(e); };
-    // Enter inside a cell editor commits the cell and never reaches the grid;
-    // the redraw follows once the editor has written its text.
-    auto *editorHook = new EventHook(DBGrid12->viewport());
-    editorHook->onChildAdded = [this, editorHook](QObject *child) {
-        if (!child->isWidgetType())
-            return;
-        auto *keys = new EventHook(child);
-        keys->onKey = [this](QKeyEvent *e) {
-            if (isEnter(e))
-                QTimer::singleShot(0, this, [this] {
-                    if (DBGrid12)
-                        DBGrid12KeyPress(nullptr);
-                });
-            return false;
-        };
-        child->installEventFilter(keys);
-        Q_UNUSED(editorHook);
-    };
-    DBGrid12->viewport()->installEventFilter(editorHook);
     connect(DBGrid12, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &) { DBGrid12DblClick(); });
 
     if (!m_qcMenusConnected) {
@@ -248,12 +238,21 @@ void TForm1::ComboBox3Click()
         dlg::error(QStringLiteral("'%1' 不是有效的年份").arg(year), this);
         return;
     }
+    db::Dataset *targets = dbdata->qcparaset;
+    // Targets still being typed belong to the month shown: until they are
+    // stored, that month stays, in the boxes as in the grid and the chart.
+    if (!DBGrid12->commitEdit() || !dbui::postOrReport(targets, this)) {
+        if (qcbegin.isValid()) {
+            const QSignalBlocker blockMonth(ComboBox3);
+            const QSignalBlocker blockYear(SpinEdit1);
+            ComboBox3->setCurrentIndex(qcbegin.month() - 1);
+            ComboBox3->setEditText(QString::number(qcbegin.month()));
+            SpinEdit1->setValue(qcbegin.year());
+        }
+        return;
+    }
     qcbegin = period.begin;
     qcend = period.end;
-    db::Dataset *targets = dbdata->qcparaset;
-    DBGrid12->commitEdit();
-    if (!dbui::postOrReport(targets, this))
-        return;
     QString error;
     bool created = false;
     if (!qc::setupMonth(year, *month, &created, &error)) {
@@ -318,8 +317,7 @@ bool TForm1::Edit5KeyDown(QKeyEvent *e)
     db::Dataset *targets = dbdata->qcparaset;
     if (!targets->isOpen() || targets->isEmpty() || qclevel < 1)
         return false;
-    DBGrid12->commitEdit();
-    if (!dbui::postOrReport(targets, this))
+    if (!DBGrid12->commitEdit() || !dbui::postOrReport(targets, this))
         return true;
     QString error;
     if (!qc::applyLot(qcbegin.year(), qcbegin.month(), qclevel, Edit5->text(), &error)) {
@@ -337,25 +335,10 @@ void TForm1::qcparasetPostError(db::Dataset &, const QString &, db::Dataset::Pos
         action = db::Dataset::PostAction::Abort;
 }
 
-bool TForm1::qcparasetBeforePost(db::Dataset &ds)
+bool TForm1::qcparasetBeforePost(db::Dataset &)
 {
-    // Targets are kept to four decimals; a text that is no number drops the
-    // row's change, as a refused row does.
-    for (const QString &f : Targets) {
-        if (!ds.hasField(f) || ds.isNull(f))
-            continue;
-        const QVariant v = ds.value(f);
-        if (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty()) {
-            ds.setValue(f, QVariant());
-            continue;
-        }
-        const std::optional<Currency> c = Currency::fromVariant(v);
-        if (!c) {
-            ds.cancel();
-            return false;
-        }
-        ds.setValue(f, c->toDouble());
-    }
+    // Each target cell is checked as it is typed (a refused cell keeps its
+    // old value and the rest of the row stays); the row itself may go.
     return true;
 }
 
@@ -398,8 +381,7 @@ void TForm1::requeryTargetsKeepingRow()
     db::Dataset *targets = dbdata->qcparaset;
     if (!targets->isOpen())
         return;
-    DBGrid12->commitEdit();
-    if (!dbui::postOrReport(targets, this))
+    if (!DBGrid12->commitEdit() || !dbui::postOrReport(targets, this))
         return;
     const QVariant item = targets->isEmpty() ? QVariant() : targets->value(QStringLiteral("itemno"));
     const int recNo = targets->recNo();

@@ -1,6 +1,7 @@
 #include "qc/qclogic.h"
 
 #include "app/currency.h"
+#include "app/fieldcheck.h"
 #include "app/dates.h"
 #include "app/textutil.h"
 #include "platform/db/command.h"
@@ -281,9 +282,15 @@ Stats statistics(const QVector<QString> &values)
 
 QString formatStat(double v)
 {
-    // Rounded to four decimals first, then shown with two.
-    if (const std::optional<Currency> c = Currency::fromText(QString::number(v, 'g', 15)))
-        return c->format(2);
+    // Rounded to four decimals first, then shown with two, a tie on the
+    // four-decimal value going away from zero (10.125 shows 10.13).
+    if (const std::optional<Currency> c = Currency::fromText(QString::number(v, 'g', 15))) {
+        const qint64 scaled = c->scaled();
+        const qint64 magnitude = scaled < 0 ? -scaled : scaled;
+        const qint64 hundredths = (magnitude + 50) / 100;
+        return QString::asprintf("%s%lld.%02lld", scaled < 0 && hundredths != 0 ? "-" : "",
+                                 hundredths / 100, hundredths % 100);
+    }
     return QString::asprintf("%0.2f", v);
 }
 
@@ -308,6 +315,23 @@ void clearLimitLines(ChartModel &chart)
     for (int i = 1; i <= 7; ++i)
         if (ChartSeries *s = chart.find(QStringLiteral("Series%1").arg(i)))
             s->clear();
+    const ChartModel fresh;
+    chart.left = fresh.left;
+    chart.bottom = fresh.bottom;
+}
+
+bool checkTargetSd(const QString &caption, QVariant &value, QString *why)
+{
+    const QVariant typed = value;
+    if (!fieldcheck::currency(caption, value, why))
+        return false;
+    if (value.toDouble() <= 0) {
+        if (why)
+            *why = QStringLiteral("%1必须大于 0，“%2”不能保存").arg(caption, typed.toString());
+        value = typed;
+        return false;
+    }
+    return true;
 }
 
 void drawLimitLines(ChartModel &chart, double mean, double sd, int days)

@@ -33,6 +33,10 @@ QString targetQuery();
 // *created tells whether rows were added.
 bool setupMonth(int year, int month, bool *created, QString *error);
 
+// A target standard deviation as typed: a number above 0 (a spread of 0
+// would draw every limit line on the mean). Field check of the targets grid.
+bool checkTargetSd(const QString &caption, QVariant &value, QString *why);
+
 // "质控图1".."质控图3" -> 1..3, anything else 0.
 int levelOfChartName(const QString &text);
 // "质控品1".."质控品3" -> 1..3, anything else 0.
@@ -93,6 +97,7 @@ QString chartTitle(const QString &yearText, const QString &monthText, const QStr
 // The seven limit lines and the axes for a mean and standard deviation in a
 // month of `days` days.
 void drawLimitLines(ChartModel &chart, double mean, double sd, int days);
+// Takes the limit lines away and puts the axes back to their first range.
 void clearLimitLines(ChartModel &chart);
 
 // The caption under the printed chart.

@@ -9,6 +9,7 @@
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
 #include "platform/widgets/dbgrid.h"
+#include "platform/widgets/dbnavigator.h"
 #include "platform/widgets/statusbar.h"
 #include "testdb.h"
 
@@ -266,4 +267,118 @@ TEST_F(Windows, SettingsGrids)
     EXPECT_EQ(kinds->recNo(), recNo);
     EXPECT_EQ(kinds->text(QStringLiteral("name")), QStringLiteral("末梢血"));
     EXPECT_FALSE(kinds->isNull(QStringLiteral("rowno"))) << "re-read from the file";
+}
+
+namespace {
+
+// Keys as a person types them: each one to whatever has the focus now (the
+// first key opens a cell editor, the rest go into it).
+void typeKeys(const QString &keys)
+{
+    for (const QChar c : keys) {
+        QWidget *w = QApplication::focusWidget();
+        ASSERT_NE(w, nullptr);
+        QTest::keyClick(w, c.toLatin1());
+    }
+}
+
+void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QWidget *w = QApplication::focusWidget();
+    ASSERT_NE(w, nullptr);
+    QTest::keyClick(w, key, mods);
+    QApplication::processEvents();
+}
+
+QString operatorRow(int no)
+{
+    return db::scalar(QStringLiteral("select quote(name) from operator where [no]=?"), {no}).toString();
+}
+
+QString itemCells(const char *columns)
+{
+    return db::scalar(QStringLiteral("select %1 from itemtb where itemid=1").arg(QLatin1String(columns))).toString();
+}
+
+} // namespace
+
+TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
+{
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    showMain();
+    activate(Form1);
+    Form1->PageControl1->setCurrentIndex(3);
+
+    // Operators: insert, number, Tab, name, Enter; then a number alone.
+    Form1->PageControl2->setCurrentIndex(0);
+    DBGrid *grid = Form1->DBGrid3;
+    grid->setFocus();
+    Form1->DBNavigator1->click(DBNavigator::Insert);
+    grid->setSelectedField(QStringLiteral("no"));
+    typeKeys(QStringLiteral("102"));
+    press(Qt::Key_Tab);
+    typeKeys(QStringLiteral("xyz"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(operatorRow(102), QStringLiteral("'xyz'"));
+    Form1->DBNavigator1->click(DBNavigator::Insert);
+    grid->setSelectedField(QStringLiteral("no"));
+    typeKeys(QStringLiteral("103"));
+    press(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(operatorRow(103), QStringLiteral("NULL"));
+    EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from operator where [no] is null")).toInt(), 0);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+
+    // Items: two limits typed in one go are both kept.
+    Form1->PageControl2->setCurrentIndex(1);
+    grid = Form1->DBGrid4;
+    db::Dataset *items = dbdata->itemset;
+    items->first();
+    grid->setFocus();
+    grid->setSelectedField(QStringLiteral("manlow"));
+    typeKeys(QStringLiteral("1.7"));
+    press(Qt::Key_Tab);
+    typeKeys(QStringLiteral("6.4"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(itemCells("manlow||'/'||manhigh"), QStringLiteral("1.7/6.4"));
+
+    // A column that takes numbers refuses other text, names itself, and
+    // keeps the cell open and the rest of the row as typed.
+    const QString factor = itemCells("quote(hsyz)");
+    struct Refused
+    {
+        const char *field;
+        const char *typed;
+        const char *says;
+    };
+    for (const Refused &r : {Refused{"hsyz", "x1", "换算因子只能填数字"}, Refused{"bitnum", "abc", "小数位数只能填整数"},
+                             Refused{"bitnum", "1.5", "小数位数只能填整数"}, Refused{"bitnum", "70000", "小数位数超出范围"},
+                             Refused{"printorder", "-32769", "打印顺序超出范围"},
+                             Refused{"hsyz", "1e30", "换算因子超出范围"},
+                             Refused{"womanhigh", "12345678901", "女上限最多 10 个字符"}}) {
+        SCOPED_TRACE(r.typed);
+        dialogs.clear();
+        grid->setSelectedField(QStringLiteral("manlow"));
+        typeKeys(QStringLiteral("2.5"));
+        press(Qt::Key_Tab);
+        grid->setSelectedField(QLatin1String(r.field));
+        typeKeys(QLatin1String(r.typed));
+        press(Qt::Key_Return);
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_TRUE(dialogs.shown.front().startsWith(QString::fromUtf8(r.says))) << dialogs.shown.front().toStdString();
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->text(), QLatin1String(r.typed));
+        EXPECT_EQ(items->state(), db::Dataset::State::Edit);
+        EXPECT_EQ(items->text(QStringLiteral("manlow")), QStringLiteral("2.5"));
+        press(Qt::Key_Escape);
+        press(Qt::Key_Escape);
+        EXPECT_EQ(items->state(), db::Dataset::State::Browse);
+    }
+    EXPECT_EQ(itemCells("quote(hsyz)||'/'||manlow"), factor + QStringLiteral("/1.7"));
+
+    // A good number is stored as a number.
+    grid->setSelectedField(QStringLiteral("hsyz"));
+    typeKeys(QStringLiteral(" 2.5 "));
+    press(Qt::Key_Return);
+    EXPECT_EQ(itemCells("typeof(hsyz)||'/'||hsyz"), QStringLiteral("real/2.5"));
 }

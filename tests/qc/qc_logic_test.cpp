@@ -81,9 +81,12 @@ TEST(QcRules, StatisticsSkipWhatIsNoNumber)
     s = qc::statistics({QStringLiteral(".5"), QStringLiteral("5."), QStringLiteral("1e1")});
     EXPECT_EQ(s.count, 3);
     EXPECT_DOUBLE_EQ(s.mean, 15.5 / 3);
-    // Rounded to four decimals first, then to two.
-    EXPECT_EQ(qc::formatStat(1.00499), QStringLiteral("1.00"));
-    EXPECT_EQ(qc::formatStat(12.856), QStringLiteral("12.86"));
+    // Rounded to four decimals first, then to two with a tie going away
+    // from zero.
+    for (const auto &[v, text] : std::initializer_list<std::pair<double, const char *>>{
+             {1.00499, "1.01"}, {1.00449, "1.00"}, {12.856, "12.86"}, {10.125, "10.13"}, {10.135, "10.14"},
+             {-10.125, "-10.13"}})
+        EXPECT_EQ(qc::formatStat(v), QLatin1String(text)) << v;
 
     // Values are stored as short four-decimal text.
     const std::pair<const char *, const char *> values[] = {{"5.10", "5.1"}, {"5.12346", "5.1235"}, {" 7", "7"},

@@ -592,12 +592,25 @@ bool Dataset::setValue(const QString &field, const QVariant &value)
         m_error = QStringLiteral("字段不存在：%1").arg(field);
         return false;
     }
+    QVariant v = (value.isValid() && !value.isNull()) ? value : QVariant();
+    if (v.isValid()) {
+        for (const FieldDef &d : m_defs) {
+            if (!d.check || d.name.compare(field, Qt::CaseInsensitive) != 0)
+                continue;
+            QString why;
+            if (!d.check(d.label.isEmpty() ? d.name : d.label, v, &why)) {
+                m_error = why;
+                return false;
+            }
+            break;
+        }
+    }
     if (m_state == State::Browse && !edit())
         return false;
     Row *r = currentRowPtr();
     if (!r)
         return false;
-    r->values[c] = (value.isValid() && !value.isNull()) ? value : QVariant();
+    r->values[c] = v;
     emit rowChanged(m_cur);
     return true;
 }

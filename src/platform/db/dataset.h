@@ -16,11 +16,17 @@ namespace db {
 
 struct FieldDef
 {
+    using Check = std::function<bool(const QString &caption, QVariant &value, QString *why)>;
+
     QString name;         // column name (matched without regard to case)
     QString label;        // display label (grid title); empty = the name
     int width = 0;        // display width in characters; 0 = automatic
     bool readOnly = false;
     bool visible = true;
+    // What the column takes: given the caption the user sees and a value
+    // about to be set, turns it into the value to store (a number typed as
+    // text becomes a number) or refuses it with a message. Unset: anything.
+    Check check;
 };
 
 class Dataset : public QObject
@@ -105,7 +111,9 @@ public:
     bool isNull(const QString &field) const;
     double asFloat(const QString &field) const;  // 0 for NULL
     int asInteger(const QString &field) const;
-    // Sets a field of the current row; a browsing dataset goes into edit.
+    // Sets a field of the current row; a browsing dataset goes into edit. A
+    // value that the field's check refuses changes nothing: false, and the
+    // reason in lastError().
     bool setValue(const QString &field, const QVariant &value);
 
     // Any row by 0-based index (for models).

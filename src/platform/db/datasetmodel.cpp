@@ -79,7 +79,10 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
             // Show doubles as their shortest text, as the grid always did.
             return QString::number(v.toDouble(), 'g', 15);
         }
-        return v;
+        // Cells are edited as text whatever the column holds, so that every
+        // typed value meets the field's own check (a spin box would take
+        // numbers beyond the column's range and refuse others silently).
+        return role == Qt::EditRole ? QVariant(v.toString()) : v;
     }
     return QVariant();
 }

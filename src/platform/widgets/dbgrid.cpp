@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMetaProperty>
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -74,6 +76,29 @@ public:
         QWidget *w = QStyledItemDelegate::createEditor(parent, option, index);
         m_grid->m_editor = w;
         return w;
+    }
+
+    // The cell's text goes through the field's check; a refusal is kept for
+    // the grid to tell.
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    {
+        const QByteArray prop = editor->metaObject()->userProperty().name();
+        const QVariant typed = prop.isEmpty() ? QVariant() : editor->property(prop.constData());
+        if (!model->setData(index, typed, Qt::EditRole) && m_grid->m_ds)
+            m_grid->m_refusal = m_grid->m_ds->lastError();
+    }
+
+    // Enter in an editor is left to the grid, which writes the cell and then
+    // the row, in that order (the default would write the cell only after
+    // the grid had posted the row without it).
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter)
+                return false;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
     }
 
     void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
@@ -288,22 +313,56 @@ void DBGrid::contextMenuEvent(QContextMenuEvent *e)
     QTableView::contextMenuEvent(e);
 }
 
-void DBGrid::commitEdit()
+bool DBGrid::commitEdit()
 {
     if (!m_editor)
-        return;
+        return true;
     QWidget *ed = m_editor;
+    m_refusal.clear();
     commitData(ed);
+    if (!m_refusal.isEmpty()) {
+        reportRefusal();
+        if (m_editor == ed) {
+            ed->setFocus();
+            if (auto *line = qobject_cast<QLineEdit *>(ed))
+                line->selectAll();
+        }
+        return false;
+    }
     m_editor = nullptr;
     QTableView::closeEditor(ed, QAbstractItemDelegate::NoHint);
+    return true;
 }
 
-void DBGrid::commitEdits(db::Dataset *ds)
+bool DBGrid::commitEdits(db::Dataset *ds)
 {
+    bool all = true;
     const QList<DBGrid *> grids = allGrids();
     for (DBGrid *g : grids)
-        if (g->m_ds == ds)
-            g->commitEdit();
+        if (g->m_ds == ds && !g->commitEdit())
+            all = false;
+    return all;
+}
+
+void DBGrid::discardEdits(db::Dataset *ds)
+{
+    const QList<DBGrid *> grids = allGrids();
+    for (DBGrid *g : grids) {
+        if (g->m_ds == ds && g->m_editor) {
+            QWidget *ed = g->m_editor;
+            g->m_editor = nullptr;
+            g->QTableView::closeEditor(ed, QAbstractItemDelegate::NoHint);
+        }
+    }
+}
+
+void DBGrid::reportRefusal()
+{
+    if (m_refusal.isEmpty())
+        return;
+    const QString why = m_refusal;
+    m_refusal.clear();
+    dlg::error(why, this);
 }
 
 bool DBGrid::postPending()
@@ -361,6 +420,9 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
     m_inRowChange = !m_syncing;
     QTableView::currentChanged(current, previous);
     m_inRowChange = false;
+    // A cell left with a text its field refused keeps its old value; the
+    // rest of the row goes on as typed.
+    reportRefusal();
     if (m_syncing || !m_ds || !current.isValid() || current.row() == m_ds->currentRow())
         return;
     bool moved = false;
@@ -394,6 +456,7 @@ void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hin
     if (editor == m_editor)
         m_editor = nullptr;
     QTableView::closeEditor(editor, hint);
+    reportRefusal();
     if (m_inRowChange)
         return; // the row change posts once, itself
     if (hint == QAbstractItemDelegate::SubmitModelCache)
@@ -418,12 +481,18 @@ bool DBGrid::event(QEvent *e)
 
 void DBGrid::keyPressEvent(QKeyEvent *e)
 {
+    const int key = e->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    // Enter typed in a cell editor: the cell is written before anything
+    // else sees the key; a refused text keeps the editor open.
+    if (enter && m_editor && !commitEdit()) {
+        e->accept();
+        return;
+    }
     if (onKeyDown && onKeyDown(e)) {
         e->accept();
         return;
     }
-    const int key = e->key();
-    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
     const bool charKey = !e->text().isEmpty() || enter || key == Qt::Key_Escape;
     if (charKey && onKeyPress && onKeyPress(e)) {
         e->accept();

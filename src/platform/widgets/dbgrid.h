@@ -67,9 +67,13 @@ public:
     QMenu *popupMenu() const { return m_menu; }
 
     // Writes the text of an open cell editor into the dataset and closes it.
-    void commitEdit();
+    // A text that the field refuses is reported and stays in the open
+    // editor: false then, and nothing of the cell is written.
+    bool commitEdit();
     // Does that for every grid bound to this dataset (a navigator's post).
-    static void commitEdits(db::Dataset *ds);
+    static bool commitEdits(db::Dataset *ds);
+    // Closes the open editors of the grids bound to this dataset unwritten.
+    static void discardEdits(db::Dataset *ds);
 
     // Colour rules, asked for every cell drawn: row (0-based), field, and
     // whether the cell is selected.
@@ -96,6 +100,7 @@ private:
     void selectDatasetRow();
     void columnsMaybeChanged();
     bool postPending();
+    void reportRefusal();
 
     db::Dataset *m_ds = nullptr;
     db::DatasetModel *m_model = nullptr;
@@ -111,6 +116,7 @@ private:
     bool m_syncing = false;
     bool m_resyncQueued = false;
     bool m_inRowChange = false;
+    QString m_refusal; // why the last cell text was not taken, until shown
 };
 
 namespace dbui {

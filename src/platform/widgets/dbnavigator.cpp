@@ -105,7 +105,12 @@ void DBNavigator::click(Button b)
     db::Dataset *ds = m_ds;
     if (!ds || !ds->isOpen())
         return;
-    DBGrid::commitEdits(ds);
+    // What is being typed in a cell belongs to the row: it is written before
+    // the row is posted or left, and dropped with it on Cancel or Delete.
+    if (b == Cancel || b == Delete)
+        DBGrid::discardEdits(ds);
+    else if (!DBGrid::commitEdits(ds))
+        return;
     QWidget *owner = window();
     // Moving off an edited row writes it first; a refused row stops the move.
     auto leaveRow = [&]() { return dbui::postOrReport(ds, owner); };
