@@ -271,25 +271,6 @@ TEST_F(Windows, SettingsGrids)
 
 namespace {
 
-// Keys as a person types them: each one to whatever has the focus now (the
-// first key opens a cell editor, the rest go into it).
-void typeKeys(const QString &keys)
-{
-    for (const QChar c : keys) {
-        QWidget *w = QApplication::focusWidget();
-        ASSERT_NE(w, nullptr);
-        QTest::keyClick(w, c.toLatin1());
-    }
-}
-
-void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QWidget *w = QApplication::focusWidget();
-    ASSERT_NE(w, nullptr);
-    QTest::keyClick(w, key, mods);
-    QApplication::processEvents();
-}
-
 QString operatorRow(int no)
 {
     return db::scalar(QStringLiteral("select quote(name) from operator where [no]=?"), {no}).toString();

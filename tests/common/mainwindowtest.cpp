@@ -70,3 +70,20 @@ void MainWindowTest::typeInto(QWidget *target, const QString &text, bool enter)
     if (enter)
         QTest::keyClick(target, Qt::Key_Return);
 }
+
+void MainWindowTest::typeKeys(const QString &keys)
+{
+    for (const QChar c : keys) {
+        QWidget *w = QApplication::focusWidget();
+        ASSERT_NE(w, nullptr);
+        QTest::keyClick(w, c.toLatin1());
+    }
+}
+
+void MainWindowTest::press(int key, Qt::KeyboardModifiers mods)
+{
+    QWidget *w = QApplication::focusWidget();
+    ASSERT_NE(w, nullptr);
+    QTest::keyClick(w, Qt::Key(key), mods);
+    QApplication::processEvents();
+}

@@ -6,6 +6,7 @@
 #include "dialogscript.h"
 
 #include <QString>
+#include <Qt>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -27,6 +28,11 @@ protected:
     // Types text as a person does, character by character (Chinese too),
     // replacing what the field held; Enter afterwards unless told not to.
     static void typeInto(QWidget *target, const QString &text, bool enter = true);
+    // ASCII keys, each to whatever has the focus when it comes (in a grid the
+    // first key opens a cell editor and the rest go into it).
+    static void typeKeys(const QString &keys);
+    // One key to the focus widget, then the events it caused.
+    static void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier);
 
     QString dbPath;
     // Where the default print back end writes: one printer "PDF", so what the

@@ -188,3 +188,85 @@ TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
     EXPECT_EQ(dbdata->qcdataset->recordCount(), 2); // the row of day 5 stays for material 3
     EXPECT_TRUE(chart().get(QStringLiteral("LineSeries1")).points.isEmpty());
 }
+
+TEST_F(QcPage, TargetsTakeOnlyNumbersAndTheMonthWaitsForThem)
+{
+    run(("insert into qcpara (zkyear, zkmonth, itemno) select 2024, 4, itemid from itemtb"));
+    run(("update qcpara set xb1=10, s1=0.5 where itemno=1"));
+    run(("insert into qctb (qcdate, itemid, value1) values ('2024-04-02', 1, '10'), ('2024-04-03', 1, '10.25')"));
+    start();
+    activate(Form1);
+    // Ties of the four-decimal values round away from zero.
+    EXPECT_EQ(Form1->Label17->text(), QStringLiteral("X=10.13 SD=0.18 CV=1.75%"));
+
+    db::Dataset *targets = dbdata->qcparaset;
+    DBGrid *grid = Form1->DBGrid12;
+    const auto stored = [] { return scalar("select quote(xb1)||'/'||quote(s1) from qcpara where zkmonth=4 and itemno=1"); };
+    targets->setRecNo(1);
+    grid->setFocus();
+    // The SD first, then a mean that is no number: only the mean is refused.
+    grid->setSelectedField(QStringLiteral("s1"));
+    typeKeys(QStringLiteral("0.4"));
+    press(Qt::Key_Tab);
+    for (const char *bad : {"abc", "7,5"}) {
+        dialogs.clear();
+        grid->setSelectedField(QStringLiteral("xb1"));
+        typeKeys(QLatin1String(bad));
+        press(Qt::Key_Return);
+        ASSERT_EQ(dialogs.shown.size(), 1) << bad;
+        EXPECT_TRUE(dialogs.shown.front().startsWith(QStringLiteral("平均值1只能填数字"))) << bad;
+        EXPECT_EQ(targets->text(QStringLiteral("s1")), QStringLiteral("0.4"));
+    }
+
+    // With the bad cell pending, another month and a lot wait for it.
+    Form1->ComboBox3->setCurrentIndex(4);
+    Form1->ComboBox3Click();
+    EXPECT_EQ(Form1->ComboBox3->currentText(), QStringLiteral("4"));
+    EXPECT_EQ(Form1->qcbegin, QDate(2024, 4, 1));
+    EXPECT_EQ(count(QStringLiteral("qcpara where zkmonth=5")), 0);
+    Form1->SpinEdit1->setValue(2025);
+    EXPECT_EQ(Form1->SpinEdit1->value(), 2024);
+    EXPECT_EQ(count(QStringLiteral("qcpara where zkyear=2025")), 0);
+    Form1->Edit5->setText(QStringLiteral("L9"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    Form1->Edit5KeyDown(&enter);
+    EXPECT_EQ(count(QStringLiteral("qcpara where batchno1 is not null")), 0);
+    EXPECT_EQ(stored(), QStringLiteral("10.0/0.5"));
+
+    // Mended in the open cell, the row is stored with the SD typed before.
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    typeKeys(QStringLiteral("7.5"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(stored(), QStringLiteral("7.5/0.4"));
+
+    // An SD of 0 or below is refused as well.
+    for (const char *bad : {"0", "-1"}) {
+        dialogs.clear();
+        grid->setSelectedField(QStringLiteral("s1"));
+        typeKeys(QLatin1String(bad));
+        press(Qt::Key_Return);
+        ASSERT_EQ(dialogs.shown.size(), 1) << bad;
+        EXPECT_TRUE(dialogs.shown.front().startsWith(QStringLiteral("标准差1必须大于 0"))) << bad;
+        press(Qt::Key_Escape);
+    }
+    EXPECT_EQ(stored(), QStringLiteral("7.5/0.4"));
+
+    // The lot and the month go on once nothing is pending.
+    Form1->Edit5KeyDown(&enter);
+    EXPECT_EQ(count(QStringLiteral("qcpara where batchno1='L9'")), 24);
+
+    // An item without targets leaves no axes of the item before.
+    targets->setRecNo(1);
+    enterOnTargets();
+    EXPECT_DOUBLE_EQ(chart().left.minimum, 7.5 - 4 * 0.4);
+    targets->setRecNo(2);
+    enterOnTargets();
+    const qc::ChartModel fresh;
+    EXPECT_EQ(std::make_tuple(chart().left.minimum, chart().left.maximum, chart().left.increment, chart().bottom.maximum),
+              std::make_tuple(fresh.left.minimum, fresh.left.maximum, fresh.left.increment, fresh.bottom.maximum));
+    Form1->ComboBox3->setCurrentIndex(4);
+    Form1->ComboBox3Click();
+    EXPECT_EQ(Form1->qcbegin, QDate(2024, 5, 1));
+}
