@@ -150,9 +150,8 @@ void TForm1::buildMenus()
     N20->setVisible(false);
     PopupMenu2->addSeparator();
     N12 = add(PopupMenu2, QStringLiteral("结束工作"), QKeySequence(Qt::Key_F12));
-    // The short-cuts work wherever the focus is in the window.
-    addActions(PopupMenu2->actions());
-    addActions(N22->actions());
+    // Their short-cuts work wherever the focus is in the window, but only
+    // while the sample page shows (PageControl1Enter attaches them).
 
     PopupMenu3 = new QMenu(this);
     N8 = add(PopupMenu3, QStringLiteral("增加结果"), QKeySequence(Qt::Key_Return));

@@ -6,6 +6,7 @@
 #include "app/printprogress.h"
 #include "app/pssinput.h"
 #include "app/umessage.h"
+#include "platform/widgets/keypad.h"
 #include "qc/qcnamesel.h"
 #include "qc/qcvalueinput.h"
 #include "reports/Unit3.h"
@@ -27,6 +28,8 @@ void release(T *&p)
 
 void createMainWindows()
 {
+    // Before the windows build their menus.
+    installKeypadEnter();
     Form1 = new TForm1;
     frmpatient = new Tfrmpatient;
     frmlinejust = new Tfrmlinejust;

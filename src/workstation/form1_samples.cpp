@@ -316,6 +316,23 @@ void TForm1::PageControl1Enter()
 {
     const int page = PageControl1->currentIndex();
     PageControl1->setContextMenuPolicy(page == 0 ? Qt::CustomContextMenu : Qt::DefaultContextMenu);
+    // The list's menu, and so its short-cuts, belongs to the sample page:
+    // F4 on another page must not delete a sample the user cannot see.
+    if (PopupMenu2) {
+        QList<QAction *> keys = PopupMenu2->actions();
+        if (N22)
+            keys += N22->actions();
+        for (QAction *a : keys) {
+            if (a->isSeparator() || a->menu())
+                continue;
+            if (page == 0) {
+                if (!actions().contains(a))
+                    addAction(a);
+            } else {
+                removeAction(a);
+            }
+        }
+    }
     if (page == 0) {
         redrawSampleGraphs();
     } else if (page == 1) {

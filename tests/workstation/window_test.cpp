@@ -10,6 +10,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QLineEdit>
 #include <QTest>
 
 using namespace wst;
@@ -128,13 +131,43 @@ TEST_F(WorkstationWindows, ResultGridKeysAndDelete)
     ASSERT_TRUE(grid->setSelectedField("value"));
 
     // Enter alone is "增加结果": another operator's sample is refused.
-    QTest::keyClick(grid, Qt::Key_Return);
-    EXPECT_EQ(dialogs.last(), QStringLiteral("病人的检验者不是当前检验者，不能修改检验结果!"));
+    // The keypad's Enter is the same key.
+    for (const auto mods : {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::KeypadModifier)}) {
+        dialogs.clear();
+        QTest::keyClick(grid, mods ? Qt::Key_Enter : Qt::Key_Return, mods);
+        EXPECT_EQ(dialogs.last(), QStringLiteral("病人的检验者不是当前检验者，不能修改检验结果!"));
+    }
     // Ctrl+Del asks first, and deletes that one result.
     ASSERT_TRUE(Form1->testresultset->setRecNo(3));
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(dialogs.last(), QStringLiteral("确实要删除该结果吗？"));
     EXPECT_EQ(stored("5", {3, 2}), "<none>/2");
+}
+
+// The sample list's menu keys belong to the sample page: elsewhere they
+// would act on a sample the user cannot see.
+TEST_F(WorkstationWindows, SampleMenuKeysActOnlyWhileTheSamplePageShows)
+{
+    addPatient("5", "甲", 0, QStringLiteral("王五"));
+    Form1->samplePageShow();
+    activate(Form1);
+    const QString refused = QStringLiteral("病人的检验者不是当前检验者，不能删除病人资料!");
+    const std::pair<int, QWidget *> elsewhere[] = {
+        {1, Form1->Edit1}, {2, Form1->DBGrid12}, {3, Form1->DBGrid4}, {3, Form1->PageControl1->tabBar()}};
+    for (const auto &[page, focus] : elsewhere) {
+        Form1->PageControl1->setCurrentIndex(page);
+        focus->setFocus();
+        dialogs.clear();
+        QTest::keyClick(focus, Qt::Key_F4);
+        EXPECT_TRUE(dialogs.shown.isEmpty()) << page << " " << dialogs.last().toStdString();
+    }
+    Form1->PageControl1->setCurrentIndex(0);
+    for (QWidget *focus : {static_cast<QWidget *>(Form1->DBGrid1), static_cast<QWidget *>(Form1->PageControl1->tabBar())}) {
+        focus->setFocus();
+        dialogs.clear();
+        QTest::keyClick(focus, Qt::Key_F4);
+        EXPECT_EQ(dialogs.last(), refused);
+    }
 }
 
 TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
