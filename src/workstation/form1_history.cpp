@@ -190,10 +190,10 @@ void TForm1::buildHistoryPage()
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
     Edit1->installEventFilter(new BoxHooks(Edit1, [this]() { Edit1Enter(); }, {}));
-    // The box's line edit gets the keys first (an Enter it ignores would
-    // reach the box again, so only the line edit is hooked).
-    QWidget *departKeys = ComboBox2->lineEdit() ? static_cast<QWidget *>(ComboBox2->lineEdit()) : ComboBox2;
-    departKeys->installEventFilter(new BoxHooks(departKeys, {}, [this](QKeyEvent *e) { return ComboBox2KeyPress(e); }));
+    // Keys typed on the box come to the box itself, which hands them to its
+    // line edit unfiltered; an Enter sent to the line edit is ignored there
+    // and comes up to the box. Hooking the box alone sees every Enter once.
+    ComboBox2->installEventFilter(new BoxHooks(ComboBox2, {}, [this](QKeyEvent *e) { return ComboBox2KeyPress(e); }));
 
     if (N27)
         connect(N27, &QAction::triggered, this, &TForm1::N27Click, Qt::UniqueConnection);

@@ -88,6 +88,7 @@ TEST_F(HistoryPage, SearchShowsTheSelectedArchivedSample)
     // Down on the last row adds none: the row stays selected and so do its results.
     QTest::keyClick(Form1->DBGrid10, Qt::Key_Down);
     EXPECT_EQ(Form1->tmpset1->recNo(), 3);
+    EXPECT_EQ(column(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
 
     // A date that is not one: the error, the boxes and the result as they were.
     search(QStringLiteral("2026-13-01"), QStringLiteral("2026-12-03"));
@@ -99,6 +100,29 @@ TEST_F(HistoryPage, SearchShowsTheSelectedArchivedSample)
     search(QStringLiteral("2026-12-04"), QStringLiteral("2026-12-06"));
     EXPECT_TRUE(Form1->tmpset1->isEmpty() && Form1->tmpset2->isEmpty());
     EXPECT_EQ(dialogs.shown.size(), 1);
+}
+
+// Enter typed on the department box, as on the patient window's: a number
+// picks that entry of the list, once, whichever part of the box has the key.
+TEST_F(HistoryPage, DepartmentBoxTakesANumberWithEnter)
+{
+    QComboBox *box = Form1->ComboBox2;
+    ASSERT_GE(box->count(), 3);
+    activate(Form1);
+    box->setFocus();
+    const std::tuple<const char *, Qt::Key, Qt::KeyboardModifiers, int> cases[] = {
+        {"3", Qt::Key_Return, Qt::NoModifier, 2}, {"2", Qt::Key_Enter, Qt::KeypadModifier, 1}};
+    for (const auto &[typed, key, mods, entry] : cases) {
+        box->setEditText(QString());
+        QTest::keyClicks(box, QLatin1String(typed));
+        QTest::keyClick(box, key, mods);
+        EXPECT_EQ(box->currentText(), box->itemText(entry)) << typed;
+    }
+    typeInto(box, QStringLiteral("1"));
+    EXPECT_EQ(box->currentText(), box->itemText(0));
+    typeInto(box, QStringLiteral("99"));
+    EXPECT_EQ(box->currentText(), QString());
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
 }
 
 TEST_F(HistoryPage, ReprintPrintsTheArchivedSampleAndWritesNothing)
