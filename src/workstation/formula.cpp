@@ -235,6 +235,7 @@ FormulaOutcome evaluateFormula(const QString &formula, const std::function<Opera
     FormulaOutcome out;
     QString f = formula;
     QVector<double> operands;
+    QStringList written; // each operand's reference as the formula has it
     for (;;) {
         const int open = f.indexOf(QLatin1Char('('));
         const int close = f.indexOf(QLatin1Char(')'));
@@ -251,9 +252,14 @@ FormulaOutcome evaluateFormula(const QString &formula, const std::function<Opera
             out.status = FormulaOutcome::MissingOperand;
             return out;
         }
+        // The number rule of the whole program: blanks before a number are
+        // allowed, anything after it (a blank too) makes it no number.
         const std::optional<Currency> v = Currency::fromVariant(operand.value);
         if (!v) {
-            out.error = QStringLiteral("指标 %1 的结果“%2”不是数字").arg(*ref).arg(operand.value.toString());
+            const QString text = operand.value.toString();
+            out.error = QStringLiteral("指标 %1 的结果“%2”不是数字").arg(*ref).arg(text);
+            if (Currency::fromText(text.trimmed()))
+                out.error += QStringLiteral("（数字后面有空格）");
             return out;
         }
         if (kOperandBase + operands.size() >= 0xF8FF) {
@@ -264,10 +270,14 @@ FormulaOutcome evaluateFormula(const QString &formula, const std::function<Opera
         // minus sign stays a subtraction of a negative number.
         f.replace(token, QString(QChar(ushort(kOperandBase + operands.size()))));
         operands.append(v->toDouble());
+        written.append(token);
     }
     QString why;
     const std::optional<double> d = evaluateArithmetic(f, operands, &why);
     if (!d) {
+        // The message shows the references as the user wrote them.
+        for (int i = 0; i < written.size(); ++i)
+            why.replace(QChar(ushort(kOperandBase + i)), written[i]);
         out.error = why;
         return out;
     }

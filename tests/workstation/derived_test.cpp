@@ -87,6 +87,13 @@ TEST(Formula, MissingOperandsFailuresAndLookups)
     }
     EXPECT_EQ(s.eval("(1)/(2)").error, QStringLiteral("除数为零"));
     EXPECT_TRUE(s.eval("(1)+(3)").error.contains("H"));
+    // A formula error quotes the references as they are written.
+    EXPECT_EQ(s.eval("(1)( 2)").error, QStringLiteral("公式有误：无法识别“( 2)”"));
+    EXPECT_EQ(s.eval("(1)*x(6)").error, QStringLiteral("公式有误：无法识别“x(6)”"));
+    // Blanks after a number make it no number, as everywhere in the program;
+    // the message says where the blank is.
+    s.values[7] = QStringLiteral("5 ");
+    EXPECT_EQ(s.eval("(7)+1").error, QStringLiteral("指标 7 的结果“5 ”不是数字（数字后面有空格）"));
 }
 
 // ---------------------------------------------------------------------------
