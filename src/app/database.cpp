@@ -30,6 +30,35 @@ QString notOurs(const QString &path, const QString &why)
         .arg(QFileInfo(path).fileName(), why);
 }
 
+struct FileError
+{
+    const char *fragments[3]; // lower-case pieces of the database's own texts
+    const char *sentence;
+};
+
+const FileError kFileErrors[] = {
+    {{"database is locked", "table is locked", "database is busy"},
+     "数据库文件正被其他程序占用，暂时无法写入。请关闭正在使用该数据库的程序，本系统会自动重试。"},
+    {{"readonly database", "read-only", "readonly"},
+     "数据库文件是只读的，无法写入。请检查文件属性和所在文件夹的写入权限。"},
+    {{"database or disk is full", "no space left", nullptr},
+     "磁盘空间已满，数据无法写入数据库。请清理磁盘空间后再试。"},
+    {{"malformed", "file is not a database", "corrupt"},
+     "数据库文件已损坏。请不要删除或替换该文件，先复制保存一份，再用备份恢复或联系维护人员。"},
+    {{"disk i/o error", "i/o error", nullptr},
+     "读写数据库文件时发生磁盘错误。请检查磁盘或网络连接后再试。"},
+};
+
+const FileError *findFileError(const QString &text)
+{
+    const QString lower = text.toLower();
+    for (const FileError &e : kFileErrors)
+        for (const char *f : e.fragments)
+            if (f && lower.contains(QLatin1String(f)))
+                return &e;
+    return nullptr;
+}
+
 bool execScript(sqlite3 *h, const QByteArray &sql, QString *error)
 {
     char *msg = nullptr;
@@ -119,6 +148,19 @@ bool hasSqliteHeader(const QString &path, QString *error)
 
 } // namespace
 
+QString describeError(const QString &databaseText)
+{
+    const FileError *e = findFileError(databaseText);
+    if (!e)
+        return databaseText;
+    return QString::fromUtf8(e->sentence) + QStringLiteral("（") + databaseText.trimmed() + QStringLiteral("）");
+}
+
+bool isKnownFileError(const QString &databaseText)
+{
+    return findFileError(databaseText) != nullptr;
+}
+
 QString schemaSql()
 {
     return QString::fromUtf8(kEmbedded_schema_sql);
@@ -190,17 +232,19 @@ bool verifySchema(QString *error)
     }
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         QSqlQuery q(database);
-        if (!q.prepare(QStringLiteral("select name from pragma_table_info(?)"))) {
+        // A locked, damaged or unreadable file of ours is said to be so: it
+        // must never be taken for a foreign file and replaced.
+        const auto failed = [&] {
+            const QString text = q.lastError().text();
             if (error)
-                *error = notOurs(path, q.lastError().text());
+                *error = isKnownFileError(text) ? describeError(text) : notOurs(path, text);
             return false;
-        }
+        };
+        if (!q.prepare(QStringLiteral("select name from pragma_table_info(?)")))
+            return failed();
         q.addBindValue(it.key());
-        if (!q.exec()) {
-            if (error)
-                *error = notOurs(path, q.lastError().text());
-            return false;
-        }
+        if (!q.exec())
+            return failed();
         QStringList present;
         while (q.next())
             present << q.value(0).toString().toLower();

@@ -36,4 +36,13 @@ QString defaultsSql();
 // Checks that the open connection holds every table and column we use.
 bool verifySchema(QString *error);
 
+// A database failure as the staff read it: for a locked or busy, read-only,
+// full, damaged or unreadable file a Chinese sentence that says what happened
+// and what to do, followed by the database's own text in brackets; any other
+// text unchanged.
+QString describeError(const QString &databaseText);
+// True when describeError recognises the text (the file is ours but cannot be
+// used right now, as opposed to a file that is not our database).
+bool isKnownFileError(const QString &databaseText);
+
 } // namespace appdb

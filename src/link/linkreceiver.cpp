@@ -1,7 +1,12 @@
 #include "link/linkreceiver.h"
 
+#include "app/database.h"
 #include "link/resultstore.h"
+#include "link/unsavedfile.h"
 #include "platform/db/connection.h"
+
+#include <QFileInfo>
+#include <algorithm>
 
 namespace intake {
 
@@ -42,6 +47,8 @@ StatusText statusForOpenFailure(const QString &reason)
 LinkReceiver::LinkReceiver(QObject *parent)
     : QObject(parent), m_lamp(lampIdleColor())
 {
+    m_retry.setInterval(kRetryIntervalMs);
+    connect(&m_retry, &QTimer::timeout, this, [this] { retryWaiting(); });
 }
 
 QSqlDatabase LinkReceiver::database() const
@@ -57,38 +64,142 @@ void LinkReceiver::setLamp(const QColor &c)
     emit lampChanged(c);
 }
 
+void LinkReceiver::showStatus(ReceiveResult *result, const QString &heading, const QString &message)
+{
+    result->status = StatusText{heading, message};
+    emit statusChanged(heading, message);
+}
+
+namespace {
+
+QString numberList(const QStringList &numbers)
+{
+    return numbers.join(QStringLiteral("、"));
+}
+
+} // namespace
+
+void LinkReceiver::setAside(ReceiveResult *result, const QByteArray &raw, const QStringList &numbers,
+                            bool incomplete)
+{
+    QString error;
+    const QString path = writeUnsaved(database().databaseName(), raw, &error);
+    if (!path.isEmpty())
+        result->setAside.append(path);
+    result->setAsideNumbers += numbers;
+    const QString what = numbers.isEmpty()
+        ? (incomplete ? QStringLiteral("一段不完整的数据（线路中断）")
+                      : QStringLiteral("一段无法确定属于哪个标本的数据"))
+        : QStringLiteral("标本号%1的数据").arg(numberList(numbers))
+            + (incomplete ? QStringLiteral("不完整（线路中断），") : QStringLiteral("无法确定属于哪个标本，"));
+    const QString where = path.isEmpty() ? QStringLiteral("另存文件失败：") + error
+                                         : QStringLiteral("已另存到文件") + QFileInfo(path).fileName();
+    showStatus(result, QStringLiteral("错误:"), what + QStringLiteral("未保存，") + where);
+}
+
+void LinkReceiver::storeWaiting(ReceiveResult *result)
+{
+    const bool hadWaiting = !m_waiting.empty() && m_refusing;
+    while (!m_waiting.empty()) {
+        const Waiting &w = m_waiting.front();
+        const SaveOutcome out = DataSavetoTB(database(), w.text, w.workDate);
+        if (out.failed) {
+            m_waitReason = out.error;
+            break;
+        }
+        const Waiting done = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        if (out.ambiguous) {
+            setAside(result, done.raw, out.numbers, false);
+            continue;
+        }
+        if (!out.stored)
+            continue;
+        result->stored.append(out.shelfid);
+        emit recordStored(out.shelfid);
+        if (out.malformed) {
+            result->malformed.append(out.shelfid);
+            emit malformedNumber(out.shelfid);
+        }
+        for (const QString &item : out.unconverted)
+            showStatus(result, QStringLiteral("错误:"),
+                       QStringLiteral("标本号%1的项目%2未能换算，已按原值保存").arg(out.shelfid, item));
+    }
+
+    if (m_waiting.empty()) {
+        m_retry.stop();
+        if (hadWaiting)
+            showStatus(result, QStringLiteral("状态:"), QStringLiteral("等待保存的标本结果已全部保存"));
+        m_refusing = false;
+        return;
+    }
+    const QString reason = appdb::describeError(m_waitReason);
+    showStatus(result, QStringLiteral("错误:"),
+               QStringLiteral("%1个标本结果等待保存：").arg(m_waiting.size()) + reason);
+    if (!m_refusing) {
+        m_refusing = true;
+        emit storeFailed(QStringLiteral("标本结果未能保存到数据库，已留在等待列表中，数据库恢复后将按收到的顺序自动保存。\n")
+                         + reason);
+    }
+    if (!m_retry.isActive())
+        m_retry.start();
+}
+
 ReceiveResult LinkReceiver::receive(const QByteArray &chunk, const QString &workDate)
 {
     ReceiveResult result;
     setLamp(lampReceivingColor());
     if (m_buffer.append(chunk)) {
         setLamp(lampIdleColor());
-        // Every record the chunk completed, in order; a record that cannot
-        // be stored is dropped so that the ones after it still are.
+        // Every record the chunk completed joins the waiting list; the list is
+        // then stored oldest first, so records are always stored in the order
+        // they came, however long the database refuses them.
         while (auto record = m_buffer.takeRecord()) {
             ++result.records;
-            const SaveOutcome out = DataSavetoTB(database(), *record, workDate);
-            if (out.failed) {
-                const QString who = out.shelfid.isEmpty()
-                    ? QString()
-                    : QStringLiteral("标本号%1的结果未能保存：").arg(out.shelfid);
-                result.status = StatusText{QStringLiteral("错误:"), who + out.error};
-                emit statusChanged(result.status->heading, result.status->message);
-                continue;
-            }
-            if (!out.stored)
-                continue;
-            result.stored.append(out.shelfid);
-            emit recordStored(out.shelfid);
-            if (out.malformed) {
-                result.malformed.append(out.shelfid);
-                emit malformedNumber(out.shelfid);
-            }
+            m_waiting.push_back({std::move(record->raw), std::move(record->text), workDate});
         }
+        storeWaiting(&result);
         emit recordsEnded();
     }
     result.lamp = m_lamp;
     return result;
+}
+
+ReceiveResult LinkReceiver::lineBroken()
+{
+    ReceiveResult result;
+    const QByteArray pending = m_buffer.takePending();
+    const bool meaningful = std::any_of(pending.cbegin(), pending.cend(), [](char c) { return uchar(c) > 0x20; });
+    if (meaningful) {
+        QStringList numbers;
+        isAmbiguousRecord(normalizeLineEnds(pending), {}, &numbers);
+        setAside(&result, pending, numbers, true);
+    }
+    setLamp(lampIdleColor());
+    result.lamp = m_lamp;
+    return result;
+}
+
+ReceiveResult LinkReceiver::retryWaiting()
+{
+    ReceiveResult result;
+    if (!m_waiting.empty()) {
+        storeWaiting(&result);
+        if (!result.stored.isEmpty())
+            emit recordsEnded();
+    }
+    result.lamp = m_lamp;
+    return result;
+}
+
+QString LinkReceiver::writeWaiting(QString *error)
+{
+    if (m_waiting.empty())
+        return QString();
+    QByteArray bytes;
+    for (const Waiting &w : m_waiting)
+        bytes += w.raw;
+    return writeUnsaved(database().databaseName(), bytes, error);
 }
 
 std::optional<StatusText> LinkReceiver::commEvent(int code)

@@ -9,6 +9,8 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <deque>
 #include <optional>
 
 namespace intake {
@@ -34,9 +36,11 @@ StatusText statusForOpenFailure(const QString &reason);
 struct ReceiveResult
 {
     int records = 0;            // records ended by a 0x03 in this chunk
-    QStringList stored;         // their sample numbers, as stored, in order
+    QStringList stored;         // sample numbers stored now (waiting ones included), in order
     QStringList malformed;      // numbers to list for correction, in order
-    std::optional<StatusText> status; // to show (a record that failed to store)
+    QStringList setAside;       // files written with records that were not stored
+    QStringList setAsideNumbers; // the sample numbers those records held
+    std::optional<StatusText> status; // the last status text shown
     QColor lamp;                // lamp colour after the chunk
 };
 
@@ -50,8 +54,24 @@ public:
     void setDatabase(const QSqlDatabase &db) { m_db = db; m_haveDb = true; }
 
     // Characters received (notification 2): appended to the buffer; every
-    // record completed by them is stored under workDate, in order.
+    // record completed by them is stored under workDate, in order. A record
+    // the database refuses waits, and so does every record after it.
     ReceiveResult receive(const QByteArray &chunk, const QString &workDate);
+
+    // The line hung up, or the port was closed or reopened: the record in
+    // progress ends here and is set aside as incomplete.
+    ReceiveResult lineBroken();
+
+    // Tries the waiting records again, oldest first (also done on every new
+    // record and by a timer every kRetryIntervalMs while any wait).
+    ReceiveResult retryWaiting();
+    int waitingCount() const { return int(m_waiting.size()); }
+    // Writes the waiting records, as received, to a new file beside the
+    // database and returns its path (empty when none wait or on failure,
+    // with the reason in *error). They stay in the list.
+    QString writeWaiting(QString *error = nullptr);
+
+    static constexpr int kRetryIntervalMs = 3000;
 
     // Any other notification: the status texts to show (nullopt for 1 and 2).
     std::optional<StatusText> commEvent(int code);
@@ -64,14 +84,29 @@ signals:
     void statusChanged(const QString &heading, const QString &message);
     void malformedNumber(const QString &shelfid);
     void recordStored(const QString &shelfid);
+    // The database began refusing records: shown once, not once per record.
+    void storeFailed(const QString &message);
     // One or more records ended: the graphs should be redrawn.
     void recordsEnded();
 
 private:
+    struct Waiting
+    {
+        QByteArray raw;  // as received
+        QByteArray text; // for the parser
+        QString workDate;
+    };
     void setLamp(const QColor &c);
     QSqlDatabase database() const;
+    void showStatus(ReceiveResult *result, const QString &heading, const QString &message);
+    void storeWaiting(ReceiveResult *result);
+    void setAside(ReceiveResult *result, const QByteArray &raw, const QStringList &numbers, bool incomplete);
 
     ReceiveBuffer m_buffer;
+    std::deque<Waiting> m_waiting;
+    QString m_waitReason;   // the database's text for the oldest waiting record
+    bool m_refusing = false; // a failure has been announced and not yet cleared
+    QTimer m_retry;
     QColor m_lamp;
     QSqlDatabase m_db;
     bool m_haveDb = false;

@@ -1,29 +1,43 @@
 #pragma once
 // The receive buffer: everything received since the end of the last record,
-// with every line end made CR LF. Records come out of it whole, one per
-// end-of-text byte, in arrival order.
+// kept exactly as it came off the line. Records come out of it whole, one per
+// end-of-text byte, in arrival order, both as received and with every line
+// end made CR LF for the parser.
 #include <QByteArray>
 #include <optional>
 
 namespace intake {
 
+inline constexpr char kStartOfText = '\x02';
 inline constexpr char kEndOfText = '\x03';
+
+// A CR not followed by LF gets an LF; a CR LF stays as it is.
+QByteArray normalizeLineEnds(const QByteArray &raw);
+
+struct TakenRecord
+{
+    QByteArray raw;  // as received, from just after the previous record's end up to and including its 0x03
+    QByteArray text; // the record's own text (after its last 0x02, before its 0x03), line ends CR LF
+};
 
 class ReceiveBuffer
 {
 public:
-    // Appends a chunk as it came off the line. A CR not followed by LF gets
-    // an LF; an LF that opens a chunk right after a chunk ending in CR is the
-    // second half of that line end and is dropped, so the same bytes give the
-    // same buffer however they were cut. Returns true when the chunk held an
-    // end-of-text byte.
+    // Appends a chunk as it came off the line. Returns true when the chunk
+    // held an end-of-text byte.
     bool append(const QByteArray &chunk);
 
-    // The text of the first complete record (up to, not including, its
-    // end-of-text byte), removed from the buffer together with that byte.
-    std::optional<QByteArray> takeRecord();
+    // The first complete record, removed from the buffer together with its
+    // end-of-text byte. Where the analyser starts records with 0x02, a record
+    // begins after the last 0x02 before its 0x03 and what precedes it is noise.
+    std::optional<TakenRecord> takeRecord();
 
-    bool hasRecord() const { return m_buf.indexOf(kEndOfText) >= 0; }
+    // Ends the record in progress (the line hung up, the port was closed):
+    // returns what was pending, as received, and empties the buffer, so that
+    // nothing received later is ever joined to it.
+    QByteArray takePending();
+
+    bool hasRecord() const { return m_raw.indexOf(kEndOfText) >= 0; }
 
     // A line that never sends an end-of-text byte (a wrong device, a cable
     // picking up noise) must not grow the buffer without end. No record is
@@ -31,12 +45,14 @@ public:
     // cannot belong to a record; only its most recent lines are kept.
     static constexpr qsizetype kMaxPending = 1024 * 1024;
     static constexpr qsizetype kKeptWhenTrimmed = 64 * 1024;
-    const QByteArray &text() const { return m_buf; }
-    void clear();
+
+    // The pending text as the parser would see it (line ends CR LF).
+    QByteArray text() const { return normalizeLineEnds(m_raw); }
+    const QByteArray &raw() const { return m_raw; }
+    void clear() { m_raw.clear(); }
 
 private:
-    QByteArray m_buf;
-    bool m_endedWithCr = false;
+    QByteArray m_raw;
 };
 
 } // namespace intake

@@ -112,19 +112,62 @@ QByteArray substring(const QByteArray &key, const QByteArray &text)
     return text.mid(from, to - from);
 }
 
-QString convertValue(const QByteArray &raw, const ItemDef &item)
+QString convertValue(const QByteArray &raw, const ItemDef &item, bool *converted)
 {
+    if (converted)
+        *converted = true;
     const QString text = QString::fromLatin1(raw);
-    if (!item.hsyz || !isnum(text))
+    if (!isnum(text))
         return text;
-    const auto d = parseDecimal(raw);
-    if (!d)
+    std::optional<Currency> product;
+    if (item.hsyz) {
+        if (const auto d = parseDecimal(raw))
+            product = multiply(*d, *item.hsyz);
+    }
+    const QString out = product ? product->format(item.bitnum) : QString();
+    if (!product || out.size() > kValueWidth) {
+        if (converted)
+            *converted = false;
         return text;
-    const auto product = multiply(*d, *item.hsyz);
-    if (!product)
-        return text;
-    const QString out = product->format(item.bitnum);
-    return out.size() > kValueWidth ? text : out;
+    }
+    return out;
+}
+
+bool isAmbiguousRecord(const QByteArray &record, const QVector<ItemDef> &items, QStringList *numbers)
+{
+    // Keys as the parser matches them right after a line start.
+    QVector<QByteArray> keys;
+    keys.reserve(items.size() + kGraphFields + 1);
+    keys.append(QByteArrayLiteral("u "));
+    for (int i = 0; i < kGraphFields; ++i)
+        keys.append(QByteArray(1, char(kGraphFirstMark + i)) + ' ');
+    for (const ItemDef &item : items)
+        if (!item.mark.isEmpty() && !keys.contains(item.mark))
+            keys.append(item.mark);
+    QVector<int> seen(keys.size(), 0);
+
+    bool ambiguous = false;
+    qsizetype from = 0;
+    const qsizetype n = record.size();
+    while (from <= n) {
+        qsizetype end = record.indexOf("\r\n", from);
+        if (end < 0)
+            end = n;
+        const QByteArrayView line(record.constData() + from, end - from);
+        for (int k = 0; k < keys.size(); ++k) {
+            if (!line.startsWith(keys[k]))
+                continue;
+            if (++seen[k] > 1)
+                ambiguous = true;
+            if (k == 0 && numbers) {
+                const QString number = trimCtl(QString::fromLatin1(line.sliced(2)));
+                if (!number.isEmpty())
+                    numbers->append(number);
+            }
+        }
+        from = end + 2;
+    }
+    return ambiguous;
 }
 
 bool isMalformedNumber(const QString &shelfid)
@@ -147,8 +190,11 @@ std::optional<ParsedRecord> parseRecord(const QByteArray &record, const QVector<
         return std::nullopt;
     ParsedRecord r;
     r.shelfid = trimCtl(QString::fromLatin1(text.mid(u + 4, numEnd - (u + 4))));
-    if (r.shelfid.isEmpty())
+    r.ambiguous = isAmbiguousRecord(record, items, &r.numbers);
+    if (r.shelfid.isEmpty() && !r.ambiguous)
         return std::nullopt;
+    if (r.ambiguous)
+        return r;
     r.malformed = isMalformedNumber(r.shelfid);
 
     QByteArray key;
@@ -167,7 +213,10 @@ std::optional<ParsedRecord> parseRecord(const QByteArray &record, const QVector<
         qsizetype to = from;
         while (to < text.size() && to - from < 5 && text.at(to) != '\r')
             ++to;
-        r.values.append({item.itemid, convertValue(text.mid(from, to - from), item)});
+        bool converted = true;
+        r.values.append({item.itemid, convertValue(text.mid(from, to - from), item, &converted)});
+        if (!converted)
+            r.unconverted.append(item.itemid);
     }
 
     r.graph.reserve(kGraphFields);

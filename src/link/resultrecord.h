@@ -22,6 +22,7 @@ struct ItemDef
     QByteArray mark;               // trimmed itemmark; empty: never received
     std::optional<Currency> hsyz;  // NULL: numeric values are kept raw
     int bitnum = 0;                // NULL counts as 0
+    QString name;                  // abbreviation, shown when a value cannot be converted
 };
 
 struct ItemValue
@@ -37,6 +38,15 @@ struct ParsedRecord
     QVector<ItemValue> values; // in catalogue order
     QStringList graph;         // a1..a12, "" for an absent line
     bool malformed = false;    // listed for correction
+    // The number of every sample-number line the text holds, in order.
+    QStringList numbers;
+    // More than one sample-number line, or two lines for one item or graph
+    // mark: the text cannot be one record (an earlier record lost its end, or
+    // noise carried such lines). Such a text is never stored; values and
+    // graph are left empty.
+    bool ambiguous = false;
+    // Items whose numeric value could not be converted and is kept as received.
+    QVector<int> unconverted;
 };
 
 inline constexpr int kGraphFields = 12;
@@ -53,15 +63,21 @@ QByteArray substring(const QByteArray &key, const QByteArray &text);
 // multiplied by hsyz, rounded to four decimals and written with bitnum
 // decimals (both half to even); anything else, or a number that cannot be
 // converted or would not fit the value column, unchanged.
-QString convertValue(const QByteArray &raw, const ItemDef &item);
+// *converted is false when the text is a number that could not be converted.
+QString convertValue(const QByteArray &raw, const ItemDef &item, bool *converted = nullptr);
 
 // True when a sample number must be listed for correction: not a whole
 // number in the 32-bit range, or longer than the shelfid column.
 bool isMalformedNumber(const QString &shelfid);
 
+// The numbers of all sample-number lines of a text, and whether the text
+// repeats a sample-number, item or graph line (see ParsedRecord::ambiguous).
+bool isAmbiguousRecord(const QByteArray &record, const QVector<ItemDef> &items, QStringList *numbers = nullptr);
+
 // Parses the text of one record (without its 0x03). nullopt when there is
 // nothing to store: no sample-number line, an empty number, or a number line
-// that the record ends before its CR.
+// that the record ends before its CR. An ambiguous text comes back with
+// ambiguous set and nothing else to store.
 std::optional<ParsedRecord> parseRecord(const QByteArray &record, const QVector<ItemDef> &items);
 
 } // namespace intake

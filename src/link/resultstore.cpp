@@ -3,12 +3,47 @@
 #include "app/textutil.h"
 #include "platform/db/command.h"
 
+#include <QSqlDriver>
+#include <sqlite3.h>
+
 namespace intake {
+
+namespace {
+
+// The busy timeout the program's connection is opened with.
+constexpr int kConnectionBusyTimeoutMs = 5000;
+
+// Shortens the connection's wait for locks while it stores a record, so that
+// a database held by another program costs the window a moment, not seconds.
+class ShortBusyTimeout
+{
+public:
+    ShortBusyTimeout(QSqlDatabase db, int ms)
+    {
+        const QVariant v = db.isOpen() ? db.driver()->handle() : QVariant();
+        if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+            m_handle = *static_cast<sqlite3 *const *>(v.data());
+        if (m_handle)
+            sqlite3_busy_timeout(m_handle, ms);
+    }
+    ~ShortBusyTimeout()
+    {
+        if (m_handle)
+            sqlite3_busy_timeout(m_handle, kConnectionBusyTimeoutMs);
+    }
+    ShortBusyTimeout(const ShortBusyTimeout &) = delete;
+    ShortBusyTimeout &operator=(const ShortBusyTimeout &) = delete;
+
+private:
+    sqlite3 *m_handle = nullptr;
+};
+
+} // namespace
 
 bool loadItems(QSqlDatabase db, QVector<ItemDef> *items, QString *error)
 {
     QVector<QVariantList> rows;
-    if (!db::select(db, QStringLiteral("SELECT itemid, itemmark, hsyz, bitnum FROM itemtb ORDER BY itemid"),
+    if (!db::select(db, QStringLiteral("SELECT itemid, itemmark, hsyz, bitnum, abbreviation FROM itemtb ORDER BY itemid"),
                     {}, &rows, error))
         return false;
     items->clear();
@@ -19,6 +54,9 @@ bool loadItems(QSqlDatabase db, QVector<ItemDef> *items, QString *error)
         d.mark = trimCtl(row.at(1).toString()).toLatin1();
         d.hsyz = Currency::fromVariant(row.at(2));
         d.bitnum = row.at(3).isNull() ? 0 : row.at(3).toInt();
+        d.name = row.at(4).toString().trimmed();
+        if (d.name.isEmpty())
+            d.name = QString::number(d.itemid);
         items->append(d);
     }
     return true;
@@ -75,13 +113,12 @@ bool storeRecord(QSqlDatabase db, const ParsedRecord &record, const QString &wor
 SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QString &workDate)
 {
     SaveOutcome out;
+    ShortBusyTimeout wait(db, kIntakeBusyTimeoutMs);
     QVector<ItemDef> items;
     if (!loadItems(db, &items, &out.error)) {
-        // Without the catalogue we cannot even tell the sample number apart
-        // from the rest; report it and drop the record.
+        // Without the catalogue the record cannot be read yet; it waits.
         out.failed = true;
-        const auto r = parseRecord(record, {});
-        if (r)
+        if (const auto r = parseRecord(record, {}))
             out.shelfid = r->shelfid;
         return out;
     }
@@ -89,7 +126,16 @@ SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QStrin
     if (!r)
         return out;
     out.shelfid = r->shelfid;
+    out.numbers = r->numbers;
+    if (r->ambiguous) {
+        out.ambiguous = true;
+        return out;
+    }
     out.malformed = r->malformed;
+    for (int id : r->unconverted)
+        for (const ItemDef &it : items)
+            if (it.itemid == id)
+                out.unconverted.append(it.name);
     if (storeRecord(db, *r, workDate, &out.error))
         out.stored = true;
     else

@@ -23,13 +23,20 @@ struct SaveOutcome
 {
     bool stored = false;     // rows were written
     bool failed = false;     // the database refused; nothing of it was kept
+    bool ambiguous = false;  // not one record's text: never stored
     QString shelfid;         // the sample number, when the record had one
+    QStringList numbers;     // every sample number the text held
     bool malformed = false;  // list it for correction
+    QStringList unconverted; // names of items kept as received
     QString error;
 };
 
+// While storing a received record the connection waits this long for a lock
+// held by another program, then gives up; the record is tried again later.
+inline constexpr int kIntakeBusyTimeoutMs = 100;
+
 // Parses one record's text (without its 0x03) against the catalogue read now
-// and stores it.
+// and stores it, waiting for a lock at most kIntakeBusyTimeoutMs.
 SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QString &workDate);
 
 } // namespace intake

@@ -92,8 +92,37 @@ TEST(RecordLines, EmptyShortAndMissingValueLines)
     const char *expected[] = {"7.50", "12.0", "<none>", "<none>", "x", "<none>" /* no mark */, "3.10"};
     for (int id = 1; id <= 7; ++id)
         EXPECT_EQ(valueOf(*r, id), expected[id - 1]) << id;
-    // The first line with a mark counts; a value runs five characters at most.
-    EXPECT_EQ(valueOf(*parseRecord(QByteArray("u 1\r\nA 1.2345678\r\nA 9.99\r\n"), items), 1), "1.23");
+    // A value runs five characters at most.
+    EXPECT_EQ(valueOf(*parseRecord(QByteArray("u 1\r\nA 1.2345678\r\n"), items), 1), "1.23");
+}
+
+// Text that repeats a sample-number, item or graph line is not one record's:
+// it is never stored, and the numbers it holds are named.
+TEST(RecordLines, RepeatedLinesMakeTheTextAmbiguous)
+{
+    const QVector<ItemDef> items{item(1, "A"), item(2, "B"), item(3, "u")};
+    const struct { const char *text; bool ambiguous; QStringList numbers; } cases[] = {
+        // A record that lost its 0x03, then the next one.
+        {"u 2401\r\nA 5.00\r\nX ab\r\n@ h\r\nu 2402\r\nA 6.00\r\nX cd\r\n", true, {"2401", "2402"}},
+        // Noise with a record-like line before the record.
+        {"\x11\xfe\r\nA 99.9\r\nu 7\r\nA  5.20\r\n", true, {"7"}},
+        {"u 1\r\nX a\r\nX b\r\n", true, {"1"}},
+        {"A\r\nu 1\r\nA 5.00\r\n", true, {"1"}},                   // an empty line counts too
+        {"u  \r\nu 3\r\n", true, {"3"}},
+        // Different marks: one record.
+        {"u 1\r\nA 1.00\r\nB 2.00\r\na 1 2\r\nW 1\r\nXA\r\n", false, {"1"}},
+        {"u 1\r\nA 1\nA 2\r\n", false, {"1"}},                       // a lone LF ends no line
+    };
+    for (const auto &c : cases) {
+        QStringList numbers;
+        EXPECT_EQ(isAmbiguousRecord(c.text, items, &numbers), c.ambiguous) << c.text;
+        EXPECT_EQ(numbers, c.numbers) << c.text;
+        const auto r = parseRecord(c.text, items);
+        ASSERT_TRUE(r) << c.text;
+        EXPECT_EQ(r->ambiguous, c.ambiguous) << c.text;
+        if (c.ambiguous)
+            EXPECT_TRUE(r->values.isEmpty() && r->graph.isEmpty()) << c.text;
+    }
 }
 
 TEST(ReceiveBuffer, LineEndsAreTheSameHoweverTheBytesAreCut)
@@ -121,8 +150,20 @@ TEST(ReceiveBuffer, EndlessTextWithoutEndOfTextStaysBoundedAndARecordStillComes)
     b.append("u 12\rA 5.00\r\x03");
     const auto rec = b.takeRecord();
     ASSERT_TRUE(rec.has_value());
-    EXPECT_TRUE(rec->endsWith("u 12\r\nA 5.00\r\n"));
+    EXPECT_TRUE(rec->text.endsWith("u 12\r\nA 5.00\r\n"));
     EXPECT_TRUE(b.text().isEmpty());
+}
+
+TEST(ReceiveBuffer, StartByteBeginsARecordAndAHangUpEndsOne)
+{
+    ReceiveBuffer b;
+    b.append("u 9\rA 1.00\r\x02@ h\ru 10\r\x02u 11\rA 2.00\r\x03tail");
+    const auto r = b.takeRecord();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->text, QByteArray("u 11\r\nA 2.00\r\n"));
+    EXPECT_EQ(r->raw, QByteArray("u 9\rA 1.00\r\x02@ h\ru 10\r\x02u 11\rA 2.00\r\x03"));
+    EXPECT_EQ(b.takePending(), QByteArray("tail"));
+    EXPECT_FALSE(b.takeRecord() || !b.raw().isEmpty());
 }
 
 TEST(StatusTexts, EveryNotificationCode)

@@ -248,42 +248,68 @@ GeneratedRecord RecordGenerator::record(const QString &sampleNumber, Fault fault
     }
     if (fault == Fault::UnendedNumberLine)
         b += numberLine;
-    if (fault != Fault::Unterminated)
+    if (fault == Fault::CutShort)
+        b.truncate(range(1, int(b.size()) - 1));
+    else if (fault != Fault::Unterminated)
         b += '\x03';
     return r;
 }
 
 QByteArray RecordGenerator::noise()
 {
-    static const char starts[] = {'\0', '\x01', '\x11', '\x13', '\x7f', '\x1b'};
     QByteArray out;
-    out.append(starts[range(0, int(sizeof starts) - 1)]);
-    const int n = range(0, 40);
-    for (int i = 0; i < n; ++i) {
-        char c;
-        do {
-            c = char(range(0, 255));
-        } while (c == '\x03' || c == '\r' || c == '\n');
-        out.append(c);
+    switch (range(0, 3)) {
+    case 0: {
+        // A line like a record line, with data no record sends.
+        const int k = range(0, int(m_items.size()) + 11);
+        out += k < m_items.size() ? m_items[k].mark : QByteArray(1, char('W' + k - m_items.size()));
+        out += " N9.9";
+        break;
+    }
+    case 1:
+        // A sample-number line taken from printable noise.
+        out += "u ";
+        for (int i = 0; i < 70; ++i)
+            out.append(char(range(0x21, 0x7e)));
+        break;
+    default: {
+        static const char starts[] = {'\0', '\x01', '\x11', '\x13', '\x7f', '\x1b', '\xfe'};
+        out.append(starts[range(0, int(sizeof starts) - 1)]);
+        const int n = range(0, 40);
+        for (int i = 0; i < n; ++i) {
+            char c = char(range(0, 255));
+            if (c == 'u')
+                c = '\r';
+            out.append(c);
+        }
+        break;
+    }
     }
     out += eol();
+    // A stray end of text only after noise that carries no sample number.
+    if (!out.startsWith("u ") && range(0, 3) == 0)
+        out.replace(out.size() - int(eol().size()), 0, QByteArrayLiteral("\x03"));
     return out;
 }
 
-QVector<GeneratedRecord> generateStream(RecordGenerator &gen, const StreamOptions &opt, QByteArray *stream)
+QVector<GeneratedRecord> generateStream(RecordGenerator &gen, const StreamOptions &opt, QByteArray *stream,
+                                        QVector<qsizetype> *hangups)
 {
     QVector<GeneratedRecord> records;
     std::uniform_real_distribution<double> u(0, 1);
     for (int i = 0; i < opt.count; ++i) {
-        if (u(gen.rng()) < opt.noiseRate) {
+        if (u(gen.rng()) < opt.noiseRate)
             stream->append(gen.noise());
-            // Now and then a stray end-of-text with no record before it.
-            if (u(gen.rng()) < 0.25)
-                stream->append('\x03');
-        }
-        const Fault f = u(gen.rng()) < opt.faultRate ? gen.randomFault() : Fault::None;
+        Fault f = u(gen.rng()) < opt.faultRate ? gen.randomFault() : Fault::None;
+        const bool hangup = hangups && u(gen.rng()) < opt.hangupRate;
+        if (hangup)
+            f = Fault::CutShort;
+        else if (f == Fault::CutShort && hangups)
+            f = Fault::Unterminated;
         records.append(gen.record(QString::number(opt.firstNumber + i), f));
         stream->append(records.back().bytes);
+        if (hangup)
+            hangups->append(stream->size());
     }
     return records;
 }

@@ -35,6 +35,7 @@ enum class Fault {
     MissingItems,       // some item lines left out
     MissingGraphLines,  // some graph lines left out
     Unterminated,       // never ended by 0x03
+    CutShort,           // only its first bytes are sent (a pulled cable), no 0x03
 };
 
 struct GeneratedRecord
@@ -60,7 +61,11 @@ public:
     RecordGenerator(QVector<SimItem> items, quint64 seed, GenOptions options = {});
 
     GeneratedRecord record(const QString &sampleNumber, Fault fault = Fault::None);
-    // Line noise between records: stray bytes (never 0x03), ended by a line end.
+    // Line noise between records, ended by a line end: stray bytes (CR, LF
+    // and 0x03 among them, never a line starting "u "), or lines that look
+    // like record lines: an item or graph line whose data starts with "N",
+    // or a sample-number line of 70 characters. A 0x03 in noise is never
+    // preceded by a sample-number line of the noise.
     QByteArray noise();
     // A fault chosen at random (never None).
     Fault randomFault();
@@ -92,9 +97,12 @@ struct StreamOptions
     int firstNumber = 1;
     double noiseRate = 0.1;
     double faultRate = 0.1;
+    // Share of records cut short and followed by a hang-up (offsets into the
+    // stream in *hangups); without hangups a cut record is simply unended.
+    double hangupRate = 0;
 };
 QVector<GeneratedRecord> generateStream(RecordGenerator &gen, const StreamOptions &opt,
-                                        QByteArray *stream);
+                                        QByteArray *stream, QVector<qsizetype> *hangups = nullptr);
 
 // Cuts bytes into chunks of random sizes between minSize and maxSize.
 QVector<QByteArray> cutIntoChunks(const QByteArray &bytes, std::mt19937_64 &rng, int minSize, int maxSize);
