@@ -118,6 +118,10 @@ public:
     void Panel1DblClick();
     void Button5Click();
     void listMalformedNumber(const QString &shelfid);
+    // Closing with records the database has not taken: writes them to a file
+    // beside the database and returns its path (empty when none wait).
+    QString saveWaitingRecords(QString *error);
+    bool m_inSerialHandler = false;
     void showStringGrid1(bool show);
     void placeStringGrid1();
     CommControl *MSComm1 = nullptr;

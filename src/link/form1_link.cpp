@@ -68,6 +68,15 @@ void TForm1::buildLink()
             [this](const QColor &c) { Shape1->setBrushColor(c); });
     connect(LinkReceiver1, &intake::LinkReceiver::statusChanged, this, &TForm1::setStatus);
     connect(LinkReceiver1, &intake::LinkReceiver::malformedNumber, this, &TForm1::listMalformedNumber);
+    // Shown from the event loop, not from inside the serial handler, and once
+    // for a run of refusals rather than once per record.
+    connect(LinkReceiver1, &intake::LinkReceiver::storeFailed, this,
+            [this](const QString &message) { dlg::error(message, this); }, Qt::QueuedConnection);
+    // Waiting records stored by the retry timer show up in the graphs too.
+    connect(LinkReceiver1, &intake::LinkReceiver::recordsEnded, this, [this] {
+        if (!m_inSerialHandler)
+            drawgraphic(patientset, gresultset);
+    });
 
     // The grid covers the graph panel while visible; the save button's panel
     // sits at the bottom of the same column.
@@ -109,8 +118,8 @@ void TForm1::buildLink()
     Button5->setObjectName(QStringLiteral("Button5"));
     lay->addWidget(Button5);
     connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
-    if (auto *hostLayout = qobject_cast<QBoxLayout *>(host->layout()))
-        hostLayout->addWidget(Panel9);
+    // Placed over the bottom of the column, outside its layout, so that
+    // showing it never makes the column or the window taller.
     Panel9->hide();
 
     auto *watcher = new GridWatcher(this);
@@ -140,16 +149,52 @@ void TForm1::openSerialPort()
 void TForm1::closeSerialPort()
 {
     MSComm1->setPortOpen(false);
+    // What the line delivered before it closed, then the record in progress
+    // ends with the port.
+    const int waiting = LinkReceiver1->waitingCount();
+    const QByteArray rest = MSComm1->Input();
+    if (!rest.isEmpty())
+        LinkReceiver1->receive(rest, isoDate(workdate()));
+    // Records completed just now that the database did not take.
+    if (LinkReceiver1->waitingCount() > waiting)
+        LinkReceiver1->writeWaiting();
+    LinkReceiver1->lineBroken();
+}
+
+QString TForm1::saveWaitingRecords(QString *error)
+{
+    if (LinkReceiver1->waitingCount() == 0)
+        return QString();
+    LinkReceiver1->retryWaiting();
+    return LinkReceiver1->writeWaiting(error);
 }
 
 void TForm1::MSComm1Comm()
 {
     const short code = MSComm1->CommEvent();
-    if (code == CommControl::comEvReceive) {
+    switch (code) {
+    case CommControl::comEvReceive: {
+        m_inSerialHandler = true;
         const intake::ReceiveResult r = LinkReceiver1->receive(MSComm1->Input(), isoDate(workdate()));
+        m_inSerialHandler = false;
         if (r.records > 0)
             drawgraphic(patientset, gresultset);
-    } else {
+        break;
+    }
+    case CommControl::comEvLineBroken:
+        LinkReceiver1->lineBroken();
+        break;
+    case CommControl::comEvDeviceMissing: {
+        const intake::StatusText s = intake::statusForOpenFailure(MSComm1->errorString());
+        setStatus(s.heading, s.message);
+        break;
+    }
+    case CommControl::comEvDeviceOpened: {
+        const intake::StatusText s = intake::statusForDeviceOpened(MSComm1->portName());
+        setStatus(s.heading, s.message);
+        break;
+    }
+    default:
         LinkReceiver1->commEvent(code);
     }
 }
@@ -158,9 +203,16 @@ void TForm1::placeStringGrid1()
 {
     if (!StringGrid1 || !StringGrid1->parentWidget())
         return;
-    QRect r = Panel1 ? Panel1->geometry() : StringGrid1->parentWidget()->rect();
-    if (Panel9 && Panel9->isVisible() && !Panel1)
-        r.setBottom(Panel9->geometry().top() - 1);
+    const QRect column = StringGrid1->parentWidget()->rect();
+    // The button panel along the bottom of the column, the grid over the
+    // graph panel above it.
+    if (Panel9) {
+        Panel9->setGeometry(column.left(), column.bottom() - 45 + 1, column.width(), 45);
+        Panel9->raise();
+    }
+    QRect r = Panel1 ? Panel1->geometry() : column;
+    if (Panel9 && Panel9->isVisible())
+        r.setBottom(std::min(r.bottom(), Panel9->geometry().top() - 1));
     StringGrid1->setGeometry(r);
     StringGrid1->raise();
 }

@@ -41,7 +41,12 @@ std::optional<StatusText> statusForCode(int code)
 
 StatusText statusForOpenFailure(const QString &reason)
 {
-    return StatusText{QStringLiteral("错误:"), reason};
+    return StatusText{QStringLiteral("错误:"), reason + QStringLiteral("，串口未能打开，每隔几秒自动重试")};
+}
+
+StatusText statusForDeviceOpened(const QString &port)
+{
+    return StatusText{QStringLiteral("状态:"), QStringLiteral("串口%1已打开").arg(port)};
 }
 
 LinkReceiver::LinkReceiver(QObject *parent)

@@ -30,8 +30,10 @@ QColor lampReceivingColor();
 // the status bar alone.
 std::optional<StatusText> statusForCode(int code);
 
-// The status texts when the serial port cannot be opened.
+// The status texts when the serial port cannot be opened (it is tried
+// again every few seconds), and once it has opened.
 StatusText statusForOpenFailure(const QString &reason);
+StatusText statusForDeviceOpened(const QString &port);
 
 struct ReceiveResult
 {

@@ -27,10 +27,17 @@ struct Receiver
     explicit Receiver(CommControl &c) : comm(c)
     {
         QObject::connect(&comm, &CommControl::OnComm, [this] {
-            // A pseudo-terminal has no line counters: only "characters waiting".
-            EXPECT_EQ(comm.CommEvent(), CommControl::comEvReceive);
-            if (comm.CommEvent() == CommControl::comEvReceive)
-                received += comm.Input();
+            // A pseudo-terminal has no line counters: only "characters
+            // waiting" and the device's own notifications.
+            const short code = comm.CommEvent();
+            if (code == CommControl::comEvReceive) {
+                const QByteArray in = comm.Input();
+                received += in;
+                log += "<" + QByteArray::number(in.size()) + ">";
+            } else {
+                EXPECT_GT(code, 2000);
+                log += QByteArray::number(code) + " ";
+            }
         });
     }
     // Runs the event loop until n bytes came or the limit passed.
@@ -42,6 +49,7 @@ struct Receiver
     }
     CommControl &comm;
     QByteArray received;
+    QByteArray log; // "<bytes handed over>" and other codes in order
 };
 
 } // namespace
@@ -101,4 +109,48 @@ TEST_F(CommOnPty, SurvivesTheOtherSideClosingAndComingBack)
     ASSERT_TRUE(pty::writeDevice(pair.b, expected.right(5000), 512));
     rx.waitFor(expected.size());
     EXPECT_TRUE(rx.received == expected);
+    // The bytes from before the hang-up were handed over before it was
+    // reported, the new ones after the device came back.
+    QCoreApplication::processEvents();
+    const QByteArray after = rx.log.mid(rx.log.indexOf("2001 "));
+    EXPECT_TRUE(after.startsWith("2001 2003 2002 <")) << rx.log.constData();
+    EXPECT_FALSE(rx.log.left(rx.log.indexOf("2001 ")).contains("200")) << rx.log.constData();
+}
+
+// Bytes still queued when the line hangs up are never handed over together
+// with the bytes that come after it, however late the owner's thread reads.
+TEST_F(CommOnPty, BytesBeforeAndAfterAHangUpAreHandedOverApart)
+{
+    ASSERT_TRUE(pty::writeDevice(pair.b, "before", 6));
+    ASSERT_TRUE(pty::waitUntil([&] { return comm.InBufferCount() == 6; }));
+    pair.stop();
+    ASSERT_TRUE(pty::waitUntil([&] { return !comm.deviceAttached(); }));
+    ASSERT_TRUE(pair.start());
+    ASSERT_TRUE(pty::waitUntil([&] { return comm.deviceAttached(); }));
+    ASSERT_TRUE(pty::writeDevice(pair.b, "after", 5));
+    ASSERT_TRUE(pty::waitUntil([&] { return comm.InBufferCount() == 11; }));
+    // Only now does the owner's thread look.
+    rx.waitFor(11);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rx.log, QByteArray("<6>2001 2003 2002 <5>"));
+}
+
+// A device missing when the port is opened is opened once it appears.
+TEST(CommControl, ADeviceThatAppearsAfterStartIsOpened)
+{
+    if (!pty::haveSocat())
+        GTEST_SKIP() << "socat not installed";
+    pty::Pair pair{testdb::tempDir()};
+    CommControl comm;
+    Receiver rx{comm};
+    comm.setPortName(pair.a);
+    EXPECT_FALSE(comm.setPortOpen(true));
+    EXPECT_FALSE(comm.PortOpen());
+    EXPECT_TRUE(comm.errorString().contains(pair.a)) << qPrintable(comm.errorString());
+    ASSERT_TRUE(pair.start());
+    ASSERT_TRUE(pty::waitUntil([&] { return comm.PortOpen(); }));
+    ASSERT_TRUE(pty::writeDevice(pair.b, "late", 4));
+    rx.waitFor(4);
+    EXPECT_EQ(rx.received, QByteArray("late"));
+    EXPECT_EQ(rx.log, QByteArray("2002 <4>"));
 }

@@ -5,7 +5,9 @@
 #include <QMutexLocker>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <pthread.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -60,6 +62,27 @@ bool waitWake(int wakeFd, int ms)
     return ::poll(&p, 1, ms) > 0;
 }
 
+// Interrupts a modem-line wait so that its thread can end; the handler itself
+// does nothing.
+int modemWakeSignal()
+{
+    static const int sig = [] {
+        const int s = SIGRTMIN + 5;
+        struct sigaction sa{};
+        sa.sa_handler = [](int) {};
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = 0; // no restart: the ioctl returns EINTR
+        sigaction(s, &sa, nullptr);
+        return s;
+    }();
+    return sig;
+}
+
+QString systemError(const QString &port)
+{
+    return port + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
 } // namespace
 
 CommControl::CommControl(QObject *parent)
@@ -81,7 +104,7 @@ QString CommControl::defaultPortName()
 bool CommControl::setPortOpen(bool open)
 {
     if (open == m_open)
-        return true;
+        return !open || m_attached;
     if (!open) {
         m_stop = true;
         if (m_wake[1] >= 0) {
@@ -96,32 +119,52 @@ bool CommControl::setPortOpen(bool open)
             f = -1;
         }
         m_open = false;
+        m_attached = false;
         return true;
     }
 
-    const int fd = openDevice(QFile::encodeName(m_portName));
-    if (fd < 0) {
-        m_error = m_portName + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
     if (::pipe2(m_wake, O_CLOEXEC) != 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-        ::close(fd);
+        setError(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    m_error.clear();
+    const int fd = openDevice(QFile::encodeName(m_portName));
+    if (fd < 0)
+        setError(systemError(m_portName));
+    else
+        setError(QString());
     m_stop = false;
     m_open = true;
-    m_attached = true;
-    m_reader = std::thread([this, fd, wakeFd = m_wake[0]] { readerLoop(fd, wakeFd); });
-    return true;
+    m_attached = fd >= 0;
+    // Without its device the reader keeps trying to open it.
+    m_reader = std::thread([this, fd, wakeFd = m_wake[0]] { readerLoop(fd, wakeFd, fd < 0); });
+    return fd >= 0;
+}
+
+QString CommControl::errorString() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_error;
+}
+
+void CommControl::setError(const QString &e)
+{
+    QMutexLocker lock(&m_mutex);
+    m_error = e;
 }
 
 QByteArray CommControl::Input()
 {
     QMutexLocker lock(&m_mutex);
     QByteArray out;
-    out.swap(m_queue);
+    const qint64 upTo = m_breaks.empty() ? m_received : m_breaks.front();
+    const qsizetype n = qsizetype(upTo - m_taken);
+    if (n >= m_queue.size()) {
+        out.swap(m_queue);
+    } else {
+        out = m_queue.left(n);
+        m_queue.remove(0, n);
+    }
+    m_taken += out.size();
     return out;
 }
 
@@ -142,6 +185,12 @@ void CommControl::post(short code)
             if (m_receivePending)
                 return;
             m_receivePending = true;
+        } else {
+            // Bytes after this notification get a "characters waiting" of
+            // their own, delivered after it.
+            m_receivePending = false;
+            if (code == comEvLineBroken)
+                m_breaks.push_back(m_received);
         }
         m_events.push_back(code);
     }
@@ -158,37 +207,106 @@ void CommControl::deliver()
         code = m_events.front();
         m_events.pop_front();
         if (code == comEvReceive) {
-            m_receivePending = false;
-            if (m_queue.isEmpty())
+            if (m_events.empty() || m_events.back() != comEvReceive)
+                m_receivePending = false;
+            const qint64 upTo = m_breaks.empty() ? m_received : m_breaks.front();
+            if (m_queue.isEmpty() || upTo == m_taken)
                 return; // already taken by an earlier Input()
+        } else if (code == comEvLineBroken && !m_breaks.empty()) {
+            // Whatever came before the hang-up has been handed over by now.
+            const qint64 at = m_breaks.front();
+            m_breaks.pop_front();
+            if (at > m_taken) {
+                m_queue.remove(0, qsizetype(at - m_taken));
+                m_taken = at;
+            }
         }
     }
     m_commEvent = code;
     emit OnComm();
 }
 
-// Reopens the device after a hang-up (a pseudo-terminal whose other side went
-// away, an unplugged adapter); keeps trying until it opens or we are stopped.
-int CommControl::reopen(int wakeFd)
+// Opens the device again after a hang-up (a pseudo-terminal whose other side
+// went away, an unplugged adapter) or when it was missing at start; keeps
+// trying every kRetryMs until it opens or we are stopped. *missing tells
+// whether the user has been told that it is missing.
+int CommControl::reopen(int wakeFd, bool *missing)
 {
     const QByteArray path = QFile::encodeName(m_portName);
     while (!m_stop) {
         const int fd = openDevice(path);
-        if (fd >= 0)
+        if (fd >= 0) {
+            setError(QString());
+            if (*missing)
+                post(comEvDeviceOpened);
+            *missing = false;
             return fd;
-        if (waitWake(wakeFd, 200))
+        }
+        setError(systemError(m_portName));
+        if (!*missing) {
+            *missing = true;
+            post(comEvDeviceMissing);
+        }
+        if (waitWake(wakeFd, kRetryMs))
             break;
     }
     return -1;
 }
 
-void CommControl::readerLoop(int fd, int wakeFd)
+void CommControl::startModemWatch(int fd)
+{
+    m_modemStop = false;
+    m_modemExited = false;
+    const int sig = modemWakeSignal();
+    m_modem = std::thread([this, fd, sig] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, sig);
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        // Returns at once where the device has no modem lines (a
+        // pseudo-terminal); the counters are read by the reader.
+        while (!m_modemStop) {
+            if (::ioctl(fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG) != 0 && errno != EINTR)
+                break;
+        }
+        m_modemExited = true;
+    });
+}
+
+void CommControl::stopModemWatch()
+{
+    if (!m_modem.joinable())
+        return;
+    m_modemStop = true;
+    // The signal may come just before the thread enters its wait: repeat it
+    // until the thread has ended.
+    while (!m_modemExited) {
+        pthread_kill(m_modem.native_handle(), modemWakeSignal());
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 5);
+    }
+    m_modem.join();
+}
+
+void CommControl::readerLoop(int fd, int wakeFd, bool missing)
 {
     serial_icounter_struct last{};
-    bool counters = readCounters(fd, &last);
+    bool counters = false;
     char buf[4096];
+    if (fd >= 0) {
+        counters = readCounters(fd, &last);
+        startModemWatch(fd);
+    }
 
-    while (!m_stop && fd >= 0) {
+    while (!m_stop) {
+        if (fd < 0) {
+            fd = reopen(wakeFd, &missing);
+            if (fd < 0)
+                break;
+            m_attached = true;
+            counters = readCounters(fd, &last);
+            startModemWatch(fd);
+        }
         pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         // The counters are polled, so wake up now and then even when idle.
         const int r = ::poll(p, 2, counters ? 50 : 500);
@@ -205,6 +323,7 @@ void CommControl::readerLoop(int fd, int wakeFd)
                     {
                         QMutexLocker lock(&m_mutex);
                         m_queue.append(buf, n);
+                        m_received += n;
                     }
                     post(comEvReceive);
                     continue;
@@ -242,15 +361,16 @@ void CommControl::readerLoop(int fd, int wakeFd)
         }
 
         if (hangup) {
+            stopModemWatch();
             ::close(fd);
+            fd = -1;
             m_attached = false;
-            fd = reopen(wakeFd);
-            m_attached = fd >= 0;
-            if (fd >= 0)
-                counters = readCounters(fd, &last);
+            post(comEvLineBroken);
         }
     }
-    if (fd >= 0)
+    if (fd >= 0) {
+        stopModemWatch();
         ::close(fd);
+    }
     m_attached = false;
 }

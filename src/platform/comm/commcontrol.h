@@ -6,7 +6,13 @@
 // nothing is lost while the user-interface thread sits in a long handler.
 // The user-interface thread is told through OnComm(): CommEvent() then holds
 // the notification code (2 = characters waiting, 3..6 modem lines, 1001..1009
-// line errors) and Input() hands over and removes what is queued.
+// line errors, 2001..2003 the device itself) and Input() hands over and
+// removes what is queued, never past a hang-up: bytes received before the
+// line hung up and bytes received after it are handed over separately, with
+// comEvLineBroken between them.
+//
+// A device that cannot be opened, or that goes away, is tried again every
+// kRetryMs until it opens (a USB adapter plugged in later).
 #include <QByteArray>
 #include <QMutex>
 #include <QObject>
@@ -31,7 +37,15 @@ public:
         comEventOverrun = 1006,
         comEventRxOver = 1008,
         comEventRxParity = 1009,
+        // The device hung up or went away; what came before it is complete.
+        comEvLineBroken = 2001,
+        // The device opened after it had been missing.
+        comEvDeviceOpened = 2002,
+        // The device went away and does not open again yet.
+        comEvDeviceMissing = 2003,
     };
+
+    static constexpr int kRetryMs = 2000;
 
     explicit CommControl(QObject *parent = nullptr);
     ~CommControl() override;
@@ -43,10 +57,12 @@ public:
     void setPortName(const QString &name) { m_portName = name; }
 
     // Opens (true) or closes (false) the port. Opening fails with the
-    // system's reason in errorString(); the control then stays closed.
+    // system's reason in errorString(); the control then keeps trying in the
+    // background and raises comEvDeviceOpened once the device opens.
     bool setPortOpen(bool open);
-    bool PortOpen() const { return m_open; }
-    QString errorString() const { return m_error; }
+    // The device is open now.
+    bool PortOpen() const { return m_open && m_attached; }
+    QString errorString() const;
 
     // Code of the notification being delivered (valid inside OnComm).
     short CommEvent() const { return m_commEvent; }
@@ -61,20 +77,32 @@ signals:
     void OnComm();
 
 private:
-    void readerLoop(int fd, int wakeFd);
-    int reopen(int wakeFd);
+    void readerLoop(int fd, int wakeFd, bool missing);
+    int reopen(int wakeFd, bool *missing);
     void post(short code);
     void deliver();
+    void setError(const QString &e);
+    void startModemWatch(int fd);
+    void stopModemWatch();
 
     QString m_portName;
-    QString m_error;
-    bool m_open = false;
+    QString m_error;              // guarded by m_mutex
+    bool m_open = false;          // the reader thread runs
     short m_commEvent = 0;
 
     mutable QMutex m_mutex;
     QByteArray m_queue;           // received bytes
+    qint64 m_taken = 0;           // bytes handed over by Input() so far
+    qint64 m_received = 0;        // bytes queued so far
+    std::deque<qint64> m_breaks;  // m_received at each hang-up not yet delivered
     std::deque<short> m_events;   // notifications not yet delivered
     bool m_receivePending = false; // a code 2 is among m_events
+
+    // Waits for modem-line changes (TIOCMIWAIT): while a wait is pending the
+    // driver of a built-in UART counts them, which TIOCGICOUNT then reports.
+    std::thread m_modem;
+    std::atomic<bool> m_modemStop{false};
+    std::atomic<bool> m_modemExited{true};
 
     std::thread m_reader;
     int m_wake[2] = {-1, -1};
