@@ -109,4 +109,35 @@ TEST_F(OpenDatabase, DatabaseWithoutOurTablesOrColumnsIsRefused)
     }
 }
 
+// Failures of a file of ours read as what happened and what to do, with the
+// database's own text kept; a locked file is never called foreign.
+TEST_F(OpenDatabase, FileErrorsAreToldInChineseAndALockedFileIsNotForeign)
+{
+    const struct { const char *text, *sentence; } cases[] = {
+        {"database is locked", "正被其他程序占用"},
+        {"attempt to write a readonly database", "只读"},
+        {"database or disk is full", "磁盘空间已满"},
+        {"database disk image is malformed", "已损坏"},
+        {"disk I/O error", "磁盘错误"},
+    };
+    for (const auto &c : cases) {
+        const QString said = appdb::describeError(QString::fromLatin1(c.text) + QStringLiteral(" Unable to fetch row"));
+        EXPECT_TRUE(said.contains(QString::fromUtf8(c.sentence))
+                    && said.endsWith(QStringLiteral("（%1 Unable to fetch row）").arg(QLatin1String(c.text))))
+            << said.toStdString();
+    }
+    EXPECT_EQ(appdb::describeError(QStringLiteral("no such table: x")), QStringLiteral("no such table: x"));
+
+    QString error;
+    ASSERT_TRUE(appdb::createDatabaseFile(path(), true, &error));
+    sqlite3 *h = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path()).constData(), &h), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(h, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(appdb::openOrCreate(path(), &error), appdb::OpenResult::Failed);
+    EXPECT_TRUE(error.contains(QStringLiteral("正被其他程序占用")) && !error.contains(QStringLiteral("不是本系统的数据库")))
+        << error.toStdString();
+    sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(h);
+}
+
 } // namespace
