@@ -621,6 +621,9 @@ void TForm1::Button1Click()
     const QString lot = targets->isOpen() && !targets->isEmpty()
                             ? targets->text(QStringLiteral("batchno%1").arg(qclevel)) : QString();
     report::ReportForm form = report::ReportForm::instanceOf(qc::frmqcreportDesign());
+    // Printed from the preview on the printer chosen on the settings page,
+    // as every patient report is.
+    form.printerIndex = ComboBox6 ? ComboBox6->currentIndex() : -1;
     try {
         qc::fillQcReport(form, chart, getHospitalname(), qc::reportCaption(lot, Label17->text()));
         report::preview(form, report::emptyRecord(), this);

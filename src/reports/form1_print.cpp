@@ -16,7 +16,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrinterInfo>
 #include <QPushButton>
 
 namespace reports {
@@ -72,12 +71,14 @@ private:
     std::function<bool(QKeyEvent *)> m_f;
 };
 
+// The list the back end read at start-up: an index chosen here always names
+// the printer shown.
 QStringList installedPrinters()
 {
     try {
         return report::printerBackend()->printerNames();
     } catch (const report::ReportError &) {
-        return QPrinterInfo::availablePrinterNames();
+        return {};
     }
 }
 

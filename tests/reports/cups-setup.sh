@@ -1,7 +1,9 @@
 #!/bin/sh
 # Prepares a CUPS queue VORLAN_PDF that writes every job as a PDF file, for
-# the printing integration test. Run as root; running it again changes
-# nothing. Prints the folder the PDFs land in on its last line.
+# the printing integration tests, and one more such queue for every name
+# given as an argument (each enabled and accepting jobs). Run as root;
+# running it again changes nothing else. Prints the folder the PDFs land in
+# on its last line.
 # Exit codes: 0 ready, 2 not root, 3 CUPS or cups-pdf missing, 4 cupsd
 # would not start, 5 the queue could not be added.
 set -u
@@ -46,19 +48,24 @@ if ! running; then
     fi
 fi
 
-if ! lpstat -p "$QUEUE" >/dev/null 2>&1; then
-    PPD=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
-    if [ -f "$PPD" ]; then
-        lpadmin -p "$QUEUE" -E -v cups-pdf:/ -P "$PPD"
-    else
-        MODEL=$(lpinfo -m 2>/dev/null | grep -i 'cups-pdf' | head -n1 | cut -d' ' -f1)
-        [ -n "$MODEL" ] && lpadmin -p "$QUEUE" -E -v cups-pdf:/ -m "$MODEL"
+add_queue() {
+    if ! lpstat -p "$1" >/dev/null 2>&1; then
+        PPD=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
+        if [ -f "$PPD" ]; then
+            lpadmin -p "$1" -E -v cups-pdf:/ -P "$PPD"
+        else
+            MODEL=$(lpinfo -m 2>/dev/null | grep -i 'cups-pdf' | head -n1 | cut -d' ' -f1)
+            [ -n "$MODEL" ] && lpadmin -p "$1" -E -v cups-pdf:/ -m "$MODEL"
+        fi
+        if ! lpstat -p "$1" >/dev/null 2>&1; then
+            echo "cups-setup: could not add the queue $1" >&2
+            exit 5
+        fi
     fi
-    if ! lpstat -p "$QUEUE" >/dev/null 2>&1; then
-        echo "cups-setup: could not add the queue $QUEUE" >&2
-        exit 5
-    fi
-fi
-cupsenable "$QUEUE" 2>/dev/null || true
-cupsaccept "$QUEUE" 2>/dev/null || true
+    cupsenable "$1" 2>/dev/null || true
+    cupsaccept "$1" 2>/dev/null || true
+}
+for q in "$QUEUE" "$@"; do
+    add_queue "$q"
+done
 echo "$OUT"

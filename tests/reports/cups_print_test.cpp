@@ -1,7 +1,8 @@
-// A report printed through a real CUPS queue: tests/reports/cups-setup.sh
-// makes the queue VORLAN_PDF (cups-pdf) and starts cupsd when needed; the
-// test prints a sample's report from the main window on that queue and reads
-// back the PDF the queue wrote. Where CUPS cannot run here the test skips.
+// Reports printed through real CUPS queues: tests/reports/cups-setup.sh
+// makes the queues (cups-pdf) and starts cupsd when needed; the tests print a
+// sample's report from the main window and look at what the queue got: the
+// PDF it wrote, a job waiting on a stopped printer, or nothing at all when
+// the queue refuses jobs. Where CUPS cannot run here the tests skip.
 #include "common/mainwindowtest.h"
 #include "pdftools.h"
 #include "stamp.h"
@@ -12,9 +13,9 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QPrinterInfo>
 #include <QProcess>
 #include <QThread>
+#include <optional>
 
 namespace {
 
@@ -55,32 +56,70 @@ std::vector<bool> inkedStrips(const QImage &page)
     return out;
 }
 
-using CupsPrint = MainWindowTest;
+// Runs a command; what it printed, nullopt when it failed.
+std::optional<QString> run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+// The jobs waiting on a queue, one line each ("QUEUE-id user size date").
+QStringList jobsOn(const QString &queue)
+{
+    return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), queue}).value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+class CupsPrint : public MainWindowTest
+{
+protected:
+    // Runs the set-up script with further queues; returns the folder the
+    // queues write to, or an empty text (the test then skips).
+    QString setUpQueues(const QStringList &queues = {})
+    {
+        QProcess setup;
+        setup.start(QStringLiteral("sh"), QStringList{qEnvironmentVariable("VORLAN_SOURCE_DIR")
+                                                      + QStringLiteral("/tests/reports/cups-setup.sh")} + queues);
+        if (!setup.waitForFinished(120000) || setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0) {
+            skipReason = QStringLiteral("CUPS is not available here (cups-setup.sh exit %1): %2")
+                             .arg(setup.exitCode()).arg(QString::fromLocal8Bit(setup.readAllStandardError().trimmed()));
+            return {};
+        }
+        return QString::fromLocal8Bit(setup.readAllStandardOutput()).trimmed().split(QLatin1Char('\n')).last().trimmed();
+    }
+
+    // The main window with one sample, the real back end and a queue chosen
+    // on the settings page for the graphic half-sheet report.
+    void printOn(const QString &queue, const std::shared_ptr<report::RealPrinterBackend> &backend)
+    {
+        report::setPrinterBackend(backend);
+        session::setWorkdate(QDate(2026, 12, 6));
+        addSample(QStringLiteral("0101"), QStringLiteral("张三"), QStringLiteral("12.5"));
+        createMain();
+        Form1->printSettingsShow();
+        Form1->ComboBox6->setCurrentIndex(Form1->ComboBox6->findText(queue));
+        ASSERT_GE(Form1->ComboBox6->currentIndex(), 0) << "printer list lacks " << queue.toStdString();
+        Form1->ComboBox7->setCurrentIndex(0);
+        Form1->ComboBox8->setCurrentIndex(0);
+        Form1->samplePageShow();
+    }
+
+    QString skipReason;
+};
 
 } // namespace
 
 TEST_F(CupsPrint, AReportGoesThroughARealQueue)
 {
-    // The set-up script prints the folder the queue writes to as its last line.
-    QProcess setup;
-    setup.start(QStringLiteral("sh"), {qEnvironmentVariable("VORLAN_SOURCE_DIR") + QStringLiteral("/tests/reports/cups-setup.sh")});
-    if (!setup.waitForFinished(120000) || setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0)
-        GTEST_SKIP() << "CUPS is not available here (cups-setup.sh exit " << setup.exitCode()
-                     << "): " << setup.readAllStandardError().trimmed().toStdString();
-    const QString out = QString::fromLocal8Bit(setup.readAllStandardOutput()).trimmed().split(QLatin1Char('\n')).last().trimmed();
+    const QString out = setUpQueues();
+    if (out.isEmpty())
+        GTEST_SKIP() << skipReason.toStdString();
     auto backend = std::make_shared<report::RealPrinterBackend>();
-    report::setPrinterBackend(backend);
-    session::setWorkdate(QDate(2026, 12, 6));
-    addSample(QStringLiteral("0101"), QStringLiteral("张三"), QStringLiteral("12.5"));
-    createMain();
-    Form1->printSettingsShow();
+    printOn(Queue, backend);
     // The printer list of the settings page is the system's, the queue in it.
-    EXPECT_EQ(Form1->ComboBox6->count(), QPrinterInfo::availablePrinterNames().size());
-    Form1->ComboBox6->setCurrentIndex(Form1->ComboBox6->findText(Queue));
-    ASSERT_GE(Form1->ComboBox6->currentIndex(), 0) << "printer list lacks the queue";
-    Form1->ComboBox7->setCurrentIndex(0);
-    Form1->ComboBox8->setCurrentIndex(0);
-    Form1->samplePageShow();
+    EXPECT_EQ(Form1->ComboBox6->count(), report::installedPrinterNames().size());
 
     const QStringList before = pdfsIn(out);
     Form1->N3Click();
@@ -106,4 +145,57 @@ TEST_F(CupsPrint, AReportGoesThroughARealQueue)
         differ += a[i] != b[i], inked += b[i];
     EXPECT_GT(inked, 10);
     EXPECT_LE(differ, 2);
+}
+
+TEST_F(CupsPrint, AJobTheQueueRefusesIsNotStampedAndSaysWhy)
+{
+    const QString refusing = QStringLiteral("VORLAN_REFUSE");
+    if (setUpQueues({refusing}).isEmpty())
+        GTEST_SKIP() << skipReason.toStdString();
+    ASSERT_TRUE(run(QStringLiteral("cupsreject"), {QStringLiteral("-r"), QStringLiteral("test"), refusing}).has_value());
+    struct Accept { QString q; ~Accept() { run(QStringLiteral("cupsaccept"), {q}); } } accept{refusing};
+
+    printOn(refusing, std::make_shared<report::RealPrinterBackend>());
+    Form1->N3Click();
+    EXPECT_EQ(stampOf(QStringLiteral("0101")), QStringLiteral("|0"));
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("没有接受打印任务"))) << dialogs.last().toStdString();
+    EXPECT_TRUE(dialogs.last().contains(refusing)) << dialogs.last().toStdString();
+    EXPECT_TRUE(jobsOn(refusing).isEmpty());
+}
+
+TEST_F(CupsPrint, AJobWaitingOnAStoppedPrinterIsHandedOverToThePrinterShown)
+{
+    const QString stopped = QStringLiteral("VORLAN_STOPPED"), added = QStringLiteral("VORLAN_ADDED");
+    run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), added});
+    if (setUpQueues({stopped}).isEmpty())
+        GTEST_SKIP() << skipReason.toStdString();
+    run(QStringLiteral("cancel"), {QStringLiteral("-a"), stopped});
+    ASSERT_TRUE(run(QStringLiteral("cupsdisable"), {stopped}).has_value());
+    struct CleanUp
+    {
+        QString stopped, added;
+        ~CleanUp()
+        {
+            run(QStringLiteral("cancel"), {QStringLiteral("-a"), stopped});
+            run(QStringLiteral("cupsenable"), {stopped});
+            run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), added});
+        }
+    } cleanUp{stopped, added};
+
+    auto backend = std::make_shared<report::RealPrinterBackend>();
+    printOn(stopped, backend);
+    // A queue added while the program runs sorts before the chosen one; the
+    // chosen index still means the printer the settings page shows.
+    ASSERT_FALSE(setUpQueues({added}).isEmpty());
+    ASSERT_LT(report::installedPrinterNames().indexOf(added), report::installedPrinterNames().indexOf(stopped));
+
+    Form1->N3Click();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_NE(stampOf(QStringLiteral("0101")), QStringLiteral("|0"));
+    const QStringList jobs = jobsOn(stopped);
+    ASSERT_EQ(jobs.size(), 1) << jobs.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(jobs[0].startsWith(QStringLiteral("%1-%2 ").arg(stopped).arg(backend->lastJobId())))
+        << jobs[0].toStdString();
+    EXPECT_TRUE(jobsOn(added).isEmpty());
 }
