@@ -39,7 +39,7 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        pdf = std::make_shared<report::PdfFileBackend>(tmp.path());
+        pdf = std::make_shared<report::PdfFileBackend>(tmp.path(), QStringList{QStringLiteral("PDF"), QStringLiteral("PDF2")});
         report::setPrinterBackend(pdf);
         session::setWorkdate(QDate(2024, 4, 10));
         session::setCurrentOperator(QStringLiteral("李四"));
@@ -108,10 +108,14 @@ TEST_F(QcPage, EnterDrawsTheChartAndStatisticsAndPrintsThem)
     Form1->TabSheet3->grab().save(QDir(testdb::outputDir()).filePath(QStringLiteral("qc-page.png")));
 
     // The printout carries the chart, the lot and the statistics of the page.
+    // It prints on the printer chosen on the settings page.
     const QString stats = Form1->Label17->text();
+    Form1->printSettingsShow();
+    Form1->ComboBox6->setCurrentIndex(1);
     Form1->Button1Click();
     ASSERT_EQ(pdf->log().size(), 1u);
     ASSERT_TRUE(pdf->log().front().preview);
+    EXPECT_EQ(pdf->log().front().printerIndex, 1);
     const QString text = pdftools::compactText(pdf->log().front().file);
     EXPECT_TRUE(text.contains(QString(QStringLiteral("质控结果［批号：L7］:（") + stats + QStringLiteral("）")).remove(QLatin1Char(' '))))
         << text.toStdString();
