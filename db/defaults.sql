@@ -2,9 +2,10 @@
 -- the item catalogue of a five-part-differential analyser.
 -- The operator table stays empty: the first log-on creates the default account.
 
--- The one settings row; NULL means nothing chosen yet.
+-- The one settings row; NULL means nothing chosen yet. A margin of 0 means
+-- the default margin, so a new database prints with the defaults at once.
 INSERT INTO corpration (imeno, prntindex, paperindex, rptindex, p_top, p_left, p_bottom, p_right)
-VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+VALUES (NULL, NULL, NULL, NULL, 0, 0, 0, 0);
 
 INSERT INTO codetb (code, name) VALUES ('01', '血常规');
 

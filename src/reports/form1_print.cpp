@@ -237,9 +237,12 @@ void TForm1::Edit9Change(const QString &text) { storeMargin("p_right", text); }
 
 bool TForm1::marginKeyPress(QLineEdit *edit, QKeyEvent *e)
 {
+    // Delete removes text as Backspace does, so it is dropped with it.
+    if (e->key() == Qt::Key_Delete)
+        return true;
     const QString t = e->text();
     if (t.isEmpty())
-        return false;   // keys without a character (arrows, Delete) work as usual
+        return false;   // keys without a character (arrows, Home, End) work as usual
     for (QChar c : t)
         if (!reports::marginKeyAccepted(c, edit->text()))
             return true;
@@ -298,6 +301,10 @@ void TForm1::N3Click()
             dlg::message(r.message, this);
         else if (r.outcome == reports::SamplePrint::Failed)
             dlg::error(r.message, this);
+        // A margin that is not a number ends the print here: the list is
+        // left as it stands.
+        if (r.badMargin)
+            return;
     }
     // The list is re-read even when nothing printed; a filtered list may
     // have lost the printed row, so stay on the same record number.

@@ -4,6 +4,7 @@
 #include "platform/db/dataset.h"
 
 #include <QHash>
+#include <algorithm>
 
 namespace reports {
 
@@ -34,7 +35,9 @@ QString settingsRefusal(const PrintSettings &s)
 
 double marginValue(const QString &text)
 {
-    const auto v = Currency::fromText(text);
+    // A point without a digit is no number (it is not a margin of 0 mm).
+    const bool digit = std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    const auto v = digit ? Currency::fromText(text) : std::nullopt;
     if (!v)
         throw report::ReportError(QStringLiteral("'%1'不是有效的浮点数").arg(text));
     return v->toDouble();

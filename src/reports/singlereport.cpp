@@ -365,6 +365,7 @@ SamplePrint printSample(const QString &shelfid, const QVariant &checkdate, const
         try {
             parseMargins(s);
         } catch (const report::ReportError &e) {
+            out.badMargin = true;
             return fail(e.message());
         }
     }

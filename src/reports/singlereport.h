@@ -109,6 +109,7 @@ struct SamplePrint
     Outcome outcome = NothingToPrint;
     QString message;     // why it was refused or failed
     bool stamped = false;
+    bool badMargin = false;   // failed on a margin text that is not a number
 };
 
 // A day sample is its number together with its day (checkdate): the day

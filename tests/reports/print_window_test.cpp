@@ -130,9 +130,17 @@ TEST_F(PrintWindow, MarginBoxesFilterKeysAndStoreWhatTheyShow)
     typeInto(e, QStringLiteral("1a2.5.-7"), false);
     EXPECT_EQ(e->text(), QStringLiteral("12.57"));
     EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 12.57);
-    QTest::keyClick(e, Qt::Key_Backspace);     // blocked, as the old box did
+    QTest::keyClick(e, Qt::Key_Backspace);     // blocked, and so are Enter and Delete
     QTest::keyClick(e, Qt::Key_Return);
+    QTest::keyClick(e, Qt::Key_Home);
+    QTest::keyClick(e, Qt::Key_Delete);
     EXPECT_EQ(e->text(), QStringLiteral("12.57"));
+    // A lone point is no margin of 0 mm.
+    e->clear();
+    QTest::keyClicks(e, QStringLiteral("."));
+    EXPECT_EQ(e->text(), QStringLiteral("."));
+    EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 12.57);
+    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("'.'"))) << dialogs.last().toStdString();
     // "%" passes the filter and fails the conversion: shown, not stored.
     typeInto(e, QStringLiteral("12.57%"), false);
     EXPECT_EQ(e->text(), QStringLiteral("12.57%"));
@@ -190,9 +198,13 @@ TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
     EXPECT_EQ(pdftools::count(text, Form1->getHospitalname() + QStringLiteral("检验报告单")), 1);
     EXPECT_EQ(pdftools::count(text, QStringLiteral("10:05")), 1);
 
-    // A margin that is not a number: the conversion error, nothing printed or stamped.
+    // A margin that is not a number: the conversion error, nothing printed or
+    // stamped, and the list is not read again (a sample stored meanwhile
+    // does not appear).
     Form1->Edit7->setText(QStringLiteral("2'"));
+    addSample(QStringLiteral("3"), QStringLiteral("王五"));
     Form1->N3Click();
+    EXPECT_EQ(Form1->patientset->recordCount(), 1);
     EXPECT_EQ(pdf->jobs().size(), 1u);
     EXPECT_TRUE(dialogs.last().contains(QStringLiteral("2'")));
     EXPECT_EQ(stampOf(QStringLiteral("2")), QStringLiteral("|0"));
@@ -224,4 +236,23 @@ TEST_F(PrintWindow, F9PrintsTheLastSampleAfterLastAndNext)
     EXPECT_EQ(pdf->jobs().size(), 2u);
     EXPECT_EQ(Form1->patientset->text(QStringLiteral("shelfid")), QStringLiteral("3"));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+}
+
+TEST_F(PrintWindow, ANewDatabasePrintsWithTheDefaultMarginsOnItsFirstRun)
+{
+    addSample(QStringLiteral("1"), QStringLiteral("张三"));
+    start();
+    EXPECT_EQ(QStringList({Form1->Edit6->text(), Form1->Edit7->text(), Form1->Edit8->text(), Form1->Edit9->text()})
+                  .join(QLatin1Char(' ')),
+              QStringLiteral("5.0 20.0 10.0 20.0"));
+    Form1->ComboBox6->setCurrentIndex(0);
+    Form1->ComboBox7->setCurrentIndex(0);
+    Form1->ComboBox8->setCurrentIndex(0);
+    Form1->samplePageShow();
+    Form1->N3Click();
+    ASSERT_EQ(pdf->jobs().size(), 1u);
+    // The caption designed at 4.2 mm, 14.8 mm of the band lands 20 mm and 5 mm further in.
+    const QPointF name = pdftools::at(pdftools::words(pdf->jobs()[0].file), QStringLiteral("姓"));
+    EXPECT_NEAR(name.x(), 24.2, 0.3);
+    EXPECT_NEAR(name.y(), 19.8, 0.6);
 }
