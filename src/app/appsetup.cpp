@@ -11,8 +11,9 @@
 
 void installChineseFonts()
 {
-    // The report and window designs name these Chinese faces; one face
-    // that renders and extracts cleanly from PDFs stands in for all of them.
+    // The window designs name these Chinese faces. On screen, at 9 pt, the
+    // sans face reads best for all of them; reports choose their own faces
+    // (report::reportFace), so this mapping never changes a printed measure.
     const QString wqy = QStringLiteral("WenQuanYi Micro Hei");
     for (const char *face : {"宋体", "黑体", "仿宋", "SimSun", "SimHei", "FangSong"})
         QFont::insertSubstitution(QString::fromUtf8(face), wqy);

@@ -84,6 +84,7 @@ QRect dayCellPx(const ReportForm &form, int day)
 void fillQcReport(ReportForm &form, const ChartModel &screen, const QString &hospital, const QString &caption)
 {
     auto model = std::make_shared<ChartModel>(printChartModel(screen));
+    model->titleFamily = report::reportFace(model->titleFamily);
     form.item(QStringLiteral("QRChart1")).chart = [model](QPainter &p, const QRectF &rect, double pxPerMm) {
         // The chart's sizes are layout pixels of a 96-per-inch page.
         paintChart(p, rect, *model, pxPerMm * 25.4 / 96.0);

@@ -1,6 +1,7 @@
 #include "reports/forms.h"
 
 #include <QFont>
+#include <algorithm>
 
 using report::Align;
 using report::FontSpec;
@@ -66,6 +67,19 @@ struct Builder
     {
         form.setMargins(top, left, bottom, right);
         form.bandMm = QSizeF(bandW, bandH);
+    }
+    // The finished design: every data text is cut before whatever stands
+    // to its right on its line, so a long value (a 10-digit case number)
+    // never prints over the caption beside it.
+    ReportForm done()
+    {
+        QStringList dataTexts;
+        for (const ReportItem &o : form.items())
+            if (o.kind == report::ItemKind::DataText)
+                dataTexts << o.name;
+        for (const QString &name : dataTexts)
+            form.item(name).cutAtNeighbour = true;
+        return form;
     }
 };
 
@@ -202,7 +216,7 @@ ReportForm frmtestreportDesign()
     halfSheetBody(b, HalfSheetRows());
     b.label(QStringLiteral("QRLabel7"), QStringLiteral("注：本结果仅对本次标本负责"), font(Song, 9),
             5.3, 130.7, 41.5, 4.5);
-    return b.form;
+    return b.done();
 }
 
 ReportForm frmtestreport1Design()
@@ -210,7 +224,7 @@ ReportForm frmtestreport1Design()
     Builder b(QStringLiteral("Tfrmtestreport1"), QStringLiteral("frmtestreport1"), QStringLiteral("testreport1"));
     b.page(20, 20, 10, 2, 188.1, 265.6);
     a4Body(b, false);
-    return b.form;
+    return b.done();
 }
 
 ReportForm frmtestreport2Design()
@@ -260,21 +274,21 @@ ReportForm frmtestreport2Design()
     b.label(QStringLiteral("QRLabel23"), QStringLiteral("报告时间"), s10, 98.4, 81.0, 14.0, 4.5);
     b.label(QStringLiteral("QRLabel22"), QStringLiteral("检验者"), s10, 147.1, 81.0, 10.6, 4.5);
     b.label(QStringLiteral("QRLabel7"), QStringLiteral("审核"), s10, 172.5, 81.0, 7.1, 4.5);
-    return b.form;
+    return b.done();
 }
 
 ReportForm frmtestreport3Design()
 {
     Builder b(QStringLiteral("Tfrmtestreport3"), QStringLiteral("frmtestreport3"), QStringLiteral("testreport3"));
     b.page(5, 10, 5, 5, 195.0, 292.1);
-    return b.form;
+    return b.done();
 }
 
 ReportForm frmtestreport4Design()
 {
     Builder b(QStringLiteral("Tfrmtestreport4"), QStringLiteral("frmtestreport4"), QStringLiteral("testreport4"));
     b.page(5, 20, 10, 20, 170.1, 265.6);
-    return b.form;
+    return b.done();
 }
 
 ReportForm a4ReportDesign()
@@ -282,7 +296,7 @@ ReportForm a4ReportDesign()
     Builder b(QStringLiteral("Ta4Report"), QStringLiteral("a4Report"), QStringLiteral("a4rpt"));
     b.page(10, 10, 10, 10, 190.0, 265.6);
     a4Body(b, true);
-    return b.form;
+    return b.done();
 }
 
 ReportForm a5ReportDesign()
@@ -292,7 +306,7 @@ ReportForm a5ReportDesign()
     b.form.pageSize = QPageSize(QPageSize::JisB5);
     b.page(10, 10, 10, 10, 161.9, 265.6);
     a4Body(b, true);
-    return b.form;
+    return b.done();
 }
 
 ReportForm frmnomreportDesign()
@@ -320,7 +334,7 @@ ReportForm frmnomreportDesign()
     halfSheetBody(b, r);
     b.label(QStringLiteral("QRLabel7"), QStringLiteral("注：本结果仅对本次标本负责。"), font(Song, 9),
             6.3, 129.1, 41.5, 4.5);
-    return b.form;
+    return b.done();
 }
 
 QStringList formNames()

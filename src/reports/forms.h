@@ -31,7 +31,8 @@ QStringList graphicFormFields();
 QStringList textFormFields();
 
 // "宋体", "黑体" and "仿宋" do not exist here: map them to the installed CJK
-// face. Start-up calls this once; so do tests that render text.
+// face the windows use. Reports print in their own faces whatever this maps
+// (report::reportFace); tests that render windows call this.
 void installFontSubstitutions();
 
 } // namespace reports

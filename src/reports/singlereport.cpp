@@ -9,6 +9,7 @@
 #include "reports/forms.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 using report::FontSpec;
@@ -180,23 +181,71 @@ FontSpec rowFont(Layout layout, bool rangeColumn)
     return f;
 }
 
+// Space kept between a cut text and the column that follows it.
+constexpr double ColumnGapMm = 0.5;
+
 struct Placer
 {
     ReportForm &form;
     Layout layout;
     RowLabels &out;
+    double fontScale = 1;   // below 1 when the rows only fit in smaller type
     int row = 0;   // 0-based
 
-    QString add(int column, const QString &caption, int left, int top, int width)
+    FontSpec font(const QString &colName) const
+    {
+        FontSpec f = rowFont(layout, colName == QLatin1String("range"));
+        f.pointSize = std::floor(f.pointSize * fontScale * 10) / 10;
+        return f;
+    }
+    // A row label; a caption that would reach edgePx (the next column's
+    // left, 0: none) is cut before it.
+    QString add(int column, const QString &caption, int left, int top, int width, double edgePx = 0)
     {
         const QString colName = out.columns.at(column);
         const QString name = QStringLiteral("row_%1_%2").arg(colName).arg(row + 1);
-        form.addLabel(name, caption, rowFont(layout, colName == QLatin1String("range")),
-                      QRect(left, top, width, 16));
+        report::ReportItem it;
+        it.name = name;
+        it.font = font(colName);
+        it.setPxRect(QRect(left, top, width, 16), form.zoom);
+        if (edgePx > 0)
+            it.maxWidthMm = std::max(0.0, report::pxToMm(edgePx - left, form.zoom) - ColumnGapMm);
+        report::ReportItem &added = form.add(std::move(it));
+        form.setCaption(added, caption);
         out.labels[column][row] = name;
         return name;
     }
+    double widthMm(const QString &colName, const QString &text) const
+    {
+        return report::measureTextMm(text, font(colName)).width();
+    }
 };
+
+// The pitch and type size at which rows fit between their first top and the
+// footer line: the designed pitch where they fit, else the space shared out;
+// where a line of the row type is taller than the pitch, the type shrinks
+// with it, so rows never print over each other or over the footer.
+struct RowFit
+{
+    int pitch;
+    double fontScale;
+};
+
+RowFit fitRows(Layout layout, int pitch, int rowsInColumn, double spacePx)
+{
+    RowFit fit{pitch, 1.0};
+    if (rowsInColumn <= 0)
+        return fit;
+    if (rowsInColumn * pitch > spacePx)
+        fit.pitch = std::max(1, int(spacePx / rowsInColumn));
+    double lineMm = 0;
+    for (bool range : {false, true})
+        lineMm = std::max(lineMm, report::measureTextMm(QStringLiteral("国0"), rowFont(layout, range)).height());
+    const double pitchMm = report::pxToMm(fit.pitch);
+    if (lineMm > pitchMm)
+        fit.fontScale = pitchMm / lineMm;
+    return fit;
+}
 
 } // namespace
 
@@ -227,47 +276,64 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
     out.columns = rowColumns(layout);
     const int n = int(c.rows.size());
     out.labels.assign(out.columns.size(), std::vector<QString>(n));
-    const int pitch = rowPitch(layout, n);
     const QString sex = c.patient.value(QStringLiteral("sex")).toString();
     auto bottom = [&](const char *name) {
         const QRect r = form.px(QLatin1String(name));
         return r.top() + r.height();
     };
     auto left = [&](const char *name) { return form.px(QLatin1String(name)).left(); };
+    // The footer line's pen, drawn through the middle of its box, is the floor of the rows.
+    const report::ReportItem &footer = form.item(QStringLiteral("QRShape4"));
+    const double floorPx = report::mmToPx(footer.mm.center().y()) - footer.penWidth / 2.0;
+    const int firstTop = layout == Layout::Text ? bottom("QRLabel14") : bottom("QRShape3");
+    const RowFit fit = fitRows(layout, rowPitch(layout, n), layout == Layout::Text ? std::max(std::min(n, 13), n - 13) : n,
+                               floorPx - firstTop);
+    const int pitch = fit.pitch;
 
-    Placer p{form, layout, out};
+    Placer p{form, layout, out, fit.fontScale};
+    // Name and abbreviation share the space up to the value column; the
+    // abbreviation stays whole where it can.
+    auto nameAndAbbr = [&](int nameCol, int abbrCol, const ResultRow &r, const QString &abbr, int nameLeft,
+                           int top, int gapPx, int edgePx) {
+        const QString bracketed = abbr.trimmed().isEmpty() ? QString() : QLatin1Char('[') + abbr + QLatin1Char(']');
+        const double abbrPx = bracketed.isEmpty() ? 0 : report::mmToPx(p.widthMm(QStringLiteral("abbreviation"), bracketed)) + gapPx;
+        const QString name = p.add(nameCol, r.name, nameLeft, top, 186, std::max<double>(nameLeft, edgePx - abbrPx));
+        if (!bracketed.isEmpty()) {
+            const QRect nr = form.px(name);
+            p.add(abbrCol, bracketed, nr.left() + nr.width() + gapPx, top, 186, edgePx);
+        }
+    };
     for (int i = 0; i < n; ++i) {
         p.row = i;
         const ResultRow &r = c.rows[i];
         const auto limits = limitsFor(sex, r);
         const QString range = limits ? rangeText(limits->low, limits->high) : QString();
         const QString abbr = r.abbreviation.isNull() ? QString() : r.abbreviation.toString();
-        const bool hasAbbr = !abbr.trimmed().isEmpty();
         if (layout == Layout::Text) {
             const bool right = i >= 13;
-            const int top = bottom("QRLabel14") + (right ? i - 13 : i) * pitch;
-            const QString name = p.add(0, r.name, right ? left("QRShape3") + 3 : 1, top, 186);
-            if (hasAbbr) {
-                const QRect nr = form.px(name);
-                p.add(1, QLatin1Char('[') + abbr + QLatin1Char(']'), nr.left() + nr.width(), top, 186);
-            }
-            p.add(2, r.value, left(right ? "QRLabel9" : "QRLabel15") + 8, top, 57);
-            p.add(3, r.unit, left(right ? "QRLabel17" : "QRLabel16") + 4, top, 57);
-            p.add(4, range, left(right ? "QRLabel10" : "QRLabel19"), top, 68);
+            const int top = firstTop + (right ? i - 13 : i) * pitch;
+            const int valueLeft = left(right ? "QRLabel9" : "QRLabel15") + 8;
+            const int rangeLeft = left(right ? "QRLabel10" : "QRLabel19");
+            const int unitLeft = left(right ? "QRLabel17" : "QRLabel16") + 4;
+            // The left half ends at the dividing line, the right half at the rules' end.
+            const int halfEnd = right ? form.px(QStringLiteral("QRShape2")).right() : left("QRShape3");
+            nameAndAbbr(0, 1, r, abbr, right ? left("QRShape3") + 3 : 1, top, 0, valueLeft);
+            p.add(2, r.value, valueLeft, top, 57, rangeLeft);
+            p.add(3, r.unit, unitLeft, top, 57, halfEnd);
+            p.add(4, range, rangeLeft, top, 68, unitLeft);
         } else {
-            const int top = bottom("QRShape3") + i * pitch;
+            const int top = firstTop + i * pitch;
             const QRect head = form.px(QStringLiteral("QRLabel25"));
-            p.add(0, QString::number(i + 1), head.left() + 3, top, 32);
-            const QString name = p.add(1, r.name, head.left() + head.width() + 1, top, 186);
-            if (hasAbbr) {
-                const QRect nr = form.px(name);
-                p.add(2, QLatin1Char('[') + abbr + QLatin1Char(']'), nr.left() + nr.width() + 2, top, 186);
-            }
-            p.add(3, r.value, left("QRLabel15") + 8, top, 57);
-            p.add(4, r.unit, left("QRLabel16") + 4, top, 57);
-            p.add(5, range, left("QRLabel19"), top, 68);
-            p.add(6, limits ? flagFor(r.value, limits->low, limits->high) : QString(),
-                  left("QRLabel17") + 8, top, 15);
+            const int nameLeft = head.left() + head.width() + 1;
+            const int valueLeft = left("QRLabel15") + 8, unitLeft = left("QRLabel16") + 4;
+            const int rangeLeft = left("QRLabel19"), flagLeft = left("QRLabel17") + 8;
+            p.add(0, QString::number(i + 1), head.left() + 3, top, 32, nameLeft);
+            nameAndAbbr(1, 2, r, abbr, nameLeft, top, 2, valueLeft);
+            p.add(3, r.value, valueLeft, top, 57, unitLeft);
+            p.add(4, r.unit, unitLeft, top, 57, rangeLeft);
+            p.add(5, range, rangeLeft, top, 68, flagLeft);
+            p.add(6, limits ? flagFor(r.value, limits->low, limits->high) : QString(), flagLeft, top, 15,
+                  form.px(QStringLiteral("qimg1")).left());
         }
     }
     return out;

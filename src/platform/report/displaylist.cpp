@@ -16,14 +16,29 @@ namespace detail {
 
 QPaintDevice *layoutDevice()
 {
-    // 3780 dots per metre = 96 per inch: the layout grid of the forms.
     static QImage device = [] {
         QImage img(1, 1, QImage::Format_ARGB32);
-        img.setDotsPerMeterX(3780);
-        img.setDotsPerMeterY(3780);
+        const int dpm = int(std::lround(LayoutDpi / 0.0254));
+        img.setDotsPerMeterX(dpm);
+        img.setDotsPerMeterY(dpm);
         return img;
     }();
     return &device;
+}
+
+QString cutToWidth(const QString &text, const FontSpec &font, double widthMm)
+{
+    const QFontMetricsF fm(font.toQFont(), layoutDevice());
+    const double limit = mmToLayout(widthMm);
+    if (fm.horizontalAdvance(text) <= limit)
+        return text;
+    int n = int(text.size());
+    while (n > 0 && fm.horizontalAdvance(text.left(n)) > limit)
+        --n;
+    // Never split a surrogate pair.
+    if (n > 0 && text.at(n - 1).isHighSurrogate())
+        --n;
+    return text.left(n);
 }
 
 QRectF autoSizedBox(const ReportItem &item, const QString &text)
@@ -55,7 +70,7 @@ QRectF autoSizedBox(const ReportItem &item, const QString &text)
 QStringList wrapLines(const QString &text, const FontSpec &font, double widthMm)
 {
     QStringList out;
-    const double widthPx = widthMm * 96.0 / 25.4;
+    const double widthPx = mmToLayout(widthMm);
     const QStringList paragraphs = text.split(QLatin1Char('\n'));
     for (const QString &para : paragraphs) {
         if (para.isEmpty()) {
@@ -113,11 +128,41 @@ QSizeF DisplayList::pageSizeMm() const
     return page.fullRect(QPageLayout::Millimeter).size();
 }
 
-static void resolveText(const ReportItem &it, const QString &text, const QPointF &origin,
+// Where a text flagged cutAtNeighbour must end on its form (mm from the band's left).
+static double neighbourEdge(const ReportForm &form, const ReportItem &it)
+{
+    const double gap = 0.5;
+    double edge = form.bandMm.width() > it.mm.left() ? form.bandMm.width() : 0;
+    double rulesEnd = 0;
+    for (const ReportItem &o : form.items()) {
+        if (o.kind == ItemKind::HLine) {
+            rulesEnd = std::max(rulesEnd, o.mm.right());
+            continue;
+        }
+        if (&o == &it || o.align != Align::Left || o.mm.left() <= it.mm.left() + 0.1)
+            continue;
+        const double overlap = std::min(it.mm.bottom(), o.mm.bottom()) - std::max(it.mm.top(), o.mm.top());
+        if (overlap > gap)
+            edge = edge > 0 ? std::min(edge, o.mm.left()) : o.mm.left();
+    }
+    if (rulesEnd > it.mm.left())
+        edge = edge > 0 ? std::min(edge, rulesEnd) : rulesEnd;
+    return edge > 0 ? std::max(0.0, edge - it.mm.left() - gap) : 0;
+}
+
+static void resolveText(const ReportForm &form, const ReportItem &it, QString text, const QPointF &origin,
                         DisplayList &out)
 {
     QRectF box = it.mm;
     QStringList lines;
+    double maxWidth = it.maxWidthMm;
+    if (it.cutAtNeighbour) {
+        const double edge = neighbourEdge(form, it);
+        if (edge > 0)
+            maxWidth = maxWidth > 0 ? std::min(maxWidth, edge) : edge;
+    }
+    if (maxWidth > 0 && !text.contains(QLatin1Char('\n')))
+        text = detail::cutToWidth(text, it.font, maxWidth);
     if (it.autoSize) {
         box = detail::autoSizedBox(it, text);
         lines = text.split(QLatin1Char('\n'));
@@ -127,14 +172,14 @@ static void resolveText(const ReportItem &it, const QString &text, const QPointF
         lines = text.split(QLatin1Char('\n'));
     }
     const QFontMetricsF fm(it.font.toQFont(), detail::layoutDevice());
-    const double lineMm = pxToMm(fm.height());
+    const double lineMm = detail::layoutToMm(fm.height());
     if (it.autoStretch)
         box.setHeight(std::max(box.height(), lineMm * lines.size()));
 
     box.translate(origin);
     double top = box.top();
     for (const QString &line : lines) {
-        const double w = pxToMm(fm.horizontalAdvance(line));
+        const double w = detail::layoutToMm(fm.horizontalAdvance(line));
         double left = box.left();
         if (it.align == Align::Center)
             left = box.center().x() - w / 2;
@@ -146,6 +191,8 @@ static void resolveText(const ReportItem &it, const QString &text, const QPointF
         p.mm = QRectF(left, top, w, lineMm);
         p.text = line;
         p.font = it.font;
+        p.align = it.align;
+        p.box = box;
         p.background = it.background;
         if (!line.isEmpty() || it.background.isValid())
             out.prims.push_back(std::move(p));
@@ -174,10 +221,10 @@ DisplayList resolve(const ReportForm &form, const Record &record)
         };
         switch (it.kind) {
         case ItemKind::Label:
-            resolveText(it, it.text, origin, out);
+            resolveText(form, it, it.text, origin, out);
             break;
         case ItemKind::DataText:
-            resolveText(it, record ? fieldText(record(it.field)) : QString(), origin, out);
+            resolveText(form, it, record ? fieldText(record(it.field)) : QString(), origin, out);
             break;
         case ItemKind::HLine:
         case ItemKind::VLine: {
@@ -240,7 +287,14 @@ void paintPage(QPainter &painter, const DisplayList &page)
             painter.setFont(f);
             painter.setPen(p.font.color);
             const QFontMetricsF fm(f, dev);
-            painter.drawText(QPointF(r.left(), r.top() + fm.ascent()), p.text);
+            // Aligned texts take their place from the width this device
+            // draws them with.
+            double left = r.left();
+            if (p.align == Align::Center)
+                left = (p.box.center().x() * sx) - fm.horizontalAdvance(p.text) / 2;
+            else if (p.align == Align::Right)
+                left = p.box.right() * sx - fm.horizontalAdvance(p.text);
+            painter.drawText(QPointF(left, r.top() + fm.ascent()), p.text);
             break;
         }
         case Primitive::Line: {

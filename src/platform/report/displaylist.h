@@ -21,6 +21,8 @@ struct Primitive
     double penMm = 0;      // Line/Rect
     QString text;          // Text: one line
     FontSpec font;         // Text
+    Align align = Align::Left;   // Text: centred and right-aligned lines are placed in box when drawn
+    QRectF box;            // Text: the item's box on the page
     QColor background;     // Text: filled behind the line when valid
     QImage image;
     ChartPainter chart;

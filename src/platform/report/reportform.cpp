@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QTime>
 #include <cmath>
 
@@ -53,9 +54,22 @@ double pxToMm(double px, int zoom)
     return px * 25.4 / 96.0 * 100.0 / zoom;
 }
 
+QString reportFace(const QString &family)
+{
+    static const QHash<QString, QString> faces{
+        {QStringLiteral("宋体"), QStringLiteral("AR PL UMing CN")},
+        {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN")},
+        {QStringLiteral("仿宋"), QStringLiteral("AR PL UKai CN")},
+        {QStringLiteral("FangSong"), QStringLiteral("AR PL UKai CN")},
+        {QStringLiteral("黑体"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Micro Hei")},
+    };
+    return faces.value(family, family);
+}
+
 QFont FontSpec::toQFont() const
 {
-    QFont f(family);
+    QFont f(reportFace(family));
     f.setPointSizeF(pointSize);
     f.setBold(bold);
     f.setItalic(italic);
@@ -77,7 +91,7 @@ void ReportItem::setPxRect(const QRect &px, int zoom)
 QSizeF measureTextMm(const QString &text, const FontSpec &font)
 {
     const QFontMetricsF fm(font.toQFont(), detail::layoutDevice());
-    return QSizeF(pxToMm(fm.horizontalAdvance(text)), pxToMm(fm.height()));
+    return QSizeF(detail::layoutToMm(fm.horizontalAdvance(text)), detail::layoutToMm(fm.height()));
 }
 
 int textWidthPx(const QString &text, const FontSpec &font, int zoom)

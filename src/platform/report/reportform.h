@@ -57,6 +57,11 @@ QString fieldText(const QVariant &value);
 int mmToPx(double mm, int zoom = 100);
 double pxToMm(double px, int zoom = 100);
 
+// The installed face that prints a design's family: "宋体" in a Ming face
+// with half-em digits, "仿宋" in a Kai face, "黑体" in a sans face. Other
+// families print as named.
+QString reportFace(const QString &family);
+
 struct FontSpec
 {
     QString family = QStringLiteral("宋体");
@@ -65,6 +70,7 @@ struct FontSpec
     bool italic = false;
     QColor color = Qt::black;
 
+    // The font that prints it (reportFace of the family).
     QFont toQFont() const;
 };
 
@@ -89,6 +95,13 @@ struct ReportItem
     bool autoSize = true;      // width follows the text (keeps left, or centre when centred)
     bool autoStretch = false;  // height grows to the wrapped text
     bool wordWrap = false;     // wrap within the width (when not auto-sized)
+    // A single-line text wider than this (mm, 0: no limit) is cut at the
+    // last character that fits, so it never runs into its neighbour.
+    double maxWidthMm = 0;
+    // A single-line text is cut before the nearest caption, text, picture or
+    // vertical rule to its right on its line, or else at the end of the
+    // band's rules (the band's width without any).
+    bool cutAtNeighbour = false;
     QColor background;         // invalid: transparent
 
     // Shapes: pen width in layout pixels (at the form's zoom).
@@ -103,8 +116,9 @@ struct ReportItem
     void setPxRect(const QRect &px, int zoom);
 };
 
-// Width and height of a single-line text in millimetres, measured as on a
-// 96-per-inch layout at zoom 100.
+// Width and height of a single-line text in millimetres, measured at the
+// resolution of a printer (1200 per inch), so that the widths a layout
+// takes are the widths that print.
 QSizeF measureTextMm(const QString &text, const FontSpec &font);
 // The same width in layout pixels at a zoom, rounded.
 int textWidthPx(const QString &text, const FontSpec &font, int zoom = 100);
