@@ -299,8 +299,9 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
         const double abbrPx = bracketed.isEmpty() ? 0 : report::mmToPx(p.widthMm(QStringLiteral("abbreviation"), bracketed)) + gapPx;
         const QString name = p.add(nameCol, r.name, nameLeft, top, 186, std::max<double>(nameLeft, edgePx - abbrPx));
         if (!bracketed.isEmpty()) {
-            const QRect nr = form.px(name);
-            p.add(abbrCol, bracketed, nr.left() + nr.width() + gapPx, top, 186, edgePx);
+            // Whole layout pixels never start the abbreviation inside the name.
+            const int nameEnd = int(std::ceil(report::mmToPx(0) + form.item(name).mm.right() * 96 / 25.4 - 1e-6));
+            p.add(abbrCol, bracketed, nameEnd + gapPx, top, 186, edgePx);
         }
     };
     for (int i = 0; i < n; ++i) {

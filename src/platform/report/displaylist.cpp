@@ -150,17 +150,63 @@ static double neighbourEdge(const ReportForm &form, const ReportItem &it)
     return edge > 0 ? std::max(0.0, edge - it.mm.left() - gap) : 0;
 }
 
-static void resolveText(const ReportForm &form, const ReportItem &it, QString text, const QPointF &origin,
+// Where a text flagged cutAtNeighbour may start: after the caption to its
+// left on its line where that caption reaches into it. A closing full-width
+// colon inks only the left half of its advance, so its right half may be
+// shared.
+static double startAfterCaption(const ReportForm &form, const ReportItem &it)
+{
+    double start = it.mm.left();
+    for (const ReportItem &o : form.items()) {
+        if (o.kind != ItemKind::Label || !o.autoSize || o.align != Align::Left || o.mm.left() >= it.mm.left())
+            continue;
+        const double overlap = std::min(it.mm.bottom(), o.mm.bottom()) - std::max(it.mm.top(), o.mm.top());
+        if (overlap <= 0.5)
+            continue;
+        double right = o.mm.left() + measureTextMm(o.text, o.font).width();
+        if (o.text.endsWith(QChar(0xFF1A)))
+            right -= o.font.pointSize * 25.4 / 72 / 2;
+        start = std::max(start, right + 0.3);
+    }
+    return start;
+}
+
+static void resolveText(const ReportForm &form, const ReportItem &item, QString text, const QPointF &origin,
                         DisplayList &out)
 {
+    ReportItem moved;
+    const ReportItem *itp = &item;
+    double maxWidth = item.maxWidthMm;
+    if (item.cutAtNeighbour) {
+        const double edge = neighbourEdge(form, item);
+        const double start = startAfterCaption(form, item);
+        if (start > item.mm.left()) {
+            moved = item;
+            moved.mm.moveLeft(start);
+            itp = &moved;
+        }
+        if (edge > 0) {
+            const double room = std::max(0.0, edge - (start - item.mm.left()));
+            maxWidth = maxWidth > 0 ? std::min(maxWidth, room) : room;
+        }
+    }
+    // A text wider than its room prints in smaller type, down to half its
+    // size, and is cut only beyond that: a value or a case number must not
+    // lose characters where smaller type still holds them.
+    if (maxWidth > 0 && !text.contains(QLatin1Char('\n'))) {
+        const double w = measureTextMm(text, itp->font).width();
+        if (w > maxWidth) {
+            if (itp != &moved) {
+                moved = item;
+                itp = &moved;
+            }
+            moved.font.pointSize = std::max(moved.font.pointSize / 2,
+                                            std::floor(moved.font.pointSize * maxWidth / w * 10) / 10);
+        }
+    }
+    const ReportItem &it = *itp;
     QRectF box = it.mm;
     QStringList lines;
-    double maxWidth = it.maxWidthMm;
-    if (it.cutAtNeighbour) {
-        const double edge = neighbourEdge(form, it);
-        if (edge > 0)
-            maxWidth = maxWidth > 0 ? std::min(maxWidth, edge) : edge;
-    }
     if (maxWidth > 0 && !text.contains(QLatin1Char('\n')))
         text = detail::cutToWidth(text, it.font, maxWidth);
     if (it.autoSize) {
@@ -294,7 +340,12 @@ void paintPage(QPainter &painter, const DisplayList &page)
                 left = (p.box.center().x() * sx) - fm.horizontalAdvance(p.text) / 2;
             else if (p.align == Align::Right)
                 left = p.box.right() * sx - fm.horizontalAdvance(p.text);
-            painter.drawText(QPointF(left, r.top() + fm.ascent()), p.text);
+            // The baseline sits where the layout put it: the face's own
+            // ascent below the line's top (a PDF device reports the taller
+            // bounding-box ascent instead).
+            const QFontMetricsF layout(f, detail::layoutDevice());
+            const double ascent = detail::layoutToMm(layout.ascent()) * sy;
+            painter.drawText(QPointF(left, r.top() + ascent), p.text);
             break;
         }
         case Primitive::Line: {

@@ -95,10 +95,11 @@ struct ReportItem
     bool autoSize = true;      // width follows the text (keeps left, or centre when centred)
     bool autoStretch = false;  // height grows to the wrapped text
     bool wordWrap = false;     // wrap within the width (when not auto-sized)
-    // A single-line text wider than this (mm, 0: no limit) is cut at the
-    // last character that fits, so it never runs into its neighbour.
+    // A single-line text wider than this (mm, 0: no limit) prints in
+    // smaller type (down to half size) and beyond that is cut at the last
+    // character that fits, so it never runs into its neighbour.
     double maxWidthMm = 0;
-    // A single-line text is cut before the nearest caption, text, picture or
+    // A single-line text ends (as maxWidthMm) before the nearest caption, text, picture or
     // vertical rule to its right on its line, or else at the end of the
     // band's rules (the band's width without any).
     bool cutAtNeighbour = false;

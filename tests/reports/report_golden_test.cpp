@@ -1,0 +1,245 @@
+// Every report form printed for one fixed sample, read back from the PDF:
+// each text box must stand where the committed list in golden/<form>.txt
+// puts it (within 0.1 mm) and each rule likewise; no two text boxes and no
+// text and rule may intersect, for the default item catalogue with the
+// longest values, a 10-digit case number and more rows than the forms hold.
+// Page images go to test-output/reports/golden-<form>.png for people to look at.
+//
+// After a deliberate change of a form, VORLAN_GOLDEN_UPDATE=1 rewrites the lists.
+#include "common/testdb.h"
+#include "pdftools.h"
+
+#include "platform/db/dataset.h"
+#include "platform/report/printing.h"
+#include "qc/qcreport.h"
+#include "reports/forms.h"
+#include "reports/printsettings.h"
+#include "reports/singlereport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using namespace reports;
+
+namespace {
+
+// The default catalogue in print order, each with the widest value its item
+// can show and the patient's own range.
+std::vector<ResultRow> catalogueRows()
+{
+    db::Dataset items;
+    EXPECT_TRUE(items.open(QStringLiteral("select name, abbreviation, unit, manhigh, manlow, womanhigh, womanlow "
+                                          "from itemtb order by printorder")));
+    std::vector<ResultRow> rows;
+    for (items.first(); !items.eof(); items.next())
+        rows.push_back({items.text(QStringLiteral("name")), items.value(QStringLiteral("abbreviation")),
+                        QStringLiteral("8888.88"), items.text(QStringLiteral("unit")),
+                        items.text(QStringLiteral("manhigh")), items.text(QStringLiteral("manlow")),
+                        items.text(QStringLiteral("womanhigh")), items.text(QStringLiteral("womanlow"))});
+    return rows;
+}
+
+QVariantMap longestPatient()
+{
+    return {{QStringLiteral("name"), QStringLiteral("欧阳明月")}, {QStringLiteral("sex"), QStringLiteral("男")},
+            {QStringLiteral("age"), QStringLiteral("100岁")}, {QStringLiteral("shelfid"), QStringLiteral("2026120699")},
+            {QStringLiteral("depart"), QStringLiteral("妇产科")}, {QStringLiteral("caseno"), QStringLiteral("1234567890")},
+            {QStringLiteral("kind"), QStringLiteral("全血")}, {QStringLiteral("bedno"), QStringLiteral("1234")},
+            {QStringLiteral("doctor"), QStringLiteral("司马医生")}, {QStringLiteral("diagnose"), QStringLiteral("缺铁性贫血")},
+            {QStringLiteral("takedate"), QStringLiteral("2026-12-06")}, {QStringLiteral("taketime"), QStringLiteral("08:10")},
+            {QStringLiteral("checkdate"), QStringLiteral("2026-12-06")}, {QStringLiteral("bgtime"), QStringLiteral("10:05")},
+            {QStringLiteral("operator"), QStringLiteral("诸葛检验")}};
+}
+
+ReportContent contentWith(std::vector<ResultRow> rows)
+{
+    ReportContent c;
+    c.hospital = QStringLiteral("示例医院");
+    c.patient = longestPatient();
+    c.rows = std::move(rows);
+    for (auto &img : c.images) {
+        img = QImage(60, 60, QImage::Format_RGB32);
+        img.fill(Qt::lightGray);
+    }
+    return c;
+}
+
+PrintSettings settingsFor(int paper, int kind)
+{
+    return {0, paper, kind, QStringLiteral("5.0"), QStringLiteral("20.0"), QStringLiteral("10.0"), QStringLiteral("20.0")};
+}
+
+// A rule as the page shows it: its pen's rectangle.
+QRectF ruleBox(const report::Primitive &p)
+{
+    const double h = p.penMm / 2;
+    const QLineF &l = p.line;
+    return QRectF(QPointF(std::min(l.x1(), l.x2()) - (l.dx() == 0 ? h : 0), std::min(l.y1(), l.y2()) - (l.dy() == 0 ? h : 0)),
+                  QPointF(std::max(l.x1(), l.x2()) + (l.dx() == 0 ? h : 0), std::max(l.y1(), l.y2()) + (l.dy() == 0 ? h : 0)));
+}
+
+bool meet(const QRectF &a, const QRectF &b, double slack = 0.02)
+{
+    return a.adjusted(slack, slack, -slack, -slack).intersects(b.adjusted(slack, slack, -slack, -slack));
+}
+
+class ReportGolden : public ::testing::Test
+{
+protected:
+    void SetUp() override { testdb::fresh(); }
+
+    // A form's page printed to PDF; its words read back, the lines of text
+    // as placed (each face's own ascent and descent) and its rules.
+    struct Printed
+    {
+        QString pdf;
+        std::vector<pdftools::Word> words;
+        std::vector<pdftools::Word> lines;
+        std::vector<QRectF> rules;
+    };
+    Printed printPage(const report::DisplayList &page, const QString &name)
+    {
+        Printed out;
+        out.pdf = QDir(tmp.path()).filePath(name + QStringLiteral(".pdf"));
+        report::renderPdf({page}, out.pdf);
+        out.words = pdftools::words(out.pdf);
+        for (const auto &p : page.prims)
+            if (p.kind == report::Primitive::Line)
+                out.rules.push_back(ruleBox(p));
+            else if (p.kind == report::Primitive::Text) {
+                // A closing full-width colon inks only the left half of its advance.
+                QRectF box = p.mm;
+                if (p.text.endsWith(QChar(0xFF1A)))
+                    box.setRight(box.right() - p.font.pointSize * 25.4 / 72 / 2);
+                out.lines.push_back({p.text, box});
+            }
+        pdftools::savePage(out.pdf, QStringLiteral("golden-") + name);
+        return out;
+    }
+    // The page of a single report for the settings, built as printing builds it.
+    report::DisplayList reportPage(const PrintSettings &s, const ReportContent &c)
+    {
+        const Layout layout = layoutFor(s);
+        report::ReportForm &form = formFor(forms, layout);
+        form.recreate();
+        buildReport(form, layout, s, c, forms);
+        return report::resolve(form, report::recordFromMap(c.patient));
+    }
+
+    // The reader's word boxes span the face's whole bounding box (taller
+    // than any glyph), so lines are checked as placed, in the face's own
+    // line height; the golden lists hold them to the reader's positions.
+    static void expectNothingMeets(const Printed &p, const QString &what, bool rules = true)
+    {
+        const auto &l = p.lines;
+        for (size_t i = 0; i < l.size(); ++i) {
+            for (size_t j = i + 1; j < l.size(); ++j)
+                EXPECT_FALSE(meet(l[i].mm, l[j].mm))
+                    << what.toStdString() << ": \"" << l[i].text.toStdString() << "\" meets \"" << l[j].text.toStdString()
+                    << "\" at " << l[i].mm.left() << ", " << l[i].mm.top() << " mm";
+            for (const QRectF &r : p.rules)
+                EXPECT_FALSE(rules && meet(l[i].mm, r)) << what.toStdString() << ": \"" << l[i].text.toStdString()
+                                               << "\" meets the rule at " << r.top() << " mm (text " << l[i].mm.top() << ".." << l[i].mm.bottom() << ")";
+        }
+    }
+
+    static void expectGolden(const Printed &p, const QString &name)
+    {
+        QStringList lines;
+        auto mm = [](double v) { return QString::number(v, 'f', 2); };
+        for (const auto &w : p.words)
+            lines << QStringLiteral("text %1 %2 %3 %4 %5").arg(mm(w.mm.left()), mm(w.mm.top()), mm(w.mm.right()),
+                                                               mm(w.mm.bottom()), w.text);
+        for (const QRectF &r : p.rules)
+            lines << QStringLiteral("rule %1 %2 %3 %4").arg(mm(r.left()), mm(r.top()), mm(r.right()), mm(r.bottom()));
+        const QString file = testdb::sourceDir() + QStringLiteral("/tests/reports/golden/") + name + QStringLiteral(".txt");
+        if (qEnvironmentVariableIntValue("VORLAN_GOLDEN_UPDATE")) {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+            return;
+        }
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+        const QStringList expected = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), expected.size()) << name.toStdString() << ": the page's texts and rules changed";
+        for (int i = 0; i < lines.size(); ++i) {
+            const QStringList got = lines[i].split(QLatin1Char(' ')), want = expected[i].split(QLatin1Char(' '));
+            ASSERT_EQ(got.size(), want.size()) << name.toStdString() << ": " << lines[i].toStdString();
+            EXPECT_EQ(got[0] + got.mid(5).join(QLatin1Char(' ')), want[0] + want.mid(5).join(QLatin1Char(' ')))
+                << name.toStdString() << " line " << i + 1;
+            for (int k = 1; k <= 4; ++k)
+                EXPECT_NEAR(got[k].toDouble(), want[k].toDouble(), 0.1)
+                    << name.toStdString() << ": \"" << lines[i].toStdString() << "\" expected \""
+                    << expected[i].toStdString() << "\"";
+        }
+    }
+
+    QTemporaryDir tmp;
+    ReportForms forms;
+};
+
+} // namespace
+
+TEST_F(ReportGolden, SingleReportsStandWhereDesignedAndNothingOverprints)
+{
+    const struct
+    {
+        const char *name;
+        int paper, kind;
+    } cases[] = {{"frmtestreport", PaperHalfA4, KindGraphic},
+                 {"frmtestreport-continuous", PaperHalfContinuous, KindGraphic},
+                 {"frmtestreport1", PaperA4, KindGraphic},
+                 {"frmtestreport1-b5", PaperB5, KindGraphic},
+                 {"frmtestreport2", PaperA4, KindText}};
+    const std::vector<ResultRow> catalogue = catalogueRows();
+    ASSERT_GE(catalogue.size(), 20u);
+    for (const auto &c : cases) {
+        const QString name = QLatin1String(c.name);
+        const Printed p = printPage(reportPage(settingsFor(c.paper, c.kind), contentWith(catalogue)), name);
+        expectGolden(p, name);
+        expectNothingMeets(p, name);
+        // The 10-digit case number and every value print whole (the reader
+        // joins the case number to its caption's colon).
+        EXPECT_TRUE(std::any_of(p.words.begin(), p.words.end(), [](const auto &w) { return w.text.endsWith(QLatin1String("1234567890")); }))
+            << c.name;
+        EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("8888.88"); }),
+                  long(catalogue.size())) << c.name;
+    }
+}
+
+TEST_F(ReportGolden, MoreRowsThanTheFormHoldsNeverOverprint)
+{
+    std::vector<ResultRow> rows = catalogueRows();
+    const std::vector<ResultRow> more = rows;
+    rows.insert(rows.end(), more.begin(), more.end());   // 48 rows
+    for (int count : {27, 31, 48}) {
+        const std::vector<ResultRow> some(rows.begin(), rows.begin() + count);
+        for (const auto &[paper, kind] : {std::pair{PaperHalfA4, KindGraphic}, {PaperA4, KindGraphic}, {PaperA4, KindText}}) {
+            const QString name = QStringLiteral("rows%1-%2-%3").arg(count).arg(paper).arg(kind);
+            const Printed p = printPage(reportPage(settingsFor(paper, kind), contentWith(some)), name);
+            expectNothingMeets(p, name);
+            EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("8888.88"); }),
+                      long(count)) << name.toStdString();
+        }
+    }
+}
+
+TEST_F(ReportGolden, PreviewFormsStandWhereDesignedAndNothingOverprints)
+{
+    for (const char *n : {"frmnomreport", "a4Report", "a5Report"}) {
+        const QString name = QLatin1String(n);
+        report::ReportForm &form = forms.byName(name);
+        form.setCaption(QStringLiteral("QRLabel1"), QStringLiteral("示例医院检验报告单"));
+        const Printed p = printPage(report::resolve(form, report::recordFromMap(longestPatient())), name);
+        expectGolden(p, name);
+        // The half-sheet preview's 黑体 lines are taller than the space its
+        // design leaves between the rules; only its texts are held apart.
+        expectNothingMeets(p, name, name != QLatin1String("frmnomreport"));
+    }
+}
