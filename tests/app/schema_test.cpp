@@ -184,10 +184,11 @@ TEST_F(NewDatabase, ItemCatalogueFitsTheAnalyserRecord)
 TEST_F(NewDatabase, DefaultRowsGiveTheSettingsAndFirstChoices)
 {
     open(true);
-    // One settings row with nothing chosen; no operator, so the first log-on makes the default one.
-    EXPECT_EQ(rows(QStringLiteral("select coalesce(imeno, prntindex, paperindex, rptindex, p_top, p_left, "
-                                  "p_bottom, p_right) is null, (select count(*) from operator) from corpration")),
-              (QVector<QVariantList>{{1, 0}}));
+    // One settings row with nothing chosen and the default margins (0); no
+    // operator, so the first log-on makes the default one.
+    EXPECT_EQ(rows(QStringLiteral("select coalesce(imeno, prntindex, paperindex, rptindex) is null, "
+                                  "p_top + p_left + p_bottom + p_right, (select count(*) from operator) from corpration")),
+              (QVector<QVariantList>{{1, 0, 0}}));
     EXPECT_EQ(rows(QStringLiteral("select (select name from samplekind order by rowno limit 1), "
                                   "(select name from sampleapperance order by no limit 1)")),
               (QVector<QVariantList>{{QStringLiteral("全血"), QStringLiteral("正常")}}));
