@@ -184,6 +184,11 @@ TEST_F(DerivedItems, FailureStopsTheRunAndKeepsWhatWasWritten)
     addItem(33, "(1)*100000000", 4);
     EXPECT_NE(recompute("5", 1), "");
     EXPECT_EQ(stored("5", 33), "<none>");
+
+    // A mistyped formula is named as the user wrote it.
+    run("delete from itemtb where itemid=33");
+    addItem(34, "(1)(1)", 1);
+    EXPECT_TRUE(recompute("5", 1).endsWith(QStringLiteral("公式有误：无法识别“(1)”")));
 }
 
 // ---------------------------------------------------------------------------
