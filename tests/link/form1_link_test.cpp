@@ -262,28 +262,43 @@ TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
     ASSERT_EQ(unsavedFiles(dbPath).size(), 1);
     EXPECT_EQ(fileBytes(unsavedFiles(dbPath).last()), r2401 + r2402);
 
-    // The cable is pulled after 100 bytes of 102 and put back; 103 follows.
-    const QByteArray r102 = gen.record("102").bytes;
-    ASSERT_TRUE(pty::writeDevice(pair.b, r102.left(100), 100));
-    ASSERT_TRUE(pty::waitUntil([&] { return Form1->MSComm1->InBufferCount() == 100; }));
-    pair.stop();
-    ASSERT_TRUE(pair.start());
-    const auto r103 = gen.record("103");
-    ASSERT_TRUE(pty::waitUntil([&] { return Form1->MSComm1->deviceAttached(); }));
-    ASSERT_TRUE(pty::writeDevice(pair.b, r103.bytes, 64));
-    waitForGraphRows(1);
-    ASSERT_EQ(rows(QStringLiteral("SELECT shelfid, a2 FROM gresult")),
-              (QVector<QStringList>{{"103", QString::fromLatin1(r103.graph[1])}}));
-    EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid <> '103'"), 0);
-    ASSERT_EQ(unsavedFiles(dbPath).size(), 2);
-    EXPECT_EQ(fileBytes(unsavedFiles(dbPath).last()), r102.left(100));
-
     // A stray line like a WBC line before sample 7.
     ASSERT_TRUE(pty::writeDevice(pair.b, "\x11\xFE\rA 99.9\ru 7\rA  5.20\r\x03u 8\rA  5.30\r\x03", 64));
     waitForGraphRows(2);
     settle();
     EXPECT_EQ(rows(QStringLiteral("SELECT shelfid, value FROM testresult WHERE itemid = 1 AND shelfid IN ('7', '8')")),
               (QVector<QStringList>{{"8", "5.30"}}));
+}
+
+// The analyser's cable is pulled after 100 bytes of 102 and put back; 103
+// follows. The simulator owns the line, so the window's end really hangs up.
+TEST_F(MainWindowLink, APulledCableEndsTheRecordInProgress)
+{
+    const QString line = testdb::tempDir() + QStringLiteral("/line");
+    QProcess sim;
+    const QString build = qEnvironmentVariable("VORLAN_BINARY_DIR",
+                                               QCoreApplication::applicationDirPath() + QStringLiteral("/../.."));
+    sim.start(build + QStringLiteral("/tools/analyser-sim/analyser-sim"),
+              {"--db", dbPath, "--pty", line, "--numbers", "101,102,103", "--hangup", "102", "--cut", "100", "--fast"});
+    ASSERT_TRUE(sim.waitForStarted(pty::kWaitMs));
+    ASSERT_TRUE(pty::waitUntil([&] { return QFile::exists(line); }));
+    showOn(line);
+    const QDeadlineTimer deadline(pty::kWaitMs);
+    while (sim.state() != QProcess::NotRunning && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(sim.exitCode(), 0) << sim.readAllStandardError().constData();
+    waitForGraphRows(2);
+
+    EXPECT_EQ(rows(QStringLiteral("SELECT shelfid FROM gresult ORDER BY shelfid")),
+              (QVector<QStringList>{{"101"}, {"103"}}));
+    EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid NOT IN ('101', '103')"), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = '103'"),
+              count("SELECT count(*) FROM testresult WHERE shelfid = '101'"));
+    // 102's bytes up to the hang-up, and nothing of 103, are set aside.
+    ASSERT_EQ(unsavedFiles(dbPath).size(), 1);
+    const QByteArray cut = fileBytes(unsavedFiles(dbPath).last());
+    EXPECT_EQ(cut.size(), 100);
+    EXPECT_TRUE(cut.contains("\ru 102\r") && !cut.contains('\x03')) << cut.constData();
 }
 
 // While another program holds the database, records wait in order, the

@@ -2,6 +2,11 @@
 // standard output), paced like the real line or as fast as possible.
 //
 //   analyser-sim --db jykdb.mdb --out /dev/pts/5 --count 20 --noise 0.2
+//
+// With --pty the simulator is the analyser's end of a pseudo-terminal: the
+// program opens the path given, and --hangup pulls the cable in the middle
+// of the records named (the pseudo-terminal is closed, so the program's end
+// hangs up, and a new one is put at the same path).
 #include "recordgen.h"
 
 #include <QCommandLineParser>
@@ -11,10 +16,12 @@
 #include <QSqlDatabase>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -25,6 +32,19 @@ int die(const QString &msg)
 {
     std::fprintf(stderr, "analyser-sim: %s\n", qPrintable(msg));
     return 2;
+}
+
+void makeRaw(int fd)
+{
+    termios t{};
+    if (tcgetattr(fd, &t) == 0) {
+        cfmakeraw(&t);
+        cfsetispeed(&t, B9600);
+        cfsetospeed(&t, B9600);
+        t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+        t.c_cflag |= CS8 | CLOCAL;
+        tcsetattr(fd, TCSANOW, &t);
+    }
 }
 
 int openOutput(const QString &path, QString *error)
@@ -39,17 +59,8 @@ int openOutput(const QString &path, QString *error)
     struct stat st{};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
         [[maybe_unused]] int rc = ::ftruncate(fd, 0);
-    if (::isatty(fd)) {
-        termios t{};
-        if (tcgetattr(fd, &t) == 0) {
-            cfmakeraw(&t);
-            cfsetispeed(&t, B9600);
-            cfsetospeed(&t, B9600);
-            t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
-            t.c_cflag |= CS8 | CLOCAL;
-            tcsetattr(fd, TCSANOW, &t);
-        }
-    }
+    if (::isatty(fd))
+        makeRaw(fd);
     return fd;
 }
 
@@ -82,6 +93,7 @@ bool parseFault(const QString &name, sim::Fault *f)
         {"missing-items", sim::Fault::MissingItems},
         {"missing-graphs", sim::Fault::MissingGraphLines},
         {"unterminated", sim::Fault::Unterminated},
+        {"cut-short", sim::Fault::CutShort},
     };
     for (const auto &n : names) {
         if (name == QLatin1String(n.name)) {
@@ -90,6 +102,49 @@ bool parseFault(const QString &name, sim::Fault *f)
         }
     }
     return false;
+}
+
+// The analyser's end of a new pseudo-terminal whose other end is linked at
+// path, once the program has opened that end (waiting at most waitMs).
+int openPty(const QString &path, int waitMs, QString *error)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        *error = QStringLiteral("pseudo-terminal: ") + QString::fromLocal8Bit(std::strerror(errno));
+        if (master >= 0)
+            ::close(master);
+        return -1;
+    }
+    const QByteArray slave = ::ptsname(master);
+    // Opened and closed once so that the master reports a hang-up until the
+    // program opens it; raw from the start, as a serial port would be.
+    const int s = ::open(slave.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (s >= 0) {
+        makeRaw(s);
+        ::close(s);
+    }
+    const QByteArray link = QFile::encodeName(path);
+    const QByteArray tmp = link + ".new";
+    ::unlink(tmp.constData());
+    if (::symlink(slave.constData(), tmp.constData()) != 0 || ::rename(tmp.constData(), link.constData()) != 0) {
+        *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        ::close(master);
+        return -1;
+    }
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        pollfd p{master, POLLOUT, 0};
+        if (::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP))
+            break;
+        if (waited.elapsed() > waitMs) {
+            *error = path + QStringLiteral(": nobody opened the line");
+            ::close(master);
+            return -1;
+        }
+        QThread::msleep(20);
+    }
+    return master;
 }
 
 } // namespace
@@ -113,11 +168,15 @@ int main(int argc, char **argv)
     const QCommandLineOption noHeaderOpt(QStringLiteral("no-header"), QStringLiteral("Start records with the sample-number line."));
     const QCommandLineOption noiseOpt(QStringLiteral("noise"), QStringLiteral("Share of records preceded by line noise."), QStringLiteral("rate"), QStringLiteral("0"));
     const QCommandLineOption malformedOpt(QStringLiteral("malformed"), QStringLiteral("Share of malformed records."), QStringLiteral("rate"), QStringLiteral("0"));
-    const QCommandLineOption faultOpt(QStringLiteral("fault"), QStringLiteral("Make every record of one kind: none, no-number, blank-number, odd-number, long-number, unended-number, short-values, empty-values, missing-items, missing-graphs, unterminated."), QStringLiteral("kind"));
+    const QCommandLineOption faultOpt(QStringLiteral("fault"), QStringLiteral("Make every record of one kind: none, no-number, blank-number, odd-number, long-number, unended-number, short-values, empty-values, missing-items, missing-graphs, unterminated (no 0x03), cut-short (first bytes only, no 0x03)."), QStringLiteral("kind"));
     const QCommandLineOption fastOpt(QStringLiteral("fast"), QStringLiteral("Write as fast as possible instead of at 9600 baud."));
     const QCommandLineOption pauseOpt(QStringLiteral("pause"), QStringLiteral("Pause between records in milliseconds."), QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption ptyOpt(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal and link the program's end at path (instead of --out)."), QStringLiteral("path"));
+    const QCommandLineOption hangupOpt(QStringLiteral("hangup"), QStringLiteral("Comma-separated sample numbers whose records are cut short by a hang-up (needs --pty)."), QStringLiteral("list"));
+    const QCommandLineOption cutOpt(QStringLiteral("cut"), QStringLiteral("Bytes of a hung-up record sent before the hang-up (default: random)."), QStringLiteral("n"));
+    const QCommandLineOption waitOpt(QStringLiteral("wait"), QStringLiteral("With --pty, how long to wait for the program to open the line, in milliseconds."), QStringLiteral("ms"), QStringLiteral("30000"));
     p.addOptions({dbOpt, outOpt, countOpt, seedOpt, firstOpt, numbersOpt, chunkOpt, crlfOpt, noHeaderOpt,
-                  noiseOpt, malformedOpt, faultOpt, fastOpt, pauseOpt});
+                  noiseOpt, malformedOpt, faultOpt, fastOpt, pauseOpt, ptyOpt, hangupOpt, cutOpt, waitOpt});
     p.process(app);
 
     auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("analyser-sim"));
@@ -157,7 +216,12 @@ int main(int argc, char **argv)
     const int minChunk = std::max(1, chunk.value(0).toInt());
     const int maxChunk = std::max(minChunk, chunk.value(1, chunk.value(0)).toInt());
 
-    const int fd = openOutput(p.value(outOpt), &error);
+    const QString ptyPath = p.value(ptyOpt);
+    const QStringList hangups = p.isSet(hangupOpt) ? p.value(hangupOpt).split(QLatin1Char(',')) : QStringList();
+    if (!hangups.isEmpty() && ptyPath.isEmpty())
+        return die(QStringLiteral("--hangup needs --pty"));
+    const int waitMs = p.value(waitOpt).toInt();
+    int fd = ptyPath.isEmpty() ? openOutput(p.value(outOpt), &error) : openPty(ptyPath, waitMs, &error);
     if (fd < 0)
         return die(error);
 
@@ -170,8 +234,14 @@ int main(int argc, char **argv)
         QByteArray bytes;
         if (u(gen.rng()) < noise)
             bytes += gen.noise();
-        const sim::Fault f = force ? forced : (u(gen.rng()) < malformed ? gen.randomFault() : sim::Fault::None);
-        bytes += gen.record(number, f).bytes;
+        const bool hangup = hangups.contains(number);
+        sim::Fault f = force ? forced : (u(gen.rng()) < malformed ? gen.randomFault() : sim::Fault::None);
+        if (hangup)
+            f = p.isSet(cutOpt) ? sim::Fault::None : sim::Fault::CutShort;
+        QByteArray record = gen.record(number, f).bytes;
+        if (hangup && p.isSet(cutOpt))
+            record.truncate(std::clamp(p.value(cutOpt).toInt(), 0, int(record.size()) - 1));
+        bytes += record;
         for (const QByteArray &c : sim::cutIntoChunks(bytes, gen.rng(), minChunk, maxChunk)) {
             if (!writeAll(fd, c))
                 return die(QStringLiteral("write: ") + QString::fromLocal8Bit(std::strerror(errno)));
@@ -184,12 +254,28 @@ int main(int argc, char **argv)
                     QThread::msleep(wait);
             }
         }
+        if (hangup) {
+            // Let the program read what came before the cable is pulled: a
+            // hang-up discards what the other end has not read yet.
+            tcdrain(fd);
+            QThread::msleep(300);
+            ::close(fd);
+            QThread::msleep(300);
+            fd = openPty(ptyPath, waitMs, &error);
+            if (fd < 0)
+                return die(error);
+        }
         const int pause = p.value(pauseOpt).toInt();
         if (pause > 0)
             QThread::msleep(pause);
     }
     if (::isatty(fd))
         tcdrain(fd);
+    if (!ptyPath.isEmpty()) {
+        // Closing the line is a hang-up too: the program reads first.
+        QThread::msleep(300);
+        ::unlink(QFile::encodeName(ptyPath).constData());
+    }
     if (fd != STDOUT_FILENO)
         ::close(fd);
     return 0;
