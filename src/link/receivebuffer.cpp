@@ -20,19 +20,21 @@ bool ReceiveBuffer::append(const QByteArray &chunk)
 {
     if (chunk.isEmpty())
         return false;
+    const qsizetype lastEnd = chunk.lastIndexOf(kEndOfText);
+    if (lastEnd >= 0)
+        m_tail = m_raw.size() + lastEnd + 1;
     m_raw.append(chunk);
-    const bool eot = chunk.contains(kEndOfText);
-    if (!eot && m_raw.size() > kMaxPending && !m_raw.contains(kEndOfText)) {
+    if (m_raw.size() - m_tail > m_maxPending) {
         // Keep whole lines: cut just after a line end.
-        qsizetype cut = m_raw.size() - kKeptWhenTrimmed;
+        const qsizetype cut = m_raw.size() - m_kept;
         qsizetype lineEnd = cut;
         while (lineEnd < m_raw.size() && m_raw.at(lineEnd) != '\r' && m_raw.at(lineEnd) != '\n')
             ++lineEnd;
         while (lineEnd < m_raw.size() && (m_raw.at(lineEnd) == '\r' || m_raw.at(lineEnd) == '\n'))
             ++lineEnd;
-        m_raw.remove(0, lineEnd < m_raw.size() ? lineEnd : cut);
+        m_raw.remove(m_tail, (lineEnd < m_raw.size() ? lineEnd : cut) - m_tail);
     }
-    return eot;
+    return lastEnd >= 0;
 }
 
 std::optional<TakenRecord> ReceiveBuffer::takeRecord()
@@ -45,6 +47,7 @@ std::optional<TakenRecord> ReceiveBuffer::takeRecord()
     r.raw = m_raw.left(p + 1);
     r.text = normalizeLineEnds(m_raw.mid(start, p - start));
     m_raw.remove(0, p + 1);
+    m_tail = std::max<qsizetype>(0, m_tail - (p + 1));
     return r;
 }
 
@@ -52,6 +55,7 @@ QByteArray ReceiveBuffer::takePending()
 {
     QByteArray out;
     out.swap(m_raw);
+    m_tail = 0;
     return out;
 }
 

@@ -4,6 +4,7 @@
 // end-of-text byte, in arrival order, both as received and with every line
 // end made CR LF for the parser.
 #include <QByteArray>
+#include <algorithm>
 #include <optional>
 
 namespace intake {
@@ -23,6 +24,13 @@ struct TakenRecord
 class ReceiveBuffer
 {
 public:
+    // maxPending: the most text after the last end-of-text byte that is kept
+    // (see kMaxPending); keptWhenTrimmed: how much of it stays once exceeded.
+    explicit ReceiveBuffer(qsizetype maxPending = kMaxPending, qsizetype keptWhenTrimmed = kKeptWhenTrimmed)
+        : m_maxPending(maxPending), m_kept(std::min(keptWhenTrimmed, maxPending))
+    {
+    }
+
     // Appends a chunk as it came off the line. Returns true when the chunk
     // held an end-of-text byte.
     bool append(const QByteArray &chunk);
@@ -42,17 +50,22 @@ public:
     // A line that never sends an end-of-text byte (a wrong device, a cable
     // picking up noise) must not grow the buffer without end. No record is
     // anywhere near this size, so text beyond it without an end-of-text byte
-    // cannot belong to a record; only its most recent lines are kept.
+    // cannot belong to a record; only its most recent lines are kept. This
+    // holds however large a chunk is, also one that ends records before it.
     static constexpr qsizetype kMaxPending = 1024 * 1024;
     static constexpr qsizetype kKeptWhenTrimmed = 64 * 1024;
 
     // The pending text as the parser would see it (line ends CR LF).
     QByteArray text() const { return normalizeLineEnds(m_raw); }
     const QByteArray &raw() const { return m_raw; }
-    void clear() { m_raw.clear(); }
+    void clear() { m_raw.clear(); m_tail = 0; }
+    qsizetype maxPending() const { return m_maxPending; }
 
 private:
     QByteArray m_raw;
+    qsizetype m_tail = 0; // where the text after the last end-of-text byte begins
+    qsizetype m_maxPending;
+    qsizetype m_kept;
 };
 
 } // namespace intake

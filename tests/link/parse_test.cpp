@@ -152,6 +152,16 @@ TEST(ReceiveBuffer, EndlessTextWithoutEndOfTextStaysBoundedAndARecordStillComes)
     ASSERT_TRUE(rec.has_value());
     EXPECT_TRUE(rec->text.endsWith("u 12\r\nA 5.00\r\n"));
     EXPECT_TRUE(b.text().isEmpty());
+
+    // One chunk (the window's thread was held up) that ends a record and
+    // goes on with noise: the record comes whole, the noise is bounded.
+    QByteArray late = "u 13\rA 6.00\r\x03";
+    for (int i = 0; i < 400; ++i)
+        late += noise + "\r";
+    EXPECT_TRUE(b.append(late));
+    ASSERT_TRUE(b.takeRecord());
+    EXPECT_LE(b.raw().size(), ReceiveBuffer::kMaxPending);
+    EXPECT_TRUE(b.raw().endsWith(noise + "\r"));
 }
 
 TEST(ReceiveBuffer, StartByteBeginsARecordAndAHangUpEndsOne)
