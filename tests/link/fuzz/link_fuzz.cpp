@@ -1,0 +1,183 @@
+// Fuzz target for the receive path: the receive buffer, the record parser and
+// storing. Every input is a stream as it came off the line; on each it checks
+// - the same records are stored, and the same rows result, whether the stream
+//   comes whole, byte by byte or in chunks of sizes drawn from the input;
+// - a record is stored only under the number of the one sample-number line of
+//   its own bytes, and its graph lines are among its own bytes;
+// - the buffer never holds more pending text than its limit (also with a
+//   small limit, so that trimming is reached by short inputs).
+// Built with libFuzzer when clang is there, else driven by random_driver.cpp.
+#include "app/database.h"
+#include "app/textutil.h"
+#include "link/receivebuffer.h"
+#include "link/resultstore.h"
+#include "platform/db/command.h"
+#include "platform/db/connection.h"
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+using intake::ReceiveBuffer;
+
+namespace {
+
+const QString kDay = QStringLiteral("2026-12-06");
+
+[[noreturn]] void fail(const char *what, const QByteArray &detail = {})
+{
+    std::fprintf(stderr, "link_fuzz: %s %s\n", what, detail.left(200).constData());
+    std::abort();
+}
+
+#define FUZZ_CHECK(cond, ...) \
+    do { if (!(cond)) fail("check failed: " #cond, ##__VA_ARGS__); } while (0)
+
+QSqlDatabase db;
+
+void setUp()
+{
+    static int argc = 1;
+    static char name[] = "link_fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/jykdb.mdb");
+    QString error;
+    if (!appdb::createDatabaseFile(path, true, &error) || !db::connect(path, &error))
+        fail("database:", error.toUtf8());
+    db = db::database();
+    // Speed only: nothing here needs to survive a crash.
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA synchronous = OFF"));
+    q.exec(QStringLiteral("PRAGMA journal_mode = MEMORY"));
+}
+
+// The sample numbers of the sample-number lines of a record's own text
+// (after its last 0x02): "u " at the start or right after a CR or CR LF.
+QStringList numberLines(const QByteArray &raw)
+{
+    qsizetype from = raw.lastIndexOf(intake::kStartOfText) + 1;
+    const QByteArray text = raw.mid(from);
+    QStringList out;
+    for (qsizetype p = 0; p + 1 < text.size(); ++p) {
+        const bool lineStart = p == 0 || text[p - 1] == '\r' || (p >= 2 && text[p - 1] == '\n' && text[p - 2] == '\r');
+        if (!lineStart || text[p] != 'u' || text[p + 1] != ' ')
+            continue;
+        qsizetype end = text.indexOf('\r', p);
+        out.append(QString::fromLatin1(text.mid(p + 2, end < 0 ? -1 : end - p - 2)));
+    }
+    return out;
+}
+
+QStringList graphOf(const QString &shelfid)
+{
+    QVector<QVariantList> rows;
+    if (!db::select(db, QStringLiteral("SELECT a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12 FROM gresult "
+                                       "WHERE shelfid = ? AND checkdate = ?"),
+                    {shelfid, kDay}, &rows))
+        fail("select gresult");
+    FUZZ_CHECK(rows.size() == 1, shelfid.toUtf8());
+    QStringList out;
+    for (const QVariant &v : rows[0])
+        out.append(v.toString());
+    return out;
+}
+
+QVector<QStringList> takeRows()
+{
+    QVector<QStringList> out;
+    for (const char *sql : {"SELECT shelfid, itemid, value, checkdate FROM testresult ORDER BY shelfid, itemid",
+                            "SELECT * FROM gresult ORDER BY shelfid"}) {
+        QVector<QVariantList> rows;
+        if (!db::select(db, QString::fromLatin1(sql), {}, &rows))
+            fail("select", sql);
+        for (const QVariantList &r : rows) {
+            out.append(QStringList());
+            for (const QVariant &v : r)
+                out.last().append(v.isNull() ? QStringLiteral("<null>") : v.toString());
+        }
+    }
+    if (!db::exec(db, QStringLiteral("DELETE FROM testresult"), {}) || !db::exec(db, QStringLiteral("DELETE FROM gresult"), {}))
+        fail("delete");
+    return out;
+}
+
+struct Fed
+{
+    QStringList stored; // per record ended: the number it was stored under, or ""
+    QVector<QStringList> rows;
+};
+
+// Feeds the stream in chunks of the given sizes (used in turn) into a buffer
+// with the given limit, storing every record it gives.
+Fed feed(const QByteArray &stream, const std::vector<int> &sizes, qsizetype limit, qsizetype kept)
+{
+    ReceiveBuffer buffer(limit, kept);
+    Fed fed;
+    qsizetype at = 0, recordFrom = 0;
+    size_t k = 0;
+    while (at < stream.size()) {
+        const int n = sizes[k++ % sizes.size()];
+        if (buffer.append(stream.mid(at, n))) {
+            while (auto r = buffer.takeRecord()) {
+                // Its own bytes: what came after the previous record, up to
+                // its end; less only the front of text too long to be one.
+                const qsizetype recordEnd = stream.indexOf(intake::kEndOfText, recordFrom) + 1;
+                const QByteArray own = stream.mid(recordFrom, recordEnd - recordFrom);
+                recordFrom = recordEnd;
+                FUZZ_CHECK(own.size() > limit ? own.endsWith(r->raw) : own == r->raw, r->raw);
+
+                const intake::SaveOutcome out = intake::DataSavetoTB(db, r->text, kDay);
+                if (out.failed)
+                    fail("store:", out.error.toUtf8());
+                fed.stored.append(out.stored ? out.shelfid : QString());
+                if (!out.stored)
+                    continue;
+                const QStringList numbers = numberLines(r->raw);
+                FUZZ_CHECK(numbers.size() == 1 && trimCtl(numbers[0]) == out.shelfid, r->raw);
+                for (const QString &g : graphOf(out.shelfid))
+                    FUZZ_CHECK(r->raw.contains(g.toLatin1()), g.toLatin1());
+            }
+        }
+        // Every record has been taken: what is left is pending text.
+        FUZZ_CHECK(buffer.raw().size() <= limit);
+        at += n;
+    }
+    fed.rows = takeRows();
+    return fed;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    setUp();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Past the buffer's limit the kept text depends on where chunks end.
+    if (size == 0 || size > size_t(ReceiveBuffer::kMaxPending))
+        return 0;
+    const QByteArray stream(reinterpret_cast<const char *>(data), qsizetype(size));
+
+    const Fed whole = feed(stream, {int(size)}, ReceiveBuffer::kMaxPending, ReceiveBuffer::kKeptWhenTrimmed);
+    std::mt19937 rng(uint32_t(qHash(stream)));
+    std::vector<int> sizes(17);
+    for (int &s : sizes)
+        s = std::uniform_int_distribution<int>(1, 300)(rng);
+    for (const auto &chunks : {std::vector<int>{1}, sizes}) {
+        const Fed cut = feed(stream, chunks, ReceiveBuffer::kMaxPending, ReceiveBuffer::kKeptWhenTrimmed);
+        FUZZ_CHECK(cut.stored == whole.stored, cut.stored.join(',').toUtf8() + " / " + whole.stored.join(',').toUtf8());
+        FUZZ_CHECK(cut.rows == whole.rows);
+    }
+    // A small limit: trimming happens, the bound and the ownership hold.
+    feed(stream, sizes, 2048, 256);
+    return 0;
+}
