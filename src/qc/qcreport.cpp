@@ -111,6 +111,9 @@ void fillQcReport(ReportForm &form, const ChartModel &screen, const QString &hos
         it.align = Align::Center;
         it.autoSize = false;
         it.setPxRect(px, form.zoom);
+        // A text wider than its cell prints smaller rather than across the
+        // cell's frame into the neighbouring day.
+        it.maxWidthMm = it.mm.width();
         form.add(it);
     };
     for (int k = 1; k <= cells; ++k) {
@@ -128,8 +131,9 @@ void fillQcReport(ReportForm &form, const ChartModel &screen, const QString &hos
                 continue;
             const QRect value = dayCellPx(form, d).translated(0, CellHeight - 1);
             const std::optional<Currency> c = Currency::fromDouble(pt.y());
+            // Centred in its own cell, inside the frame's pen.
             label(QStringLiteral("valuelabel%1").arg(i + 1), c ? c->shortest() : QString::number(pt.y()),
-                  QRect(value.left() + 2, value.top() + 3, 50, 16));
+                  QRect(value.left() + 2, value.top() + 3, CellWidth - 4, 16));
         }
     }
     form.setCaption(QStringLiteral("QRLabel1"), caption);

@@ -136,16 +136,34 @@ int leftPx(const ReportForm &form, const char *name)
     return form.px(QLatin1String(name)).left();
 }
 
+QString abbreviationOf(const ResultRow &r)
+{
+    const QString a = r.abbreviation.isNull() ? QString() : r.abbreviation.toString();
+    return a.trimmed().isEmpty() ? QString() : QLatin1Char('[') + a + QLatin1Char(']');
+}
+
 struct RowMaker
 {
     ReportForm &page;
     int slot;
     int row;   // 1-based
+    double typeScale;   // below 1 where rows only fit in smaller type
 
-    QRect add(const char *column, const QString &caption, const FontSpec &font, int left, int top, int width)
+    QString name(const char *column) const
     {
-        const QString name = slotName(slot, QStringLiteral("row_%1_%2").arg(QLatin1String(column)).arg(row));
-        return page.px(page.addLabel(name, caption, font, QRect(left, top, width, 16)).name);
+        return slotName(slot, QStringLiteral("row_%1_%2").arg(QLatin1String(column)).arg(row));
+    }
+    // A row label; a caption that would reach edgePx (the next column's
+    // left) prints smaller or is cut before it.
+    void add(const char *column, const QString &caption, const FontSpec &font, int left, int top, int width,
+             int edgePx)
+    {
+        addRowLabel(page, name(column), caption, scaledFont(font, typeScale), QRect(left, top, width, 16), edgePx);
+    }
+    void addNameAndAbbr(const ResultRow &r, const FontSpec &font, int left, int top, int gapPx, int edgePx)
+    {
+        addNameAndAbbreviation(page, name("name"), name("abbreviation"), r.name.trimmed(), abbreviationOf(r),
+                               scaledFont(font, typeScale), left, top, gapPx, edgePx);
     }
 };
 
@@ -155,12 +173,6 @@ FontSpec rowFont(const char *family, double pt)
     f.family = QString::fromUtf8(family);
     f.pointSize = pt;
     return f;
-}
-
-QString abbreviationOf(const ResultRow &r)
-{
-    const QString a = r.abbreviation.isNull() ? QString() : r.abbreviation.toString();
-    return a.trimmed().isEmpty() ? QString() : QLatin1Char('[') + a + QLatin1Char(']');
 }
 
 } // namespace
@@ -221,23 +233,26 @@ void createreportbody(ReportForm &page, const ReportForm &tmpl, const QVariantMa
     const int leftRows = textSlotLeftRows(n);
     const int anchor = bottomPx(page, slotName(slot, QStringLiteral("QRLabel14")));
     const QString sex = patient.value(QStringLiteral("sex")).toString();
-    const FontSpec font = rowFont("宋体", 10);
+    const FontSpec font = rowFont("宋体", 10), narrow = rowFont("仿宋", 10);
+    const double scale = rowTypeScale(pitch, {font, narrow});
+    // The left column ends at the dividing rule, the right one at the end of the rules.
+    const int ruleLeft = leftPx(tmpl, "QRShape3");
+    const int rulesEnd = tmpl.px(QStringLiteral("QRShape2")).right();
     for (int i = 0; i < n; ++i) {
         const ResultRow &r = rows[i];
         const bool right = i >= leftRows;
         const int k = right ? i - leftRows : i;
         const int top = anchor + k * pitch;
-        RowMaker m{page, slot, i + 1};
-        const QRect name = m.add("name", r.name.trimmed(), font,
-                                 right ? leftPx(tmpl, "QRShape3") + 3 : 1, top + 2, 186);
-        const QString abbr = abbreviationOf(r);
-        if (!abbr.isEmpty())
-            m.add("abbreviation", abbr, font, name.left() + name.width(), top + 2, 186);
-        m.add("value", r.value, font, leftPx(tmpl, right ? "QRLabel9" : "QRLabel15") + 8, top, 57);
-        m.add("unit", r.unit, font, leftPx(tmpl, right ? "QRLabel17" : "QRLabel16") + 4, top, 57);
+        RowMaker m{page, slot, i + 1, scale};
+        const int valueLeft = leftPx(tmpl, right ? "QRLabel9" : "QRLabel15") + 8;
+        const int unitLeft = leftPx(tmpl, right ? "QRLabel17" : "QRLabel16") + 4;
+        const int rangeLeft = leftPx(tmpl, right ? "QRLabel10" : "QRLabel19");
+        m.addNameAndAbbr(r, font, right ? ruleLeft + 3 : 1, top + 2, 0, valueLeft);
+        m.add("value", r.value, font, valueLeft, top, 57, rangeLeft);
+        m.add("unit", r.unit, font, unitLeft, top, 57, right ? rulesEnd : ruleLeft);
         const auto limits = limitsFor(sex, r);
-        m.add("range", limits ? rangeText(limits->low, limits->high) : QString(), rowFont("仿宋", 10),
-              leftPx(tmpl, right ? "QRLabel10" : "QRLabel19"), top, 68);
+        m.add("range", limits ? rangeText(limits->low, limits->high) : QString(), narrow, rangeLeft, top, 68,
+              unitLeft);
     }
 }
 
@@ -283,22 +298,24 @@ void createA5reportbody(ReportForm &page, const ReportForm &tmpl, const QVariant
     const QRect head = tmpl.px(QStringLiteral("QRLabel25"));
     const QString sex = patient.value(QStringLiteral("sex")).toString();
     const FontSpec font = rowFont("宋体", 9), narrow = rowFont("仿宋", 9);
+    const double scale = rowTypeScale(pitch, {font, narrow});
+    const int nameLeft = head.left() + head.width() + 1;
+    const int valueLeft = leftPx(tmpl, "QRLabel15") + 4, unitLeft = leftPx(tmpl, "QRLabel16") + 4;
+    const int rangeLeft = leftPx(tmpl, "QRLabel19"), flagLeft = leftPx(tmpl, "QRLabel17") + 5;
+    const int picturesLeft = leftPx(tmpl, "qimg1");
     for (int i = 0; i < n; ++i) {
         const ResultRow &r = rows[i];
         const int top = anchor + 2 + i * pitch;
-        RowMaker m{page, slot, i + 1};
-        m.add("number", QString::number(i + 1), font, head.left() + 3, top, 32);
-        const QRect name = m.add("name", r.name.trimmed(), font, head.left() + head.width() + 1, top, 186);
-        const QString abbr = abbreviationOf(r);
-        if (!abbr.isEmpty())
-            m.add("abbreviation", abbr, font, name.left() + name.width() + 2, top, 186);
-        m.add("value", r.value, font, leftPx(tmpl, "QRLabel15") + 4, top, 57);
-        m.add("unit", r.unit, font, leftPx(tmpl, "QRLabel16") + 4, top, 57);
+        RowMaker m{page, slot, i + 1, scale};
+        m.add("number", QString::number(i + 1), font, head.left() + 3, top, 32, nameLeft);
+        m.addNameAndAbbr(r, font, nameLeft, top, 2, valueLeft);
+        m.add("value", r.value, font, valueLeft, top, 57, unitLeft);
+        m.add("unit", r.unit, font, unitLeft, top, 57, rangeLeft);
         const auto limits = limitsFor(sex, r);
-        m.add("range", limits ? rangeText(limits->low, limits->high) : QString(), narrow, leftPx(tmpl, "QRLabel19"),
-              top, 68);
-        m.add("flag", limits ? flagFor(r.value, limits->low, limits->high) : QString(), narrow,
-              leftPx(tmpl, "QRLabel17") + 5, top, 68);
+        m.add("range", limits ? rangeText(limits->low, limits->high) : QString(), narrow, rangeLeft, top, 68,
+              flagLeft);
+        m.add("flag", limits ? flagFor(r.value, limits->low, limits->high) : QString(), narrow, flagLeft, top, 68,
+              picturesLeft);
     }
 }
 

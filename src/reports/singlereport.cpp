@@ -181,9 +181,6 @@ FontSpec rowFont(Layout layout, bool rangeColumn)
     return f;
 }
 
-// Space kept between a cut text and the column that follows it.
-constexpr double ColumnGapMm = 0.5;
-
 struct Placer
 {
     ReportForm &form;
@@ -194,30 +191,30 @@ struct Placer
 
     FontSpec font(const QString &colName) const
     {
-        FontSpec f = rowFont(layout, colName == QLatin1String("range"));
-        f.pointSize = std::floor(f.pointSize * fontScale * 10) / 10;
-        return f;
+        return scaledFont(rowFont(layout, colName == QLatin1String("range")), fontScale);
+    }
+    QString labelName(int column) const
+    {
+        return QStringLiteral("row_%1_%2").arg(out.columns.at(column)).arg(row + 1);
     }
     // A row label; a caption that would reach edgePx (the next column's
     // left, 0: none) is cut before it.
     QString add(int column, const QString &caption, int left, int top, int width, double edgePx = 0)
     {
-        const QString colName = out.columns.at(column);
-        const QString name = QStringLiteral("row_%1_%2").arg(colName).arg(row + 1);
-        report::ReportItem it;
-        it.name = name;
-        it.font = font(colName);
-        it.setPxRect(QRect(left, top, width, 16), form.zoom);
-        if (edgePx > 0)
-            it.maxWidthMm = std::max(0.0, report::pxToMm(edgePx - left, form.zoom) - ColumnGapMm);
-        report::ReportItem &added = form.add(std::move(it));
-        form.setCaption(added, caption);
+        const QString name = labelName(column);
+        addRowLabel(form, name, caption, font(out.columns.at(column)), QRect(left, top, width, 16), edgePx);
         out.labels[column][row] = name;
         return name;
     }
-    double widthMm(const QString &colName, const QString &text) const
+    void addNameAndAbbr(int nameCol, int abbrCol, const QString &name, const QString &abbr, int left, int top,
+                        int gapPx, int edgePx)
     {
-        return report::measureTextMm(text, font(colName)).width();
+        const QString bracketed = abbr.trimmed().isEmpty() ? QString() : QLatin1Char('[') + abbr + QLatin1Char(']');
+        addNameAndAbbreviation(form, labelName(nameCol), labelName(abbrCol), name, bracketed,
+                               font(out.columns.at(nameCol)), left, top, gapPx, edgePx);
+        out.labels[nameCol][row] = labelName(nameCol);
+        if (!bracketed.isEmpty())
+            out.labels[abbrCol][row] = labelName(abbrCol);
     }
 };
 
@@ -238,16 +235,71 @@ RowFit fitRows(Layout layout, int pitch, int rowsInColumn, double spacePx)
         return fit;
     if (rowsInColumn * pitch > spacePx)
         fit.pitch = std::max(1, int(spacePx / rowsInColumn));
-    double lineMm = 0;
-    for (bool range : {false, true})
-        lineMm = std::max(lineMm, report::measureTextMm(QStringLiteral("国0"), rowFont(layout, range)).height());
-    const double pitchMm = report::pxToMm(fit.pitch);
-    if (lineMm > pitchMm)
-        fit.fontScale = pitchMm / lineMm;
+    fit.fontScale = rowTypeScale(fit.pitch, {rowFont(layout, false), rowFont(layout, true)});
     return fit;
 }
 
 } // namespace
+
+// Space kept between a cut text and the column that follows it.
+constexpr double ColumnGapMm = 0.5;
+
+report::ReportItem &addRowLabel(ReportForm &form, const QString &name, const QString &caption, const FontSpec &font,
+                                const QRect &px, double edgePx)
+{
+    report::ReportItem it;
+    it.name = name;
+    it.font = font;
+    it.setPxRect(px, form.zoom);
+    if (edgePx > 0)
+        it.maxWidthMm = std::max(0.0, report::pxToMm(edgePx - px.left(), form.zoom) - ColumnGapMm);
+    report::ReportItem &added = form.add(std::move(it));
+    form.setCaption(added, caption);
+    return added;
+}
+
+void addNameAndAbbreviation(ReportForm &form, const QString &nameLabel, const QString &abbrLabel, const QString &name,
+                            const QString &bracketed, const FontSpec &font, int nameLeft, int top, int gapPx,
+                            int edgePx)
+{
+    // Name and abbreviation read as one text: where they do not fit, both
+    // take the same smaller type (down to half size) rather than one of
+    // them shrinking alone.
+    FontSpec f = font;
+    const int gap = bracketed.isEmpty() ? 0 : gapPx;
+    const double roomMm = report::pxToMm(edgePx - nameLeft - gap, form.zoom) - ColumnGapMm;
+    const double wholeMm = report::measureTextMm(name + bracketed, font).width();
+    if (wholeMm > roomMm && roomMm > 0)
+        f.pointSize = std::max(font.pointSize / 2, std::floor(font.pointSize * roomMm / wholeMm * 10) / 10);
+    const double abbrPx = bracketed.isEmpty() ? 0 : report::mmToPx(report::measureTextMm(bracketed, f).width(), form.zoom) + gap;
+    const report::ReportItem &added = addRowLabel(form, nameLabel, name, f, QRect(nameLeft, top, 186, 16),
+                                                  std::max<double>(nameLeft, edgePx - abbrPx));
+    if (bracketed.isEmpty())
+        return;
+    // The name ends where it prints (a name still too long is cut), and
+    // whole layout pixels never start the abbreviation inside it.
+    double nameRight = added.mm.right();
+    if (added.maxWidthMm > 0)
+        nameRight = std::min(nameRight, added.mm.left() + added.maxWidthMm);
+    const int nameEnd = int(std::ceil(nameRight * 96 / 25.4 * form.zoom / 100 - 1e-6));
+    addRowLabel(form, abbrLabel, bracketed, f, QRect(nameEnd + gapPx, top, 186, 16), edgePx);
+}
+
+double rowTypeScale(int pitchPx, std::initializer_list<FontSpec> fonts)
+{
+    double lineMm = 0;
+    for (const FontSpec &f : fonts)
+        lineMm = std::max(lineMm, report::measureTextMm(QStringLiteral("国0"), f).height());
+    const double pitchMm = report::pxToMm(pitchPx);
+    return lineMm > pitchMm ? pitchMm / lineMm : 1.0;
+}
+
+FontSpec scaledFont(FontSpec font, double scale)
+{
+    if (scale < 1)
+        font.pointSize = std::floor(font.pointSize * scale * 10) / 10;
+    return font;
+}
 
 RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, const ReportContent &c,
                       const ReportForms &forms)
@@ -291,19 +343,6 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
     const int pitch = fit.pitch;
 
     Placer p{form, layout, out, fit.fontScale};
-    // Name and abbreviation share the space up to the value column; the
-    // abbreviation stays whole where it can.
-    auto nameAndAbbr = [&](int nameCol, int abbrCol, const ResultRow &r, const QString &abbr, int nameLeft,
-                           int top, int gapPx, int edgePx) {
-        const QString bracketed = abbr.trimmed().isEmpty() ? QString() : QLatin1Char('[') + abbr + QLatin1Char(']');
-        const double abbrPx = bracketed.isEmpty() ? 0 : report::mmToPx(p.widthMm(QStringLiteral("abbreviation"), bracketed)) + gapPx;
-        const QString name = p.add(nameCol, r.name, nameLeft, top, 186, std::max<double>(nameLeft, edgePx - abbrPx));
-        if (!bracketed.isEmpty()) {
-            // Whole layout pixels never start the abbreviation inside the name.
-            const int nameEnd = int(std::ceil(report::mmToPx(0) + form.item(name).mm.right() * 96 / 25.4 - 1e-6));
-            p.add(abbrCol, bracketed, nameEnd + gapPx, top, 186, edgePx);
-        }
-    };
     for (int i = 0; i < n; ++i) {
         p.row = i;
         const ResultRow &r = c.rows[i];
@@ -318,7 +357,7 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
             const int unitLeft = left(right ? "QRLabel17" : "QRLabel16") + 4;
             // The left half ends at the dividing line, the right half at the rules' end.
             const int halfEnd = right ? form.px(QStringLiteral("QRShape2")).right() : left("QRShape3");
-            nameAndAbbr(0, 1, r, abbr, right ? left("QRShape3") + 3 : 1, top, 0, valueLeft);
+            p.addNameAndAbbr(0, 1, r.name, abbr, right ? left("QRShape3") + 3 : 1, top, 0, valueLeft);
             p.add(2, r.value, valueLeft, top, 57, rangeLeft);
             p.add(3, r.unit, unitLeft, top, 57, halfEnd);
             p.add(4, range, rangeLeft, top, 68, unitLeft);
@@ -329,7 +368,7 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
             const int valueLeft = left("QRLabel15") + 8, unitLeft = left("QRLabel16") + 4;
             const int rangeLeft = left("QRLabel19"), flagLeft = left("QRLabel17") + 8;
             p.add(0, QString::number(i + 1), head.left() + 3, top, 32, nameLeft);
-            nameAndAbbr(1, 2, r, abbr, nameLeft, top, 2, valueLeft);
+            p.addNameAndAbbr(1, 2, r.name, abbr, nameLeft, top, 2, valueLeft);
             p.add(3, r.value, valueLeft, top, 57, unitLeft);
             p.add(4, r.unit, unitLeft, top, 57, rangeLeft);
             p.add(5, range, rangeLeft, top, 68, flagLeft);

@@ -83,6 +83,23 @@ struct RowLabels
     int free(report::ReportForm &form);
 };
 
+// ---- result-row labels (single reports and batch pages) ---------------------
+// A row label at a place in layout pixels; a caption that would reach edgePx
+// (the next column's left, 0: none) prints in smaller type, and beyond half
+// size is cut, so it ends a little before that column.
+report::ReportItem &addRowLabel(report::ReportForm &form, const QString &name, const QString &caption,
+                                const report::FontSpec &font, const QRect &px, double edgePx = 0);
+// An item name and its bracketed abbreviation (empty: none, no label) on one
+// line from nameLeft, gapPx apart, both ending before edgePx: the
+// abbreviation stays whole where it can and the name gives way.
+void addNameAndAbbreviation(report::ReportForm &form, const QString &nameLabel, const QString &abbrLabel,
+                            const QString &name, const QString &bracketed, const report::FontSpec &font,
+                            int nameLeft, int top, int gapPx, int edgePx);
+// The factor (at most 1) by which row type must shrink so that a line of
+// each font fits the row pitch (layout pixels at 100 %).
+double rowTypeScale(int pitchPx, std::initializer_list<report::FontSpec> fonts);
+report::FontSpec scaledFont(report::FontSpec font, double scale);
+
 // The common build on a form just made from its design: printer, page,
 // margins, title, pictures, rows. Throws report::ReportError when a margin
 // text is not a number.

@@ -11,7 +11,10 @@
 
 #include "platform/db/dataset.h"
 #include "platform/report/printing.h"
+#include "qc/chartmodel.h"
+#include "qc/qclogic.h"
 #include "qc/qcreport.h"
+#include "reports/batch.h"
 #include "reports/forms.h"
 #include "reports/printsettings.h"
 #include "reports/singlereport.h"
@@ -111,6 +114,16 @@ protected:
         for (const auto &p : page.prims)
             if (p.kind == report::Primitive::Line)
                 out.rules.push_back(ruleBox(p));
+            else if (p.kind == report::Primitive::Rect) {
+                // A frame is four rules, each with the frame's pen.
+                const QRectF &r = p.mm;
+                for (const QLineF &edge : {QLineF(r.topLeft(), r.topRight()), QLineF(r.bottomLeft(), r.bottomRight()),
+                                           QLineF(r.topLeft(), r.bottomLeft()), QLineF(r.topRight(), r.bottomRight())}) {
+                    report::Primitive rule = p;
+                    rule.line = edge;
+                    out.rules.push_back(ruleBox(rule));
+                }
+            }
             else if (p.kind == report::Primitive::Text) {
                 // A closing full-width colon inks only the left half of its advance.
                 QRectF box = p.mm;
@@ -134,6 +147,36 @@ protected:
     // The reader's word boxes span the face's whole bounding box (taller
     // than any glyph), so lines are checked as placed, in the face's own
     // line height; the golden lists hold them to the reader's positions.
+    // A batch page with every slot filled by the same patient, built as
+    // the batch run builds it.
+    report::DisplayList batchPage(bool text, const std::vector<ResultRow> &rows)
+    {
+        const QString title = QStringLiteral("示例医院检验报告单");
+        const ReportContent c = contentWith(rows);
+        report::ReportForm &page = text ? forms.frmtestreport3 : forms.frmtestreport4;
+        page.recreate();
+        if (text) {
+            forms.frmtestreport2.setCaption(QStringLiteral("QRLabel1"), title);
+            for (int slot = 1; slot <= TextSlots; ++slot) {
+                const int offset = slotOffset(BatchLayout::TextPages, slot);
+                createreporthead(page, forms.frmtestreport2, c.patient, slot, offset);
+                createreportbody(page, forms.frmtestreport2, c.patient, c.rows, slot);
+                createreportfooter(page, forms.frmtestreport2, c.patient, slot, offset);
+            }
+        } else {
+            const Margins m = parseMargins(settingsFor(PaperHalfA4, KindGraphic));
+            page.setMargins(m.top, m.left, m.bottom, m.right);
+            forms.frmtestreport.setCaption(QStringLiteral("QRLabel26"), title);
+            for (int slot = 1; slot <= GraphicSlots; ++slot) {
+                const int offset = slotOffset(BatchLayout::GraphicPages, slot);
+                createA5reporthead(page, forms.frmtestreport, c.patient, slot, offset);
+                createA5reportbody(page, forms.frmtestreport, c.patient, c.rows, c.images, slot);
+                createA5reportfooter(page, forms.frmtestreport, c.patient, slot, offset);
+            }
+        }
+        return report::resolve(page, report::emptyRecord());
+    }
+
     static void expectNothingMeets(const Printed &p, const QString &what, bool rules = true)
     {
         const auto &l = p.lines;
@@ -242,4 +285,52 @@ TEST_F(ReportGolden, PreviewFormsStandWhereDesignedAndNothingOverprints)
         // design leaves between the rules; only its texts are held apart.
         expectNothingMeets(p, name, name != QLatin1String("frmnomreport"));
     }
+}
+
+TEST_F(ReportGolden, BatchPagesStandWhereDesignedAndNothingOverprints)
+{
+    const std::vector<ResultRow> catalogue = catalogueRows();
+    for (bool text : {true, false}) {
+        const QString name = text ? QStringLiteral("frmtestreport3") : QStringLiteral("frmtestreport4");
+        const int slotCount = text ? TextSlots : GraphicSlots;
+        const Printed p = printPage(batchPage(text, catalogue), name);
+        expectGolden(p, name);
+        expectNothingMeets(p, name);
+        EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text.endsWith(QLatin1String("1234567890")); }),
+                  slotCount) << name.toStdString();
+        EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("8888.88"); }),
+                  long(catalogue.size()) * slotCount) << name.toStdString();
+    }
+    // Longer lists than a slot holds are squeezed into their slot.
+    std::vector<ResultRow> rows = catalogue;
+    rows.insert(rows.end(), catalogue.begin(), catalogue.end());
+    for (int count : {27, 31, 48}) {
+        const std::vector<ResultRow> some(rows.begin(), rows.begin() + count);
+        for (bool text : {true, false}) {
+            const QString name = QStringLiteral("batch-rows%1-%2").arg(count).arg(text ? "text" : "graphic");
+            const Printed p = printPage(batchPage(text, some), name);
+            expectNothingMeets(p, name);
+            EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("8888.88"); }),
+                      long(count) * (text ? TextSlots : GraphicSlots)) << name.toStdString();
+        }
+    }
+}
+
+TEST_F(ReportGolden, ControlChartPrintoutStandsWhereDesignedAndNothingOverprints)
+{
+    // A 31-day month with a value on every day, the widest values a cell
+    // shows (four decimals) and a long lot and statistics line.
+    qc::ChartModel chart = qc::screenChartModel();
+    chart.title = {qc::chartTitle(QStringLiteral("2026"), QStringLiteral("12"), QStringLiteral("RDW-CV"))};
+    qc::drawLimitLines(chart, 500, 100, 31);
+    for (int day = 1; day <= 31; ++day)
+        chart.get(QStringLiteral("LineSeries1")).addXY(day, day % 2 ? 888.8888 : 123.4567);
+    report::ReportForm form = report::ReportForm::instanceOf(qc::frmqcreportDesign());
+    qc::fillQcReport(form, chart, QStringLiteral("示例医院"),
+                     qc::reportCaption(QStringLiteral("2026120699"), QStringLiteral("X=8888.88 SD=8888.88 CV=8888.88%")));
+    const Printed p = printPage(report::resolve(form, report::emptyRecord()), QStringLiteral("frmqcreport"));
+    expectGolden(p, QStringLiteral("frmqcreport"));
+    expectNothingMeets(p, QStringLiteral("frmqcreport"));
+    EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("888.8888"); }), 16);
+    EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("123.4567"); }), 15);
 }

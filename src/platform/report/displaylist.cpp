@@ -217,6 +217,13 @@ static void resolveText(const ReportForm &form, const ReportItem &item, QString 
     } else {
         lines = text.split(QLatin1Char('\n'));
     }
+    if (it.font.pointSize < item.font.pointSize) {
+        // Smaller type stands on the line's baseline, not at its top, so it
+        // reads in line with its neighbours.
+        const QFontMetricsF full(item.font.toQFont(), detail::layoutDevice());
+        const QFontMetricsF small(it.font.toQFont(), detail::layoutDevice());
+        box.translate(0, detail::layoutToMm(full.ascent() - small.ascent()));
+    }
     const QFontMetricsF fm(it.font.toQFont(), detail::layoutDevice());
     const double lineMm = detail::layoutToMm(fm.height());
     if (it.autoStretch)
