@@ -147,7 +147,11 @@ struct RowMaker
     ReportForm &page;
     int slot;
     int row;   // 1-based
-    double typeScale;   // below 1 where rows only fit in smaller type
+    int pitch;   // layout pixels
+
+    // A face whose line is taller than the pitch prints in smaller type;
+    // the others keep their size.
+    FontSpec fitted(const FontSpec &font) const { return scaledFont(font, rowTypeScale(pitch, {font})); }
 
     QString name(const char *column) const
     {
@@ -158,12 +162,12 @@ struct RowMaker
     void add(const char *column, const QString &caption, const FontSpec &font, int left, int top, int width,
              int edgePx)
     {
-        addRowLabel(page, name(column), caption, scaledFont(font, typeScale), QRect(left, top, width, 16), edgePx);
+        addRowLabel(page, name(column), caption, fitted(font), QRect(left, top, width, 16), edgePx);
     }
     void addNameAndAbbr(const ResultRow &r, const FontSpec &font, int left, int top, int gapPx, int edgePx)
     {
         addNameAndAbbreviation(page, name("name"), name("abbreviation"), r.name.trimmed(), abbreviationOf(r),
-                               scaledFont(font, typeScale), left, top, gapPx, edgePx);
+                               fitted(font), left, top, gapPx, edgePx);
     }
 };
 
@@ -234,7 +238,6 @@ void createreportbody(ReportForm &page, const ReportForm &tmpl, const QVariantMa
     const int anchor = bottomPx(page, slotName(slot, QStringLiteral("QRLabel14")));
     const QString sex = patient.value(QStringLiteral("sex")).toString();
     const FontSpec font = rowFont("宋体", 10), narrow = rowFont("仿宋", 10);
-    const double scale = rowTypeScale(pitch, {font, narrow});
     // The left column ends at the dividing rule, the right one at the end of the rules.
     const int ruleLeft = leftPx(tmpl, "QRShape3");
     const int rulesEnd = tmpl.px(QStringLiteral("QRShape2")).right();
@@ -243,7 +246,7 @@ void createreportbody(ReportForm &page, const ReportForm &tmpl, const QVariantMa
         const bool right = i >= leftRows;
         const int k = right ? i - leftRows : i;
         const int top = anchor + k * pitch;
-        RowMaker m{page, slot, i + 1, scale};
+        RowMaker m{page, slot, i + 1, pitch};
         const int valueLeft = leftPx(tmpl, right ? "QRLabel9" : "QRLabel15") + 8;
         const int unitLeft = leftPx(tmpl, right ? "QRLabel17" : "QRLabel16") + 4;
         const int rangeLeft = leftPx(tmpl, right ? "QRLabel10" : "QRLabel19");
@@ -298,7 +301,6 @@ void createA5reportbody(ReportForm &page, const ReportForm &tmpl, const QVariant
     const QRect head = tmpl.px(QStringLiteral("QRLabel25"));
     const QString sex = patient.value(QStringLiteral("sex")).toString();
     const FontSpec font = rowFont("宋体", 9), narrow = rowFont("仿宋", 9);
-    const double scale = rowTypeScale(pitch, {font, narrow});
     const int nameLeft = head.left() + head.width() + 1;
     const int valueLeft = leftPx(tmpl, "QRLabel15") + 4, unitLeft = leftPx(tmpl, "QRLabel16") + 4;
     const int rangeLeft = leftPx(tmpl, "QRLabel19"), flagLeft = leftPx(tmpl, "QRLabel17") + 5;
@@ -306,7 +308,7 @@ void createA5reportbody(ReportForm &page, const ReportForm &tmpl, const QVariant
     for (int i = 0; i < n; ++i) {
         const ResultRow &r = rows[i];
         const int top = anchor + 2 + i * pitch;
-        RowMaker m{page, slot, i + 1, scale};
+        RowMaker m{page, slot, i + 1, pitch};
         m.add("number", QString::number(i + 1), font, head.left() + 3, top, 32, nameLeft);
         m.addNameAndAbbr(r, font, nameLeft, top, 2, valueLeft);
         m.add("value", r.value, font, valueLeft, top, 57, unitLeft);
