@@ -6,7 +6,7 @@
 //
 // The archive is generated once into the build tree and reused; a run only
 // adds one day to it and takes that day out again afterwards.
-#include "app/database.h"
+#include "base/database.h"
 #include "platform/db/background.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"

@@ -2,7 +2,7 @@
 // record (every item, three histograms, two 128-row matrices, the threshold
 // lists) must take a tiny fraction of the time the record needs on the wire
 // at 9600 baud. Prints wire time / processing time (goal: at least 1000).
-#include "app/database.h"
+#include "base/database.h"
 #include "link/linkreceiver.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"

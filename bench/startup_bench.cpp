@@ -2,10 +2,10 @@
 // set-up, the data module opening the file and its reference datasets, the
 // main window built) against opening the database file alone. Prints the
 // ratio; the goal is that start-up is dominated by nothing but the database.
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
 #include "app/appsetup.h"
-#include "app/database.h"
+#include "base/database.h"
 #include "app/oprinput.h"
 #include "app/pssinput.h"
 #include "platform/db/connection.h"

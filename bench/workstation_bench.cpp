@@ -1,7 +1,7 @@
 // Moving the day list's cursor one row with 1,000 registered samples: the
 // results and graph row of the new sample re-queried and its graphs redrawn,
 // against the time of one 60 Hz frame.
-#include "app/database.h"
+#include "base/database.h"
 #include "graphics/drawgraphic.h"
 #include "graphics/graphdata.h"
 #include "platform/db/command.h"

@@ -1,11 +1,15 @@
 #include "app/Unit1.h"
 
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/oprinput.h"
 #include "app/pssinput.h"
-#include "app/session.h"
-#include "app/textutil.h"
+#include "base/session.h"
+#include "base/textutil.h"
 #include "link/linkreceiver.h"
+#include "qc/qcvalueinput.h"
+#include "workstation/linejust.h"
+#include "workstation/patient.h"
+#include "workstation/resultinput.h"
 #include "platform/db/connection.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dbnavigator.h"
@@ -421,4 +425,27 @@ void TForm1::setStatus(const QString &state, const QString &message)
 {
     StatusBar1->setPanelText(0, state);
     StatusBar1->setPanelText(1, message);
+}
+
+void TForm1::attachDialogs()
+{
+    auto op = [this] { return currentoperator(); };
+    if (frmpatient) {
+        frmpatient->sampleList = patientset;
+        frmpatient->currentOperator = op;
+        frmpatient->inputMethod = [this] { return ComboBox5->currentText(); };
+    }
+    if (frmresultinput) {
+        frmresultinput->sampleList = patientset;
+        frmresultinput->results = testresultset;
+        frmresultinput->currentOperator = op;
+    }
+    if (frmlinejust) {
+        frmlinejust->sampleList = patientset;
+        frmlinejust->results = testresultset;
+    }
+    if (frmqcvalueinput)
+        frmqcvalueinput->store = [this](const QString &day, const QString &value) {
+            return storeQcCorrection(day, value);
+        };
 }

@@ -107,7 +107,7 @@ public:
     db::Command ADOCommand1;
     db::Command ADOCommand2;
 
-    // ---- analyser link: src/link/form1_link.cpp ----------------------------
+    // ---- analyser link: form1/link.cpp ----------------------------
     void buildLink();
     void StringGrid1Title();          // start-up: title row of the abnormal-number list
     void openSerialPort();            // "错误:" and the reason in the status bar if it fails
@@ -131,7 +131,7 @@ public:
     QPushButton *Button5 = nullptr;
     // ---- end analyser link --------------------------------------------------
 
-    // ---- sample page: src/workstation/form1_samples.cpp --------------------
+    // ---- sample page: form1/samples.cpp --------------------
     // Page 0: the day sample list, the results of its current sample and,
     // on the right, the host of the graph panel.
     void buildSamplePage();
@@ -174,7 +174,7 @@ private:
 public:
     // ---- end sample page ----------------------------------------------------
 
-    // ---- graphics: src/graphics/form1_graphics.cpp -------------------------
+    // ---- graphics: form1/graphics.cpp -------------------------
     // Panel1 with Image1..Image6, placed in the sample page's graph host.
     void buildGraphPanel();
     // Redraws the graph pictures from the graph dataset's current row.
@@ -185,7 +185,7 @@ public:
     graphics::GraphPanel *Panel1 = nullptr;
     // ---- end graphics -------------------------------------------------------
 
-    // ---- printing: src/reports/form1_print.cpp -----------------------------
+    // ---- printing: form1/print.cpp -----------------------------
     // The group "打印设置" on the settings page (after GroupBoxPrint exists)
     // and FormShow's steps 3-7 for it (printers, stored choices, margins).
     void buildPrintSettings();
@@ -228,15 +228,18 @@ private:
 public:
     // ---- end printing -------------------------------------------------------
 
-    // ---- derived items and linear correction: src/workstation/form1_derived.cpp
+    // ---- derived items and linear correction: form1/derived.cpp
     // calcexpression's work: the sample's derived items recomputed through
     // frmfieldcount; a failure is shown, what was already written stays.
     void recomputeDerivedItems(const QString &shelfid, const QVariant &checkdate, int itemid, const QString &value);
     // N17Click's work: the linear-correction window, modal.
     void showLineJust();
+    // Hands the dialog windows that exist the lists and services of this
+    // window they work on.
+    void attachDialogs();
     // ---- end derived items -------------------------------------------------
 
-    // ---- manual entry, delete and renumber: src/workstation/form1_edit.cpp
+    // ---- manual entry, delete and renumber: form1/edit.cpp
     // Connects "删除登记" and "修改标本号" (safe to call twice).
     void buildSampleEdit();
     // Shows the manual-entry window modally (after N8Click's operator check).
@@ -248,7 +251,7 @@ private:
 public:
     // ---- end manual entry --------------------------------------------------
 
-    // ---- backup, restore and end of day: src/workstation/form1_dayend.cpp
+    // ---- backup, restore and end of day: form1/dayend.cpp
     // Connects the backup, restore and end-of-day entries (safe to call twice).
     void buildDayEnd();
     void N10Click(); // backup of the database file
@@ -259,7 +262,7 @@ private:
 public:
     // ---- end end of day ----------------------------------------------------
 
-    // ---- history search and workload: src/workstation/form1_history.cpp
+    // ---- history search and workload: form1/history.cpp
     // Page 1: search fields (Panel4), the archived samples found, the results
     // and graphs of the selected one (Panel5), and its reprint. Safe to call
     // twice.
@@ -288,7 +291,7 @@ public:
     db::Dataset *tmpset3 = nullptr;   // its graph row
     // ---- end history -------------------------------------------------------
 
-    // ---- batch printing and stub list: src/reports/form1_batch.cpp
+    // ---- batch printing and stub list: form1/batch.cpp
     // Connects N4 and N28 (safe to call again) and makes Form3 and Form4
     // when start-up has not made them.
     void buildBatchPrinting();
@@ -301,7 +304,7 @@ private:
 public:
     // ---- end batch printing ------------------------------------------------
 
-    // ---- quality control: src/qc/form1_qc.cpp
+    // ---- quality control: form1/qc.cpp
     // Page 2 "质量控制": month and material, targets grid, values grid,
     // statistics, chart and print button. Safe to call twice.
     void buildQcPage();

@@ -1,6 +1,6 @@
 #include "app/appsetup.h"
 
-#include "app/database.h"
+#include "base/database.h"
 #include "app/umessage.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "app/logon.h"
 
-#include "app/textutil.h"
+#include "base/textutil.h"
 #include "platform/db/command.h"
 
 namespace logon {

@@ -1,8 +1,8 @@
 // Start-up: the windows are created in a fixed order, the log-on window
 // first, so that closing it ends the program.
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/appsetup.h"
-#include "app/database.h"
+#include "base/database.h"
 #include "app/oprinput.h"
 #include "app/pssinput.h"
 #include "app/startup.h"

@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
 #include "app/oprinput.h"
 #include "app/printprogress.h"
@@ -42,6 +42,7 @@ void createMainWindows()
     frmprintprogress = new Tfrmprintprogress;
     frmdayfltj = new Tfrmdayfltj;
     Form4 = new TForm4;
+    Form1->attachDialogs();
 }
 
 void destroyWindows()

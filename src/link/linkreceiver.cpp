@@ -1,6 +1,6 @@
 #include "link/linkreceiver.h"
 
-#include "app/database.h"
+#include "base/database.h"
 #include "link/resultstore.h"
 #include "link/unsavedfile.h"
 #include "platform/db/connection.h"

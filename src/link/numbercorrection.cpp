@@ -1,6 +1,6 @@
 #include "link/numbercorrection.h"
 
-#include "app/textutil.h"
+#include "base/textutil.h"
 #include "platform/db/command.h"
 
 namespace intake {

@@ -1,6 +1,6 @@
 #include "link/resultrecord.h"
 
-#include "app/textutil.h"
+#include "base/textutil.h"
 
 #include <limits>
 

@@ -5,7 +5,7 @@
 // Record text: lines "<mark><separator><data>", each ended by CR (made CR LF
 // by the receive buffer), the record closed by 0x03. A line is found by its
 // mark right after a line end; the start of the record counts as one.
-#include "app/currency.h"
+#include "base/currency.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "link/resultstore.h"
 
-#include "app/textutil.h"
+#include "base/textutil.h"
 #include "platform/db/command.h"
 
 #include <QSqlDriver>

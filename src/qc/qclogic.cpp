@@ -1,9 +1,9 @@
 #include "qc/qclogic.h"
 
-#include "app/currency.h"
-#include "app/fieldcheck.h"
-#include "app/dates.h"
-#include "app/textutil.h"
+#include "base/currency.h"
+#include "base/fieldcheck.h"
+#include "base/dates.h"
+#include "base/textutil.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
 #include "platform/db/dataset.h"

@@ -1,6 +1,6 @@
 #include "qc/qcreport.h"
 
-#include "app/currency.h"
+#include "base/currency.h"
 
 #include <QPainter>
 #include <memory>

@@ -1,6 +1,5 @@
 #include "qc/qcvalueinput.h"
 
-#include "app/Unit1.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -93,8 +92,8 @@ bool Tfrmqcvalueinput::eventFilter(QObject *watched, QEvent *e)
 
 void Tfrmqcvalueinput::Edit2Exit()
 {
-    if (!Form1)
+    if (!store)
         return;
-    if (!Form1->storeQcCorrection(Edit1->text(), Edit2->text()))
+    if (!store(Edit1->text(), Edit2->text()))
         Edit1->setFocus(Qt::OtherFocusReason);
 }

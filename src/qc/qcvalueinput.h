@@ -3,6 +3,7 @@
 // the control page shows. Modeless and on top; the value is stored when the
 // value edit loses the focus to the day edit.
 #include <QDialog>
+#include <functional>
 
 class QKeyEvent;
 class QLabel;
@@ -22,6 +23,10 @@ public:
 
     QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
     QLineEdit *Edit1 = nullptr, *Edit2 = nullptr;
+
+    // Stores the typed day's value for the control page's item and
+    // material; false keeps the day edit open for another try.
+    std::function<bool(const QString &dayText, const QString &value)> store;
 
 protected:
     void showEvent(QShowEvent *e) override;

@@ -1,3 +1,3 @@
 # Batch printing, the batch page builders and the stub list.
 target_sources(vorlan_reports PRIVATE ${CMAKE_CURRENT_LIST_DIR}/batch.cpp ${CMAKE_CURRENT_LIST_DIR}/stub.cpp)
-vorlan_ui_sources(form1_batch.cpp Unit3.cpp Unit4.cpp)
+vorlan_ui_sources(Unit3.cpp Unit4.cpp)

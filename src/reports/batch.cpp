@@ -1,7 +1,7 @@
 #include "reports/batch.h"
 
-#include "app/dates.h"
-#include "app/session.h"
+#include "base/dates.h"
+#include "base/session.h"
 #include "platform/db/command.h"
 #include "platform/db/dataset.h"
 #include "platform/report/printing.h"

@@ -1,6 +1,6 @@
 #include "reports/printsettings.h"
 
-#include "app/currency.h"
+#include "base/currency.h"
 #include "platform/db/dataset.h"
 
 #include <QHash>

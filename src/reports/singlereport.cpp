@@ -1,8 +1,8 @@
 #include "reports/singlereport.h"
 
-#include "app/dates.h"
-#include "app/session.h"
-#include "app/textutil.h"
+#include "base/dates.h"
+#include "base/session.h"
+#include "base/textutil.h"
 #include "platform/db/command.h"
 #include "platform/db/dataset.h"
 #include "platform/report/printing.h"

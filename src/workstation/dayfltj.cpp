@@ -1,7 +1,7 @@
 #include "workstation/dayfltj.h"
 
-#include "app/dates.h"
-#include "app/session.h"
+#include "base/dates.h"
+#include "base/session.h"
 #include "platform/db/background.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/statusbar.h"

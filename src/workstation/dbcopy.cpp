@@ -1,6 +1,6 @@
 #include "workstation/dbcopy.h"
 
-#include "app/database.h"
+#include "base/database.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
 

@@ -1,6 +1,6 @@
 #include "workstation/formula.h"
 
-#include "app/textutil.h"
+#include "base/textutil.h"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 // numbers, + - * / ^ and a leading sign, evaluated here in C++ (never by the
 // database: SQLite divides whole numbers as integers and reads "--" as a
 // comment).
-#include "app/currency.h"
+#include "base/currency.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,7 +1,7 @@
 #include "workstation/history.h"
 
-#include "app/dates.h"
-#include "app/textutil.h"
+#include "base/dates.h"
+#include "base/textutil.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
 

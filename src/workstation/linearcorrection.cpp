@@ -1,6 +1,6 @@
 #include "workstation/linearcorrection.h"
 
-#include "app/textutil.h"
+#include "base/textutil.h"
 #include "platform/db/command.h"
 #include "workstation/fieldcacl.h"
 #include "workstation/formula.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Y = A*X + B over one item's results for a range of the day's samples,
 // without the window.
-#include "app/currency.h"
+#include "base/currency.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,9 @@
 #include "workstation/linejust.h"
 
-#include "app/Unit1.h"
-#include "app/currency.h"
-#include "app/textutil.h"
+#include "platform/db/dataset.h"
+
+#include "base/currency.h"
+#include "base/textutil.h"
 #include "platform/widgets/dialogs.h"
 #include "workstation/fieldcacl.h"
 #include "workstation/linearcorrection.h"
@@ -84,8 +85,8 @@ void Tfrmlinejust::FormShow()
 {
     // Only the item number follows the result grid; the other texts stay
     // from the last use.
-    if (Form1 && Form1->testresultset && Form1->testresultset->isOpen() && !Form1->testresultset->isEmpty())
-        edititemid->setText(QString::number(Form1->testresultset->asInteger(QStringLiteral("itemid"))));
+    if (results && results->isOpen() && !results->isEmpty())
+        edititemid->setText(QString::number(results->asInteger(QStringLiteral("itemid"))));
 }
 
 void Tfrmlinejust::Button1Click()
@@ -109,7 +110,7 @@ void Tfrmlinejust::Button1Click()
     // The list as it shows now: its rows, its order, its print filter.
     QStringList shelfids;
     QVector<ws::DaySample> samples;
-    db::Dataset *list = Form1 ? Form1->patientset : nullptr;
+    db::Dataset *list = sampleList;
     if (list && list->isOpen())
         for (int r = 0; r < list->recordCount(); ++r) {
             shelfids << list->valueAt(r, QStringLiteral("shelfid")).toString();
@@ -127,8 +128,8 @@ void Tfrmlinejust::Button1Click()
         dlg::error(result.error, this);
         return;
     }
-    if (Form1 && Form1->testresultset && Form1->testresultset->isOpen() && !Form1->testresultset->requery()) {
-        dlg::error(Form1->testresultset->lastError(), this);
+    if (results && results->isOpen() && !results->requery()) {
+        dlg::error(results->lastError(), this);
         return;
     }
     dlg::message(QStringLiteral("数据调整完毕！"), this);

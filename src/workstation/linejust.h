@@ -4,6 +4,8 @@
 // wrong.
 #include <QDialog>
 
+namespace db { class Dataset; }
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -22,6 +24,11 @@ public:
     QLineEdit *samp2 = nullptr;      // last sample number of the range
     QPushButton *Button1 = nullptr;  // "确定"
     QPushButton *Button2 = nullptr;  // "取消"
+
+    // The main window's sample list (rows and order as shown) and the
+    // current sample's results; either may be absent.
+    db::Dataset *sampleList = nullptr;
+    db::Dataset *results = nullptr;
 
     void FormShow();
     void Button1Click();

@@ -1,8 +1,7 @@
 #include "workstation/patient.h"
 
-#include "app/CustData.h"
-#include "app/Unit1.h"
-#include "app/session.h"
+#include "base/CustData.h"
+#include "base/session.h"
 #include "platform/widgets/dbedits.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/inputmethods.h"
@@ -19,14 +18,9 @@ Tfrmpatient *frmpatient = nullptr;
 
 namespace {
 
-QString operatorName()
-{
-    return Form1 ? Form1->currentoperator() : session::currentOperator();
-}
-
 QDate workDate()
 {
-    return Form1 ? Form1->workdate() : session::workdate();
+    return session::workdate();
 }
 
 QStringList names(db::Dataset *ds)
@@ -221,6 +215,11 @@ bool Tfrmpatient::DBEdit1KeyDown(QWidget *, QKeyEvent *e)
     return false;
 }
 
+QString Tfrmpatient::operatorName() const
+{
+    return currentOperator ? currentOperator() : session::currentOperator();
+}
+
 void Tfrmpatient::ADODataSet1NewRecord(db::Dataset &ds)
 {
     ws::PatientDefaults d;
@@ -302,8 +301,8 @@ void Tfrmpatient::DBEdit7Exit()
 
 void Tfrmpatient::DBEdit2Enter()
 {
-    if (Form1 && Form1->ComboBox5)
-        switchInputMethod(Form1->ComboBox5->currentText());
+    if (inputMethod)
+        switchInputMethod(inputMethod());
 }
 
 void Tfrmpatient::DBEdit7Enter()
@@ -341,8 +340,8 @@ void Tfrmpatient::Button1Click()
         break;
     }
     // The main list shows the new particulars and stays on its sample.
-    if (Form1 && Form1->patientset && Form1->patientset->isOpen()) {
-        db::Dataset *list = Form1->patientset;
+    if (sampleList && sampleList->isOpen()) {
+        db::Dataset *list = sampleList;
         const QString keep = list->text(QStringLiteral("shelfid"));
         if (!list->requery())
             dlg::error(list->lastError(), this);

@@ -7,6 +7,7 @@
 #include "platform/db/dataset.h"
 
 #include <QDialog>
+#include <functional>
 
 class DBComboBox;
 class DBEdit;
@@ -20,6 +21,13 @@ public:
     explicit Tfrmpatient(QWidget *parent = nullptr);
 
     db::Dataset *ADODataSet1 = nullptr; // the patient row being registered or edited
+
+    // The main window's sample list, refreshed after a save; the operator
+    // logged on; the input method chosen for Chinese text. Without them the
+    // window uses the session's operator and leaves the input method be.
+    db::Dataset *sampleList = nullptr;
+    std::function<QString()> currentOperator;
+    std::function<QString()> inputMethod;
 
     DBEdit *DBEdit1 = nullptr;  // shelfID
     DBEdit *DBEdit4 = nullptr;  // caseno
@@ -58,6 +66,7 @@ public:
     void Button2Click();
 
     void done(int r) override;
+    QString operatorName() const;
 
 protected:
     void showEvent(QShowEvent *e) override;

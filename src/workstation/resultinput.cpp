@@ -1,6 +1,6 @@
 #include "workstation/resultinput.h"
 
-#include "app/Unit1.h"
+#include "platform/db/dataset.h"
 #include "platform/widgets/dialogs.h"
 #include "workstation/sampleedit.h"
 
@@ -172,8 +172,8 @@ bool Tfrmresultinput::Edit2KeyPress(QKeyEvent *e)
     if (!Edit2->text().isEmpty()) {
         // Stored here once; the item stays in its edit for a quick change.
         Edit2Exit();
-    } else if (Form1 && Form1->patientset && Form1->patientset->isOpen() && !Form1->patientset->eof()) {
-        Form1->patientset->next();
+    } else if (sampleList && sampleList->isOpen() && !sampleList->eof()) {
+        sampleList->next();
     }
     m_handling = true;
     focusAndSelect(Edit1);
@@ -186,12 +186,12 @@ void Tfrmresultinput::Edit2Exit()
     const QString typed = Edit2->text();
     if (typed.isEmpty() || !curitemid.isValid() || curitemid.toInt() == -1)
         return;
-    if (!Form1 || !Form1->patientset || !Form1->patientset->isOpen() || Form1->patientset->isEmpty())
+    if (!sampleList || !sampleList->isOpen() || sampleList->isEmpty())
         return;
-    db::Dataset *list = Form1->patientset;
+    db::Dataset *list = sampleList;
     // The list may have moved on to a sample of another operator since the
     // window opened (an empty value with Enter steps to the next one).
-    if (list->text(QStringLiteral("operator")) != Form1->currentoperator()) {
+    if (list->text(QStringLiteral("operator")) != (currentOperator ? currentOperator() : QString())) {
         dlg::message(QStringLiteral("病人的检验者不是当前检验者，不能修改检验结果!"), this);
         return;
     }
@@ -201,6 +201,6 @@ void Tfrmresultinput::Edit2Exit()
         dlg::error(error, this);
         return;
     }
-    if (!Form1->testresultset->requery())
-        dlg::error(Form1->testresultset->lastError(), this);
+    if (results && !results->requery())
+        dlg::error(results->lastError(), this);
 }

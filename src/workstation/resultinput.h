@@ -5,6 +5,9 @@
 // item stays after a value is stored, so a correction is one Enter away.
 #include <QDialog>
 #include <QVariant>
+#include <functional>
+
+namespace db { class Dataset; }
 
 class QLabel;
 class QLineEdit;
@@ -21,6 +24,12 @@ public:
 
     // itemid of the item found by the last look-up; -1 when it found nothing.
     QVariant curitemid = -1;
+
+    // The main window's sample list, the current sample's results and the
+    // operator who is logged on; a value is stored only with a list.
+    db::Dataset *sampleList = nullptr;
+    db::Dataset *results = nullptr;
+    std::function<QString()> currentOperator;
 
     void FormShow();
     bool FormKeyPress(QKeyEvent *e);

@@ -1,7 +1,7 @@
 #include "workstation/sampleedit.h"
 
-#include "app/currency.h"
-#include "app/textutil.h"
+#include "base/currency.h"
+#include "base/textutil.h"
 #include "platform/db/command.h"
 
 #include <QSqlDatabase>

@@ -1,10 +1,10 @@
 // Log-on, password change and the main window's frame, driven through the
 // windows offscreen with the message boxes answered by a script.
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
 #include "app/oprinput.h"
 #include "app/pssinput.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "mainwindowtest.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"

@@ -1,11 +1,11 @@
 #include "mainwindowtest.h"
 
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
 #include "app/appsetup.h"
 #include "app/oprinput.h"
 #include "app/pssinput.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "app/startup.h"
 #include "platform/report/printing.h"
 #include "testdb.h"

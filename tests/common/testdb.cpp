@@ -1,6 +1,6 @@
 #include "testdb.h"
 
-#include "app/database.h"
+#include "base/database.h"
 #include "platform/db/connection.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // rows land in the day tables, the lamp and status bar follow, and a
 // malformed number is corrected in the grid.
 #include "app/Unit1.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "common/mainwindowtest.h"
 #include "common/testdb.h"
 #include "link/linkreceiver.h"

@@ -5,9 +5,9 @@
 #include "common/testdb.h"
 #include "reports/pdftools.h"
 
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "platform/db/command.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dbgrid.h"

@@ -7,7 +7,7 @@
 
 #include "app/Unit1.h"
 #include "app/printprogress.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "reports/Unit3.h"
 #include "reports/Unit4.h"
 #include "reports/batch.h"

@@ -8,7 +8,7 @@
 #include "stamp.h"
 
 #include "app/Unit1.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "platform/report/realprinter.h"
 
 #include <QComboBox>

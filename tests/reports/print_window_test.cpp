@@ -4,12 +4,12 @@
 #include "pdftools.h"
 #include "stamp.h"
 
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
 #include "app/printprogress.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "platform/widgets/dbgrid.h"
-#include "reports/form1_print.h"
+#include "app/form1/print.h"
 #include "reports/forms.h"
 
 #include <QComboBox>

@@ -6,7 +6,7 @@
 #include "stamp.h"
 
 #include "app/Unit1.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "platform/widgets/statusbar.h"
 #include "qc/qcnamesel.h"
 #include "platform/db/dataset.h"

@@ -6,7 +6,7 @@
 #include "pdftools.h"
 #include "stamp.h"
 
-#include "app/session.h"
+#include "base/session.h"
 #include "platform/db/dataset.h"
 #include "reports/forms.h"
 #include "reports/printsettings.h"

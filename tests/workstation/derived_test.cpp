@@ -3,7 +3,7 @@
 // correction of one item over a range of samples in one transaction.
 #include "common/testdb.h"
 
-#include "app/session.h"
+#include "base/session.h"
 #include "workstation/fieldcacl.h"
 #include "workstation/formula.h"
 #include "workstation/linearcorrection.h"

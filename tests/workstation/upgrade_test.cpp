@@ -3,7 +3,7 @@
 // transaction, leaves every row as it was, and shows the message window
 // while it works on a large file.
 #include "app/appsetup.h"
-#include "app/database.h"
+#include "base/database.h"
 #include "app/umessage.h"
 #include "common/testdb.h"
 #include "platform/db/command.h"

@@ -1,9 +1,9 @@
 #pragma once
 // The workstation window tests' common ground: the main window made as
 // start-up makes it, a work date and operator 李四, and row helpers.
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "graphics/graphdata.h"
 #include "mainwindowtest.h"
 #include "platform/db/dataset.h"

@@ -7,8 +7,8 @@
 // - the buffer never holds more pending text than its limit (also with a
 //   small limit, so that trimming is reached by short inputs).
 // Built with libFuzzer when clang is there, else driven by random_driver.cpp.
-#include "app/database.h"
-#include "app/textutil.h"
+#include "base/database.h"
+#include "base/textutil.h"
 #include "link/receivebuffer.h"
 #include "link/resultstore.h"
 #include "platform/db/command.h"

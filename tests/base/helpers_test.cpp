@@ -1,9 +1,9 @@
 // The number and text rules every subsystem relies on: the numeric test of
 // results, the whole-number parser of typed numbers, the control-character
 // trim, exact four-decimal arithmetic with ties rounded to even, typed dates.
-#include "app/currency.h"
-#include "app/dates.h"
-#include "app/textutil.h"
+#include "base/currency.h"
+#include "base/dates.h"
+#include "base/textutil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Backup and restore of the database file, and the end of the working day.
 #include "app/Unit1.h"
 
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/umessage.h"
 #include "platform/db/connection.h"
 #include "platform/widgets/dialogs.h"

@@ -1,7 +1,7 @@
-#include "app/fieldcheck.h"
+#include "base/fieldcheck.h"
 
-#include "app/currency.h"
-#include "app/textutil.h"
+#include "base/currency.h"
+#include "base/textutil.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "app/database.h"
+#include "base/database.h"
 
 #include "platform/db/connection.h"
 

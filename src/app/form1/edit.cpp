@@ -2,7 +2,7 @@
 // result grid, and deleting or renumbering the list's current sample.
 #include "app/Unit1.h"
 
-#include "app/textutil.h"
+#include "base/textutil.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/statusbar.h"
 #include "workstation/resultinput.h"

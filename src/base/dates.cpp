@@ -1,6 +1,6 @@
-#include "app/dates.h"
+#include "base/dates.h"
 
-#include "app/textutil.h"
+#include "base/textutil.h"
 
 #include <QRegularExpression>
 

@@ -1,11 +1,11 @@
 // The control page of the main window and the control handlers of the
 // sample list's pop-up menu.
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
-#include "app/currency.h"
-#include "app/dates.h"
-#include "app/fieldcheck.h"
-#include "app/textutil.h"
+#include "base/currency.h"
+#include "base/dates.h"
+#include "base/fieldcheck.h"
+#include "base/textutil.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dialogs.h"
@@ -538,6 +538,7 @@ void TForm1::N1Click()
         return;
     if (!frmqcvalueinput)
         frmqcvalueinput = new Tfrmqcvalueinput(this);
+    attachDialogs();
     frmqcvalueinput->show();
     frmqcvalueinput->raise();
     frmqcvalueinput->activateWindow();

@@ -1,7 +1,7 @@
-#include "app/CustData.h"
+#include "base/CustData.h"
 
-#include "app/database.h"
-#include "app/fieldcheck.h"
+#include "base/database.h"
+#include "base/fieldcheck.h"
 
 Tdbdata *dbdata = nullptr;
 

@@ -4,7 +4,7 @@
 // intake::applyCorrections; these handlers only carry results to the widgets.
 #include "app/Unit1.h"
 
-#include "app/dates.h"
+#include "base/dates.h"
 #include "graphics/graphpanel.h"
 #include "link/linkreceiver.h"
 #include "link/numbercorrection.h"

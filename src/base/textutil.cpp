@@ -1,4 +1,4 @@
-#include "app/textutil.h"
+#include "base/textutil.h"
 
 #include <limits>
 

@@ -3,9 +3,9 @@
 // entry of the workload window. Nothing here writes to the database.
 #include "app/Unit1.h"
 
-#include "app/CustData.h"
-#include "app/dates.h"
-#include "app/textutil.h"
+#include "base/CustData.h"
+#include "base/dates.h"
+#include "base/textutil.h"
 #include "graphics/graphdata.h"
 #include "platform/db/background.h"
 #include "platform/widgets/statusbar.h"

@@ -1,6 +1,6 @@
 // The tables of a new database and the default data it is given (the copy
 // into the history tables is tried through the end of day).
-#include "app/database.h"
+#include "base/database.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
 

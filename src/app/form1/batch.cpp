@@ -3,14 +3,14 @@
 #include "app/Unit1.h"
 
 #include "app/printprogress.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "platform/db/command.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dialogs.h"
 #include "reports/Unit3.h"
 #include "reports/Unit4.h"
 #include "reports/batch.h"
-#include "reports/form1_print.h"
+#include "app/form1/print.h"
 #include "reports/stub.h"
 
 #include <QAction>

@@ -2,8 +2,8 @@
 // sample and the host of the graph panel, with their menus and keys.
 #include "app/Unit1.h"
 
-#include "app/CustData.h"
-#include "app/dates.h"
+#include "base/CustData.h"
+#include "base/dates.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/statusbar.h"

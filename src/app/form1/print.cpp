@@ -1,8 +1,8 @@
 // The main window's print handlers: the print settings of the settings page,
 // their preview, and the report of the sample list's current sample.
-#include "reports/form1_print.h"
+#include "app/form1/print.h"
 
-#include "app/CustData.h"
+#include "base/CustData.h"
 #include "app/Unit1.h"
 #include "app/printprogress.h"
 #include "graphics/graphpanel.h"

@@ -1,4 +1,4 @@
-#include "app/currency.h"
+#include "base/currency.h"
 
 #include <cmath>
 #include <limits>

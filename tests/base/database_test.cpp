@@ -1,6 +1,6 @@
 // Opening the database file: created when missing, refused and left alone
 // when it is not ours.
-#include "app/database.h"
+#include "base/database.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
 

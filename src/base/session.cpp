@@ -1,6 +1,6 @@
-#include "app/session.h"
+#include "base/session.h"
 
-#include "app/dates.h"
+#include "base/dates.h"
 
 namespace session {
 

@@ -19,5 +19,6 @@ void TForm1::showLineJust()
 {
     if (!frmlinejust)
         frmlinejust = new Tfrmlinejust(this);
+    attachDialogs();
     frmlinejust->exec();
 }
