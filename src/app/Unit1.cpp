@@ -263,19 +263,20 @@ void TForm1::showEvent(QShowEvent *e)
     QWidget::showEvent(e);
     if (!m_shownOnce) {
         m_shownOnce = true;
-        // Run after the window is on screen, as the old show event did.
+        // The start-up work runs once the window is on screen, so that its
+        // messages (no printer, port not open) show over the main window.
         QTimer::singleShot(0, this, &TForm1::FormShow);
     }
 }
 
 void TForm1::FormShow()
 {
-    // 1: the abnormal-number grid's title row.
+    // The abnormal-number grid's title row.
     StringGrid1Title();
-    // 2: installed input methods, in the system's order.
+    // Installed input methods, in the system's order.
     ComboBox5->clear();
     ComboBox5->addItems(installedInputMethods());
-    // 4: the settings row into the settings page; nothing is written here.
+    // The settings row into the settings page; nothing is written here.
     db::Dataset *corp = dbdata->corpset;
     if (!corp->isEmpty() && !corp->isNull(QStringLiteral("imeno"))) {
         const int i = corp->asInteger(QStringLiteral("imeno"));
@@ -283,31 +284,31 @@ void TForm1::FormShow()
     } else {
         ComboBox5->setCurrentIndex(-1);
     }
-    // 3, 5-7: printers, report kind, margins and the printer check.
+    // Printers, report kind, margins and the printer check.
     printSettingsShow();
-    // 8: the serial port; a port that will not open is reported in the
-    //    status bar and the remaining steps still run.
+    // The serial port; a port that will not open is reported in the
+    // status bar and the rest of the start-up still runs.
     openSerialPort();
-    // 9, 10, 12: the sample list, results and graph data (11, the work
-    //    date, is set first so that nothing reads a stale day).
+    // The sample list, results and graph data; the work date is set first
+    // so that nothing reads a stale day.
     session::setWorkdate(session::today());
     samplePageShow();
-    // 13: department names for the history filter.
+    // Department names for the history filter.
     historyPageShow();
-    // 14:
+    // The operator who logged on, shown in the status bar.
     const QString op = frmoprput && frmoprput->ADODataSet1->isOpen()
                            ? frmoprput->ADODataSet1->text(QStringLiteral("name"))
                            : session::currentOperator();
     StatusBar1->setPanelText(3, op);
     session::setCurrentOperator(op);
-    // 15:
+    // The sample page first.
     PageControl1->setCurrentIndex(0);
-    // 16: an operator without a name may not work; the close asks first.
+    // An operator without a name may not work; the close asks first.
     if (StatusBar1->panelText(3).isEmpty()) {
         close();
         return;
     }
-    // 17:
+    // Ready for the keyboard on the sample list.
     DBGrid1->setFocus();
 }
 

@@ -53,8 +53,8 @@ public:
     void FormClose();
     void Timer1Timer();
     void StatusBar1Resize();
-    void ComboBox5Click(int index);
-    bool DBGrid4KeyDown(QKeyEvent *e);
+    void ComboBox5Click(int index); // the input-method box on the settings page "其它"
+    bool DBGrid4KeyDown(QKeyEvent *e); // keys in the item grid of "项目设置"
     void N18Click();            // change password
     QString getHospitalname() const;
     bool isnum(const QString &s) const;
@@ -114,9 +114,9 @@ public:
     void closeSerialPort();
     void MSComm1Comm();
     void StringGrid1SelectCell(int column, int row);
-    void StringGrid1DblClick();
-    void Panel1DblClick();
-    void Button5Click();
+    void StringGrid1DblClick(); // double click on the abnormal-number grid
+    void Panel1DblClick(); // double click on the graph panel
+    void Button5Click(); // "保存更改" under the abnormal-number grid
     void listMalformedNumber(const QString &shelfid);
     // Closing with records the database has not taken: writes them to a file
     // beside the database and returns its path (empty when none wait).
@@ -149,17 +149,17 @@ public:
 
     void patientsetAfterScroll();
     void patientrefresh();
-    void N23Click();
-    void N24Click();
-    void N25Click();
+    void N23Click(); // "查看病人" > "未打印"
+    void N24Click(); // "查看病人" > "已打印"
+    void N25Click(); // "查看病人" > "全　部"
     struct CellStyle DBGrid1DrawColumnCell(int row, const QString &field, bool selected);
     struct CellStyle DBGrid2DrawColumnCell(int row, const QString &field, bool selected);
-    bool DBGrid1KeyPress(QKeyEvent *e);
-    bool DBGrid2KeyDown(QKeyEvent *e);
-    void N2Click();
-    void N7Click();
-    void N8Click();
-    void N17Click();
+    bool DBGrid1KeyPress(QKeyEvent *e); // keys typed on the sample list
+    bool DBGrid2KeyDown(QKeyEvent *e); // keys on the result grid
+    void N2Click(); // "病人资料" (F3)
+    void N7Click(); // "删除结果" (Ctrl+Del)
+    void N8Click(); // "增加结果" (Enter on the result grid)
+    void N17Click(); // "线性校正"
     void PageControl1Enter();
     void testresultsetNewRecord(db::Dataset &ds);
     void patientsetNewRecord(db::Dataset &ds);
@@ -179,33 +179,33 @@ public:
     void buildGraphPanel();
     // Redraws the graph pictures from the graph dataset's current row.
     void drawgraphic(db::Dataset *patient, db::Dataset *graph);
-    void N1X1Click();
-    void N2X1Click();
-    void N3X1Click();
+    void N1X1Click(); // "1X" on the targets grid
+    void N2X1Click(); // "2X" on the targets grid
+    void N3X1Click(); // "3X" on the targets grid
     graphics::GraphPanel *Panel1 = nullptr;
     // ---- end graphics -------------------------------------------------------
 
     // ---- printing: form1/print.cpp -----------------------------
     // The group "打印设置" on the settings page (after GroupBoxPrint exists)
-    // and FormShow's steps 3-7 for it (printers, stored choices, margins).
+    // and its part of the start-up (printers, stored choices, margins).
     void buildPrintSettings();
     void printSettingsShow();
-    void ComboBox6Click(int index);
-    void ComboBox7Click(int index);
-    void ComboBox8Click(int index);
-    void Edit6Change(const QString &text);
-    void Edit7Change(const QString &text);
-    void Edit8Change(const QString &text);
-    void Edit9Change(const QString &text);
+    void ComboBox6Click(int index); // printer chosen in "打印设置"
+    void ComboBox7Click(int index); // paper chosen in "打印设置"
+    void ComboBox8Click(int index); // report kind chosen in "打印设置"
+    void Edit6Change(const QString &text); // top margin typed
+    void Edit7Change(const QString &text); // left margin typed
+    void Edit8Change(const QString &text); // bottom margin typed
+    void Edit9Change(const QString &text); // right margin typed
     // The margin boxes' key filter: true when the key is swallowed.
     bool Edit6KeyPress(QKeyEvent *e) { return marginKeyPress(Edit6, e); }
     bool Edit7KeyPress(QKeyEvent *e) { return marginKeyPress(Edit7, e); }
     bool Edit8KeyPress(QKeyEvent *e) { return marginKeyPress(Edit8, e); }
     bool Edit9KeyPress(QKeyEvent *e) { return marginKeyPress(Edit9, e); }
-    void Button2Click();
+    void Button2Click(); // "预览" in "打印设置"
     void cmpswitch();
     // The report of the sample list's current sample (menu N3, F9).
-    void N3Click();
+    void N3Click(); // "结果打印" (F9)
     // One report on the chosen printer: true when the job was handed over;
     // a refusal or error has been shown otherwise.
     bool resultprint(db::Dataset *patient, db::Dataset *rows, db::Dataset *graph);
@@ -275,7 +275,7 @@ public:
     void Button4Click();                       // reprint the selected archived sample
     void Edit1Enter();
     bool ComboBox2KeyPress(QKeyEvent *e);      // true when the key is swallowed
-    bool DBGrid10KeyDown(QKeyEvent *e);
+    bool DBGrid10KeyDown(QKeyEvent *e); // keys on the history grid
     void tmpset1NewRecord(db::Dataset &ds);
     void tmpset2NewRecord(db::Dataset &ds);
     void N27Click();                           // "工作量统计"
@@ -296,9 +296,9 @@ public:
     // when start-up has not made them.
     void buildBatchPrinting();
     // The reports of a range of day samples (menu N4, F10).
-    void N4Click();
+    void N4Click(); // "批量打印" (F10)
     // The stub list of the listed samples, through the work file ttt.txt (menu N28).
-    void N28Click();
+    void N28Click(); // "存根打印"
 private:
     bool m_batchConnected = false;
 public:
@@ -310,11 +310,11 @@ public:
     void buildQcPage();
     Q_INVOKABLE void ComboBox3Click();   // month set-up
     void SpinEdit1Exit();
-    bool SpinEdit1KeyPress(QKeyEvent *e); // true: the key is swallowed
-    void ComboBox4Click();
-    bool Edit5KeyDown(QKeyEvent *e);
-    bool DBGrid12KeyPress(QKeyEvent *e);
-    void DBGrid12DblClick();
+    bool SpinEdit1KeyPress(QKeyEvent *e); // keys in the year box "年度"; true: the key is swallowed
+    void ComboBox4Click(); // chart "质控图1..3" chosen on the control page
+    bool Edit5KeyDown(QKeyEvent *e); // keys in the lot number edit of the control page
+    bool DBGrid12KeyPress(QKeyEvent *e); // keys typed on the targets grid
+    void DBGrid12DblClick(); // double click on the targets grid
     void drawqchline(double mean, double sd);
     void drawqcdot();
     void N14Click();   // capture

@@ -2,6 +2,7 @@
 
 #include "base/database.h"
 #include "app/umessage.h"
+#include "platform/widgets/dialogs.h"
 
 #include <QApplication>
 #include <QFont>
@@ -31,7 +32,10 @@ void setupApplication(QApplication &app)
 {
     appdb::setUpgradeNotice(databaseUpgradeNotice);
     app.setApplicationName(QStringLiteral("vorlan60"));
-    app.setApplicationDisplayName(QStringLiteral("VORLAN 60"));
+    // The program's title goes to the message boxes only. Set as the
+    // application's display name it would be appended to every window
+    // title, and each window's caption is meant to stand alone.
+    dlg::setCaption(QStringLiteral("VORLAN 60"));
     installChineseFonts();
     QFont f(QStringLiteral("宋体"), 9);
     app.setFont(f);

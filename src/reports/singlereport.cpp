@@ -314,16 +314,16 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
             form.pageSize = (s.paperIndex == PaperB5 ? forms.a5Report : forms.a4Report).pageSize;
         form.setMargins(m.top, m.left, m.bottom, m.right);
     }
-    // 3: title.
+    // Title.
     form.setCaption(layout == Layout::HalfSheet ? QStringLiteral("QRLabel26") : QStringLiteral("QRLabel1"),
                     c.hospital + QStringLiteral("检验报告单"));
-    // 4: the graphs of the sample.
+    // The graphs of the sample.
     if (layout != Layout::Text) {
         const char *boxes[4] = {"qimg1", "qimg4", "qimg5", "qimg6"};
         for (int i = 0; i < 4; ++i)
             form.setImage(QLatin1String(boxes[i]), c.images[i]);
     }
-    // 5, 6: rows.
+    // Result rows.
     RowLabels out;
     out.columns = rowColumns(layout);
     const int n = int(c.rows.size());

@@ -3,7 +3,16 @@
 #include "base/CustData.h"
 #include "app/Unit1.h"
 #include "app/oprinput.h"
+#include "app/appsetup.h"
 #include "app/pssinput.h"
+#include "app/startup.h"
+#include "qc/qcvalueinput.h"
+#include "reports/Unit3.h"
+#include "reports/Unit4.h"
+#include "workstation/dayfltj.h"
+#include "workstation/linejust.h"
+#include "workstation/patient.h"
+#include "workstation/resultinput.h"
 #include "base/session.h"
 #include "mainwindowtest.h"
 #include "platform/db/command.h"
@@ -21,6 +30,14 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+// The title a window system shows for a window: what each platform window
+// of Qt passes its caption through (exported by QtGui, declared privately).
+class QPlatformWindow
+{
+public:
+    static QString formatWindowTitle(const QString &title, const QString &separator);
+};
 
 namespace {
 
@@ -362,4 +379,22 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     typeKeys(QStringLiteral(" 2.5 "));
     press(Qt::Key_Return);
     EXPECT_EQ(itemCells("typeof(hsyz)||'/'||hsyz"), QStringLiteral("real/2.5"));
+}
+
+// Run last: the application set-up changes the font of every window after it.
+TEST_F(Windows, WindowTitlesAreTheirCaptionsAndMessageBoxesCarryTheProgramTitle)
+{
+    setupApplication(*qApp);
+    createMain();
+    const QList<QWidget *> windows = {Form1, frmoprput, frmpssinput, frmpatient, frmresultinput, frmlinejust,
+                                      frmqcvalueinput, frmdayfltj, Form3, Form4};
+    for (QWidget *w : windows) {
+        ASSERT_NE(w, nullptr);
+        ASSERT_FALSE(w->windowTitle().isEmpty()) << w->metaObject()->className();
+        EXPECT_EQ(QPlatformWindow::formatWindowTitle(w->windowTitle(), QStringLiteral(" — ")).toStdString(),
+                  w->windowTitle().toStdString());
+    }
+    EXPECT_TRUE(Form1->windowTitle().startsWith(QStringLiteral("QEL VORLAN 60 中文系统-")));
+    dlg::message(QStringLiteral("x"));
+    EXPECT_EQ(dialogs.captions.last(), QStringLiteral("VORLAN 60"));
 }

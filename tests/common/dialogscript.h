@@ -12,6 +12,7 @@ public:
     {
         dlg::setResponder([this](const dlg::Request &r) {
             shown.append(r.text.isEmpty() ? r.prompt : r.text);
+            captions.append(r.caption);
             kinds.push_back(r.kind);
             dlg::Reply reply;
             if (!answers.empty()) {
@@ -33,9 +34,10 @@ public:
         answers.push_back(r);
     }
     QString last() const { return shown.isEmpty() ? QString() : shown.last(); }
-    void clear() { shown.clear(); kinds.clear(); }
+    void clear() { shown.clear(); captions.clear(); kinds.clear(); }
 
     QStringList shown;
+    QStringList captions;
     std::vector<dlg::Kind> kinds;
     std::deque<dlg::Reply> answers;
     bool defaultAccept = true;

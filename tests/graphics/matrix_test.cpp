@@ -145,7 +145,7 @@ TEST(MatrixDotColour, NineRulesLastMatchWins)
     EXPECT_EQ(getmatrixdotcolor(points("15 25 45"), 40, 60), clr::Black); // too few thresholds
 }
 
-TEST(MatrixMended, FewerThanFifteenThresholdsDrawBlackDotsWithoutLines)
+TEST(MatrixFewThresholds, FewerThanFifteenThresholdsDrawBlackDotsWithoutLines)
 {
     const QByteArray fourteen = "15 25 45 35 110 20 50 60 70 75 95 0 45 95";
     const QImage img = matrix(QByteArray(32 * 64, '8'), fourteen); // dots in column 8, 12, ...

@@ -1,5 +1,5 @@
-// Storing records through the receiver: rows written, mended faults of the
-// record intake, lamp and status, and the chunking property over simulator
+// Storing records through the receiver: rows written, exact sample numbers,
+// refused records that leave nothing behind, lamp and status, and the chunking property over simulator
 // streams.
 #include "link/linkreceiver.h"
 #include "link/resultstore.h"

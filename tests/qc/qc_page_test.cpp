@@ -237,7 +237,7 @@ TEST_F(QcPage, TargetsTakeOnlyNumbersAndTheMonthWaitsForThem)
     EXPECT_EQ(count(QStringLiteral("qcpara where batchno1 is not null")), 0);
     EXPECT_EQ(stored(), QStringLiteral("10.0/0.5"));
 
-    // Mended in the open cell, the row is stored with the SD typed before.
+    // Corrected in the open cell, the row is stored with the SD typed before.
     auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
     ASSERT_NE(editor, nullptr);
     editor->selectAll();

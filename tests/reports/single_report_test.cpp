@@ -228,7 +228,7 @@ TEST_F(SingleReport, PicturesAreCopiedIntoTheGraphicLayouts)
 
 TEST_F(SingleReport, RowLabelsAreFreedAndTheFormIsRecreated)
 {
-    print(settings(0), content(manyRows(60)));   // more rows than the old fixed arrays held
+    print(settings(0), content(manyRows(60)));   // more rows than one page holds
     for (const auto &it : forms.frmtestreport.items())
         EXPECT_FALSE(it.runtime) << it.name.toStdString();
     // The template's moved footer line is not what a single print uses.

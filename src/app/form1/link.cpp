@@ -90,8 +90,7 @@ void TForm1::buildLink()
     QFont font(QStringLiteral("宋体"));
     font.setPixelSize(14);
     StringGrid1->setFont(font);
-    // Lime on a grid without a colour of its own, which the old controls
-    // painted black; the grid hides the graph panel while it is up.
+    // Lime text on black; the grid hides the graph panel while it is up.
     QPalette pal = StringGrid1->palette();
     pal.setColor(QPalette::Text, QColor(0, 255, 0));
     pal.setColor(QPalette::Base, Qt::black);

@@ -154,25 +154,25 @@ void TForm1::buildPrintSettings()
 void TForm1::printSettingsShow()
 {
     buildPrintSettings();
-    // 3: printers in the system's order.
+    // Printers in the system's order.
     ComboBox6->clear();
     const QStringList printers = installedPrinters();
     ComboBox6->addItems(printers);
-    // 4: the stored choices; nothing is written back here.
+    // The stored choices; nothing is written back here.
     db::Dataset *corp = dbdata ? dbdata->corpset : nullptr;
     const bool row = corp && corp->isOpen() && !corp->isEmpty();
     auto stored = [&](const char *col) { return row ? corp->value(QLatin1String(col)) : QVariant(); };
     ComboBox6->setCurrentIndex(reports::storedIndex(stored("prntindex"), ComboBox6->count()));
     ComboBox7->setCurrentIndex(reports::storedIndex(stored("paperindex"), ComboBox7->count()));
     ComboBox8->setCurrentIndex(reports::storedIndex(stored("rptindex"), ComboBox8->count()));
-    // 5:
+    // Paper and margins only for the report kinds that use them.
     cmpswitch();
-    // 6: the change handlers store what is shown, so a 0 margin becomes its default.
+    // Margins; the change handlers store what is shown, so a 0 margin becomes its default.
     Edit6->setText(reports::marginShown(stored("p_top"), reports::DefaultTop));
     Edit7->setText(reports::marginShown(stored("p_left"), reports::DefaultLeft));
     Edit8->setText(reports::marginShown(stored("p_bottom"), reports::DefaultBottom));
     Edit9->setText(reports::marginShown(stored("p_right"), reports::DefaultRight));
-    // 7:
+    // Nothing can print without a printer: say so at once.
     if (printers.isEmpty())
         dlg::message(QString::fromUtf8(reports::NoPrinterInstalled), this);
 }

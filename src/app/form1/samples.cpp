@@ -140,14 +140,14 @@ void TForm1::connectSampleMenus()
 void TForm1::samplePageShow()
 {
     connectSampleMenus();
-    // 9: all samples; opening the list opens its two detail datasets.
+    // All samples; opening the list opens its two detail datasets.
     N25Click();
-    // 10:
+    // The current sample's results and graph data.
     if (!testresultset->isOpen())
         testresultset->open();
     if (!gresultset->isOpen())
         gresultset->open();
-    // 12:
+    // An empty day leaves nothing to type into.
     if (patientset->isEmpty())
         DBGrid2->setReadOnly(true);
 }

@@ -1,6 +1,5 @@
 #pragma once
-// A grid over a db::Dataset, in the manner of the old data-aware grids: the
-// selected row is the dataset's current row (both ways), cell edits go into
+// A grid bound to a db::Dataset: the selected row is the dataset's current row (both ways), cell edits go into
 // the dataset, leaving the row or pressing Enter posts it, Esc cancels it.
 // Colour rules, key handlers and the pop-up menu are hooks that the windows
 // set.
@@ -78,10 +77,10 @@ public:
     // Colour rules, asked for every cell drawn: row (0-based), field, and
     // whether the cell is selected.
     std::function<CellStyle(int row, const QString &field, bool selected)> cellStyle;
-    // Every key first (Delphi OnKeyDown); true = handled, the grid does nothing more.
+    // Every key, before the grid sees it; true = handled, the grid does nothing more.
     std::function<bool(QKeyEvent *)> onKeyDown;
-    // Keys that produce a character, Enter and Esc included (Delphi
-    // OnKeyPress); true = handled.
+    // Keys that produce a character, Enter and Esc included, after onKeyDown
+    // let them through; true = handled.
     std::function<bool(QKeyEvent *)> onKeyPress;
 
 protected:

@@ -13,10 +13,15 @@ Responder &responder()
     return r;
 }
 
+QString &caption()
+{
+    static QString c;
+    return c;
+}
+
 QString appCaption()
 {
-    const QString t = QApplication::applicationDisplayName();
-    return t.isEmpty() ? QStringLiteral("提示") : t;
+    return caption().isEmpty() ? QStringLiteral("提示") : caption();
 }
 
 QWidget *owner(QWidget *parent)
@@ -67,6 +72,11 @@ Request make(Kind k, const QString &text)
     return r;
 }
 } // namespace
+
+void setCaption(const QString &c)
+{
+    caption() = c;
+}
 
 void setResponder(Responder r)
 {

@@ -28,6 +28,10 @@ struct Reply
 
 using Responder = std::function<Reply(const Request &)>;
 
+// The caption of message, confirmation and warning boxes: the program's
+// title, set once at start-up (until then "提示").
+void setCaption(const QString &caption);
+
 // Installs a responder in place of real dialogs (nullptr restores real ones).
 void setResponder(Responder r);
 
