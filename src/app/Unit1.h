@@ -320,6 +320,7 @@ public:
     void N14Click();   // capture
     void N15Click();   // name a sample as control material
     void N16Click();   // take the name away
+    void nameCurrentSample(const QString &name);
     void N1Click();    // correction window
     void N21Click();   // delete a value
     void Button1Click(); // chart printout

@@ -127,7 +127,12 @@ void Tfrmoprput::Button1Click()
     hide();
     // Rows without a sample number are left-overs of an interrupted
     // registration; their results, keyed by the same empty number, stay.
-    db::exec(QStringLiteral("delete from patient where len(trim(shelfid))=0 or shelfid is null"));
+    // Clearing them is housekeeping: when the database refuses, its text is
+    // shown and the log-on goes on, for the work of the day needs the main
+    // window far more than a tidy list.
+    QString cleanup;
+    if (!db::exec(QStringLiteral("delete from patient where len(trim(shelfid))=0 or shelfid is null"), {}, &cleanup))
+        dlg::error(cleanup, this);
     if (runMainWindow)
         runMainWindow();
     close();

@@ -6,6 +6,7 @@
 #include "app/printprogress.h"
 #include "app/pssinput.h"
 #include "app/umessage.h"
+#include "platform/widgets/dialogs.h"
 #include "platform/widgets/keypad.h"
 #include "qc/qcnamesel.h"
 #include "qc/qcvalueinput.h"
@@ -30,6 +31,8 @@ void createMainWindows()
 {
     // Before the windows build their menus.
     installKeypadEnter();
+    if (dbdata)
+        dbdata->reportError = [](const QString &error) { dlg::error(error); };
     Form1 = new TForm1;
     frmpatient = new Tfrmpatient;
     frmlinejust = new Tfrmlinejust;

@@ -24,12 +24,18 @@ db::FieldDef checked(db::FieldDef d, db::FieldDef::Check check)
     return d;
 }
 
-void repositionAfterPost(db::Dataset &ds)
+void repositionAfterPost(db::Dataset &ds, const std::function<void(const QString &)> &reportError)
 {
     if (ds.isEmpty())
         return;
     const int n = ds.recNo();
-    ds.requery();
+    if (!ds.requery()) {
+        // The row is stored; only the list is gone. Say so, or the grid
+        // would stand empty without a reason.
+        if (reportError)
+            reportError(ds.lastError());
+        return;
+    }
     if (n <= ds.recordCount())
         ds.setRecNo(n);
     else
@@ -129,10 +135,10 @@ void Tdbdata::apperancesetPostError(db::Dataset &ds, const QString &error, db::D
 
 void Tdbdata::kindsetAfterPost(db::Dataset &)
 {
-    repositionAfterPost(*kindset);
+    repositionAfterPost(*kindset, reportError);
 }
 
 void Tdbdata::apperancesetAfterPost(db::Dataset &)
 {
-    repositionAfterPost(*apperanceset);
+    repositionAfterPost(*apperanceset, reportError);
 }

@@ -5,6 +5,7 @@
 #include "platform/db/dataset.h"
 
 #include <QObject>
+#include <functional>
 
 class Tdbdata : public QObject
 {
@@ -35,9 +36,13 @@ public:
     // A refused row on a reference grid is dropped without a word.
     void kindsetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action);
     void apperancesetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action);
-    // After a post the list is re-read and the cursor kept on its record number.
+    // After a post the list is re-read and the cursor kept on its record
+    // number; a list that cannot be re-read is reported through reportError.
     void kindsetAfterPost(db::Dataset &ds);
     void apperancesetAfterPost(db::Dataset &ds);
+
+    // Shows a database failure that no handler waits for (the windows set it).
+    std::function<void(const QString &error)> reportError;
 
 private:
     bool m_connected = false;

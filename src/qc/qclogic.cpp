@@ -157,6 +157,12 @@ bool storeValue(const QDate &day, int itemid, int level, const QString &value, b
     return true;
 }
 
+bool nameSample(const QVariant &shelfid, const QVariant &checkdate, const QString &name, QString *error)
+{
+    return db::exec(QStringLiteral("update patient set name=? where shelfid=? and checkdate is ?"),
+                    {name, shelfid, checkdate}, error);
+}
+
 bool deleteValue(const QDate &day, int itemid, int level, QString *error)
 {
     if (!validLevel(level, error))

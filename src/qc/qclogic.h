@@ -58,6 +58,9 @@ double numberOf(const QString &text);
 // A text that is not a number stores nothing (*stored false) and is no error.
 bool storeValue(const QDate &day, int itemid, int level, const QString &value, bool *stored,
                 QString *error);
+// Names a sample of the day list as control material ("质控品1".."质控品3")
+// or, with an empty name, takes the name away.
+bool nameSample(const QVariant &shelfid, const QVariant &checkdate, const QString &name, QString *error);
 // Removes the material's value of a day and item; the row goes when no
 // material has a value left.
 bool deleteValue(const QDate &day, int itemid, int level, QString *error);

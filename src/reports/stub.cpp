@@ -1,12 +1,35 @@
 #include "reports/stub.h"
 
+#include "platform/db/command.h"
+#include "platform/db/dataset.h"
 #include "platform/report/printing.h"
+#include "workstation/samplelist.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cmath>
 
 namespace reports {
+
+bool stubSamples(db::Dataset &list, std::vector<StubSample> *out, QString *error)
+{
+    out->clear();
+    const QString results = ws::testresultQuery(QString());
+    for (int i = 0; i < list.recordCount(); ++i) {
+        auto text = [&](const char *f) { return list.valueAt(i, QLatin1String(f)).toString(); };
+        StubSample s{text("shelfid"), text("name"), text("depart"), text("age"), {}};
+        QVector<QVariantList> rows;
+        QStringList columns;
+        if (!db::select(results, {s.shelfid, list.valueAt(i, QStringLiteral("checkdate"))}, &rows, error, &columns))
+            return false;
+        const int abbreviation = columns.indexOf(QStringLiteral("abbreviation"));
+        const int value = columns.indexOf(QStringLiteral("value"));
+        for (const QVariantList &r : rows)
+            s.results.push_back({r.value(abbreviation).toString(), r.value(value).toString()});
+        out->push_back(std::move(s));
+    }
+    return true;
+}
 
 QByteArray toGbk(const QString &s)
 {

@@ -13,6 +13,10 @@
 #include <utility>
 #include <vector>
 
+namespace db {
+class Dataset;
+}
+
 namespace reports {
 
 // GBK bytes of a text (characters GBK lacks become '?'), and back.
@@ -35,6 +39,10 @@ struct StubSample
     QString shelfid, name, depart, age;
     std::vector<StubResult> results;
 };
+
+// Every row of a sample list with its results in item order; false with
+// the database's text when a query fails.
+bool stubSamples(db::Dataset &list, std::vector<StubSample> *out, QString *error);
 
 // The four sample columns of a sample's first line.
 QByteArray stubSampleParts(const StubSample &s);

@@ -23,6 +23,17 @@ QString patientQuery(int printfilter)
     }
 }
 
+QString patientRangeQuery()
+{
+    return QStringLiteral("select * from patient where val(shelfid)>=? and val(shelfid)<=? "
+                          "order by val(shelfid), shelfid, checkdate");
+}
+
+QString patientPaddedOrderQuery()
+{
+    return QStringLiteral("select * from patient order by space(20-len(ltrim(shelfid)))||ltrim(shelfid)");
+}
+
 QString printFilterCaption(int printfilter)
 {
     switch (printfilter) {

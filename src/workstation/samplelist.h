@@ -19,6 +19,11 @@ enum PrintFilter { FilterNone = 0, FilterUnprinted = 1, FilterPrinted = 2, Filte
 // Ordered by the numeric value of the sample number, then the text, so "9"
 // comes before "10" and equal values keep a stable order.
 QString patientQuery(int printfilter);
+// The samples whose numbers lie between two values (parameters lo, hi), in
+// the list's order.
+QString patientRangeQuery();
+// Every sample, ordered by its number right-aligned in 20 characters.
+QString patientPaddedOrderQuery();
 
 // Text of status-bar panel 5 for a filter ("" for none).
 QString printFilterCaption(int printfilter);

@@ -29,6 +29,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 #include <gtest/gtest.h>
 
 // The title a window system shows for a window: what each platform window
@@ -120,6 +121,16 @@ TEST_F(Windows, LogOnClearsPatientsWithoutNumberButKeepsTheirResults)
     ASSERT_EQ(mainRuns, 1);
     EXPECT_EQ(db::scalar(QStringLiteral("select group_concat(name) from patient")).toString(), QStringLiteral("d"));
     EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from testresult where shelfid=''")).toInt(), 1);
+}
+
+TEST_F(Windows, ARefusedClearingOfUnnumberedPatientsIsShownAndTheLogOnGoesOn)
+{
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, name) values ('', 'x')")));
+    ASSERT_TRUE(db::exec(QStringLiteral("create trigger keep before delete on patient "
+                                        "begin select raise(abort, 'patient rows are kept'); end")));
+    typeLogon(QStringLiteral("100"), QStringLiteral("malvor"));
+    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("patient rows are kept"))) << dialogs.last().toStdString();
+    EXPECT_EQ(mainRuns, 1);
 }
 
 TEST_F(Windows, PasswordChange)
@@ -284,6 +295,24 @@ TEST_F(Windows, SettingsGrids)
     EXPECT_EQ(kinds->recNo(), recNo);
     EXPECT_EQ(kinds->text(QStringLiteral("name")), QStringLiteral("末梢血"));
     EXPECT_FALSE(kinds->isNull(QStringLiteral("rowno"))) << "re-read from the file";
+
+    // Another program locks the file between the write and the re-read:
+    // the row is stored, and the empty grid is explained.
+    dialogs.clear();
+    std::optional<testdb::FileLock> lock;
+    const auto reread = kinds->afterPost;
+    kinds->afterPost = [&](db::Dataset &ds) {
+        lock.emplace(dbPath);
+        ASSERT_TRUE(lock->held());
+        reread(ds);
+    };
+    ASSERT_TRUE(kinds->append());
+    kinds->setValue(QStringLiteral("name"), QStringLiteral("动脉血样"));
+    EXPECT_TRUE(kinds->post());
+    ASSERT_EQ(dialogs.shown.size(), 1) << dialogs.shown.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("lock"))) << dialogs.last().toStdString();
+    lock.reset();
+    EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from samplekind where name=?"), {QStringLiteral("动脉血样")}).toInt(), 1);
 }
 
 namespace {
@@ -361,7 +390,7 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
         grid->setSelectedField(QLatin1String(r.field));
         typeKeys(QLatin1String(r.typed));
         press(Qt::Key_Return);
-        ASSERT_EQ(dialogs.shown.size(), 1);
+        ASSERT_EQ(dialogs.shown.size(), 1) << dialogs.shown.join(QLatin1Char('|')).toStdString();
         EXPECT_TRUE(dialogs.shown.front().startsWith(QString::fromUtf8(r.says))) << dialogs.shown.front().toStdString();
         auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
         ASSERT_NE(editor, nullptr);

@@ -4,6 +4,8 @@
 #include "platform/db/connection.h"
 
 #include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <memory>
@@ -43,6 +45,37 @@ QString sourceDir()
 {
     const QString dir = qEnvironmentVariable("VORLAN_SOURCE_DIR");
     return dir.isEmpty() ? QStringLiteral(".") : dir;
+}
+
+} // namespace testdb
+
+namespace testdb {
+
+FileLock::FileLock(const QString &path)
+    : m_name(QStringLiteral("file-lock-%1").arg(quintptr(this)))
+{
+    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    other.setDatabaseName(path);
+    m_held = other.open() && QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+}
+
+void FileLock::release()
+{
+    if (!QSqlDatabase::contains(m_name))
+        return;
+    {
+        QSqlDatabase other = QSqlDatabase::database(m_name, false);
+        if (m_held)
+            QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_held = false;
+}
+
+FileLock::~FileLock()
+{
+    release();
 }
 
 } // namespace testdb

@@ -19,4 +19,20 @@ QString outputDir();
 // The source tree (for db/*.sql and the like).
 QString sourceDir();
 
+// Another program's hold on a database file: a second connection with an
+// exclusive lock, so that the program's statements on the file fail (after
+// the connection's busy wait) until the lock is released or destroyed.
+class FileLock
+{
+public:
+    explicit FileLock(const QString &path);
+    ~FileLock();
+    bool held() const { return m_held; }
+    void release();
+
+private:
+    QString m_name;
+    bool m_held = false;
+};
+
 } // namespace testdb

@@ -193,6 +193,18 @@ TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
     EXPECT_TRUE(chart().get(QStringLiteral("LineSeries1")).points.isEmpty());
 }
 
+TEST_F(QcPage, ARefusedNameIsShownAndTheListKeepsTheStoredOne)
+{
+    run(("insert into patient (shelfid, name, checkdate, operator) values ('1', '质控品1', '2024-04-10', '李四')"));
+    run(("create trigger keepname before update of name on patient begin select raise(abort, 'name is kept'); end"));
+    start();
+    ASSERT_TRUE(Form1->patientset->open());
+    Form1->N16Click();
+    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("name is kept")));
+    EXPECT_EQ(Form1->patientset->text(QStringLiteral("name")), QStringLiteral("质控品1"));
+    EXPECT_EQ(Form1->patientset->state(), db::Dataset::State::Browse);
+}
+
 TEST_F(QcPage, TargetsTakeOnlyNumbersAndTheMonthWaitsForThem)
 {
     run(("insert into qcpara (zkyear, zkmonth, itemno) select 2024, 4, itemid from itemtb"));

@@ -12,6 +12,7 @@
 #include "reports/batch.h"
 #include "app/form1/print.h"
 #include "reports/stub.h"
+#include "workstation/samplelist.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -130,7 +131,7 @@ void TForm1::N28Click()
         if (!part)
             return;
         patientset->close();
-        patientset->setSql(QStringLiteral("select * from patient order by space(20-len(ltrim(shelfid)))||ltrim(shelfid)"));
+        patientset->setSql(ws::patientPaddedOrderQuery());
         patientset->setParams({});
         if (!patientset->open())
             dlg::error(patientset->lastError(), this);
@@ -139,8 +140,7 @@ void TForm1::N28Click()
     if (part) {
         if (const auto range = reports::stubRange(choice->Edit1->text())) {
             patientset->close();
-            patientset->setSql(QStringLiteral("select * from patient where val(shelfid)>=? and val(shelfid)<=? "
-                                              "order by val(shelfid), shelfid, checkdate"));
+            patientset->setSql(ws::patientRangeQuery());
             patientset->setParams({range->first, range->second});
             if (!patientset->open()) {
                 dlg::error(patientset->lastError(), this);
@@ -152,21 +152,10 @@ void TForm1::N28Click()
         return;
 
     std::vector<reports::StubSample> samples;
-    for (int i = 0; i < patientset->recordCount(); ++i) {
-        auto text = [&](const char *f) { return patientset->valueAt(i, QLatin1String(f)).toString(); };
-        reports::StubSample s{text("shelfid"), text("name"), text("depart"), text("age"), {}};
-        QVector<QVariantList> rows;
-        QString err;
-        if (!db::select(QStringLiteral("select b.abbreviation, a.value from testresult a, itemtb b "
-                                       "where a.itemid = b.itemid and a.shelfid = ? and a.checkdate is ? "
-                                       "order by a.itemid"),
-                        {s.shelfid, patientset->valueAt(i, QStringLiteral("checkdate"))}, &rows, &err)) {
-            dlg::error(err, this);
-            return;
-        }
-        for (const QVariantList &r : rows)
-            s.results.push_back({r.value(0).toString(), r.value(1).toString()});
-        samples.push_back(std::move(s));
+    QString err;
+    if (!reports::stubSamples(*patientset, &samples, &err)) {
+        dlg::error(err, this);
+        return;
     }
     patientset->first();
 

@@ -475,16 +475,23 @@ void TForm1::N15Click()
     // Esc leaves the sample's name as it was.
     if (frmqcnamesel->exec() != QDialog::Accepted)
         return;
-    const QString name = frmqcnamesel->qcname();
+    nameCurrentSample(frmqcnamesel->qcname());
+}
+
+void TForm1::nameCurrentSample(const QString &name)
+{
     QString error;
-    if (!db::exec(QStringLiteral("update patient set name=? where shelfid=? and checkdate is ?"),
-                  {name, patientset->value(QStringLiteral("shelfid")), patientset->value(QStringLiteral("checkdate"))},
-                  &error)) {
+    if (!qc::nameSample(patientset->value(QStringLiteral("shelfid")), patientset->value(QStringLiteral("checkdate")),
+                        name, &error)) {
         dlg::error(error, this);
         return;
     }
-    patientset->setValue(QStringLiteral("name"), name);
-    patientset->post();
+    // The list is read-only: the row only takes the stored name to show it.
+    if (!patientset->setValue(QStringLiteral("name"), name) || !patientset->post()) {
+        error = patientset->lastError();
+        patientset->cancel();
+        dlg::error(error, this);
+    }
 }
 
 void TForm1::N16Click()
@@ -493,15 +500,7 @@ void TForm1::N16Click()
         return;
     if (qc::levelOfControlName(patientset->text(QStringLiteral("name"))) == 0)
         return;
-    QString error;
-    if (!db::exec(QStringLiteral("update patient set name=? where shelfid=? and checkdate is ?"),
-                  {QString(), patientset->value(QStringLiteral("shelfid")), patientset->value(QStringLiteral("checkdate"))},
-                  &error)) {
-        dlg::error(error, this);
-        return;
-    }
-    patientset->setValue(QStringLiteral("name"), QString());
-    patientset->post();
+    nameCurrentSample(QString());
 }
 
 void TForm1::N14Click()

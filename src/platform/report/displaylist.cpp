@@ -420,15 +420,16 @@ void renderPdf(const std::vector<DisplayList> &pages, const QString &fileName)
     writer.setCreator(QStringLiteral("vorlan60"));
     if (!pages.empty()) {
         writer.setTitle(pages.front().title);
-        writer.setPageLayout(pages.front().page);
+        if (!writer.setPageLayout(pages.front().page))
+            throw ReportError(QStringLiteral("无法写入文件 %1").arg(fileName));
     }
     QPainter painter;
     if (!painter.begin(&writer))
         throw ReportError(QStringLiteral("无法写入文件 %1").arg(fileName));
     for (size_t i = 0; i < pages.size(); ++i) {
         if (i > 0) {
-            writer.setPageLayout(pages[i].page);
-            writer.newPage();
+            if (!writer.setPageLayout(pages[i].page) || !writer.newPage())
+                throw ReportError(QStringLiteral("无法写入文件 %1").arg(fileName));
         }
         paintPage(painter, pages[i]);
     }
