@@ -41,7 +41,7 @@ Tfrmprintprogress *printProgressWindow()
     return frmprintprogress;
 }
 
-PrintProgressGuard::PrintProgressGuard(int maximum, int position)
+void showPrintProgress(int maximum, int position)
 {
     Tfrmprintprogress *w = printProgressWindow();
     w->ProgressBar1->setMaximum(maximum);
@@ -49,7 +49,7 @@ PrintProgressGuard::PrintProgressGuard(int maximum, int position)
     w->showNow();
 }
 
-PrintProgressGuard::~PrintProgressGuard()
+void closePrintProgress()
 {
     if (frmprintprogress)
         frmprintprogress->close();

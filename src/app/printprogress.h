@@ -21,12 +21,7 @@ extern Tfrmprintprogress *frmprintprogress;
 // The window made at start-up; made here when start-up has not made it yet.
 Tfrmprintprogress *printProgressWindow();
 
-// Closes the progress window when it goes out of scope, on every path.
-class PrintProgressGuard
-{
-public:
-    PrintProgressGuard(int maximum, int position);
-    ~PrintProgressGuard();
-    PrintProgressGuard(const PrintProgressGuard &) = delete;
-    PrintProgressGuard &operator=(const PrintProgressGuard &) = delete;
-};
+// Shows the progress window at a position; closePrintProgress() takes it
+// away (callers pair it with a scope guard so that every way out does).
+void showPrintProgress(int maximum, int position);
+void closePrintProgress();

@@ -8,6 +8,7 @@
 #include "platform/report/printing.h"
 #include "reports/forms.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -393,12 +394,7 @@ void printReport(ReportForm &form, Layout layout, const PrintSettings &s, const 
                  const ReportForms &forms)
 {
     RowLabels labels = buildReport(form, layout, s, content, forms);
-    struct Free
-    {
-        RowLabels &l;
-        ReportForm &f;
-        ~Free() { l.free(f); }
-    } freeLabels{labels, form};
+    const auto freeLabels = qScopeGuard([&] { labels.free(form); });
     report::print(form, report::recordFromMap(content.patient));
 }
 

@@ -10,6 +10,7 @@
 #include "platform/comm/commcontrol.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dbedits.h"
+#include "pty.h"
 #include "recordgen.h"
 #include "workstation/patient.h"
 #include "wsfixture.h"
@@ -17,23 +18,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 
 namespace {
 
-constexpr int kWaitMs = 30000; // waiting on other processes, not a speed check
-
+using pty::kWaitMs;
 using MainRoad = MainWindowTest;
 
 TEST_F(MainRoad, ReceiveRegisterShowAndPrintOneSample)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
+    if (!pty::haveSocat())
         GTEST_SKIP() << "socat not installed";
     wst::run(QStringLiteral("insert into operator ([no], name, exp1) values (100, '李医生', '')"));
     frmoprput->runMainWindow = []() {};
@@ -43,13 +40,9 @@ TEST_F(MainRoad, ReceiveRegisterShowAndPrintOneSample)
     report::setPrinterBackend(pdf);
 
     // A pseudo-terminal pair stands for the serial line.
-    const QString dir = testdb::tempDir(), a = dir + QStringLiteral("/x1"), b = dir + QStringLiteral("/x2");
-    QProcess socat;
-    socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + a, QStringLiteral("pty,raw,echo=0,link=") + b});
-    ASSERT_TRUE(socat.waitForStarted(kWaitMs));
-    for (QDeadlineTimer d(kWaitMs); !d.hasExpired() && !(QFile::exists(a) && QFile::exists(b));)
-        QThread::msleep(20);
-    qputenv("VORLAN_SERIAL", QFile::encodeName(a));
+    pty::Pair line(testdb::tempDir());
+    ASSERT_TRUE(line.start());
+    qputenv("VORLAN_SERIAL", QFile::encodeName(line.a));
     showMain();
     qunsetenv("VORLAN_SERIAL");
     ASSERT_TRUE(Form1->MSComm1->PortOpen());
@@ -62,11 +55,7 @@ TEST_F(MainRoad, ReceiveRegisterShowAndPrintOneSample)
     QByteArray stream;
     for (const char *n : {"7", "8", "9"})
         stream += gen.record(QString::fromLatin1(n)).bytes;
-    {
-        QFile line(b);
-        ASSERT_TRUE(line.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        ASSERT_EQ(line.write(stream), stream.size());
-    }
+    ASSERT_TRUE(pty::writeDevice(line.b, stream, int(stream.size())));
     for (QDeadlineTimer d(kWaitMs); !d.hasExpired() && wst::count(QStringLiteral("gresult")) < 3;)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     ASSERT_EQ(wst::count(QStringLiteral("gresult")), 3);
@@ -122,8 +111,6 @@ TEST_F(MainRoad, ReceiveRegisterShowAndPrintOneSample)
     QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"),
                                                   QStringLiteral("-singlefile"), file,
                                                   testdb::outputDir() + QStringLiteral("/road_report")});
-    socat.terminate();
-    socat.waitForFinished(kWaitMs);
 }
 
 } // namespace

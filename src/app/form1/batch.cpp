@@ -22,21 +22,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QSaveFile>
-#include <optional>
-
-namespace {
-
-// Runs a step when the scope ends, however it ends.
-template <class F>
-struct AtExit
-{
-    F f;
-    ~AtExit() { f(); }
-};
-template <class F>
-AtExit(F) -> AtExit<F>;
-
-} // namespace
+#include <QScopeGuard>
 
 void TForm1::buildBatchPrinting()
 {
@@ -67,18 +53,17 @@ void TForm1::N4Click()
     if (N3)
         N3->setEnabled(false);
     setEnabled(false);
-    std::optional<PrintProgressGuard> progress;
-    AtExit end{[&]() {
+    const auto end = qScopeGuard([&]() {
         if (N3)
             N3->setEnabled(true);
         setEnabled(true);
-        progress.reset();
+        closePrintProgress();
         if (patientset)
             patientrefresh();
-    }};
+    });
 
     reports::BatchHooks hooks;
-    hooks.selected = [&progress](int count) { progress.emplace(count, 0); };
+    hooks.selected = [](int count) { showPrintProgress(count, 0); };
     hooks.progress = [](int recNo) {
         if (frmprintprogress) {
             frmprintprogress->ProgressBar1->setValue(recNo);
@@ -127,7 +112,7 @@ void TForm1::N28Click()
 
     // A range print leaves the list showing every sample, also when it
     // stopped early, so the list never keeps the range's parameters.
-    AtExit restore{[&]() {
+    const auto restore = qScopeGuard([&]() {
         if (!part)
             return;
         patientset->close();
@@ -135,7 +120,7 @@ void TForm1::N28Click()
         patientset->setParams({});
         if (!patientset->open())
             dlg::error(patientset->lastError(), this);
-    }};
+    });
 
     if (part) {
         if (const auto range = reports::stubRange(choice->Edit1->text())) {

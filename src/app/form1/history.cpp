@@ -11,6 +11,7 @@
 #include "platform/widgets/statusbar.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dialogs.h"
+#include "platform/widgets/eventhook.h"
 #include "platform/widgets/inputmethods.h"
 #include "workstation/dayfltj.h"
 #include "workstation/history.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -32,52 +34,6 @@
 namespace {
 
 using dbui::column;
-
-// Focus and key hooks of the page's boxes.
-class BoxHooks : public QObject
-{
-public:
-    BoxHooks(QObject *parent, std::function<void()> onFocusIn, std::function<bool(QKeyEvent *)> onKey)
-        : QObject(parent), m_focusIn(std::move(onFocusIn)), m_key(std::move(onKey))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        if (e->type() == QEvent::FocusIn && m_focusIn)
-            m_focusIn();
-        else if (e->type() == QEvent::KeyPress && m_key)
-            return m_key(static_cast<QKeyEvent *>(e));
-        return false;
-    }
-
-private:
-    std::function<void()> m_focusIn;
-    std::function<bool(QKeyEvent *)> m_key;
-};
-
-// The grids do not repaint while a reprint moves their datasets.
-class UpdatesOff
-{
-public:
-    explicit UpdatesOff(std::initializer_list<QWidget *> widgets)
-    {
-        for (QWidget *w : widgets)
-            if (w && w->updatesEnabled()) {
-                w->setUpdatesEnabled(false);
-                m_widgets.append(w);
-            }
-    }
-    ~UpdatesOff()
-    {
-        for (QWidget *w : m_widgets)
-            w->setUpdatesEnabled(true);
-    }
-
-private:
-    QList<QWidget *> m_widgets;
-};
 
 bool isEnter(const QKeyEvent *e)
 {
@@ -189,11 +145,11 @@ void TForm1::buildHistoryPage()
 
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    Edit1->installEventFilter(new BoxHooks(Edit1, [this]() { Edit1Enter(); }, {}));
+    EventHook::on(Edit1)->onFocusIn = [this] { Edit1Enter(); };
     // Keys typed on the box come to the box itself, which hands them to its
     // line edit unfiltered; an Enter sent to the line edit is ignored there
     // and comes up to the box. Hooking the box alone sees every Enter once.
-    ComboBox2->installEventFilter(new BoxHooks(ComboBox2, {}, [this](QKeyEvent *e) { return ComboBox2KeyPress(e); }));
+    EventHook::on(ComboBox2)->onKey = [this](QKeyEvent *e) { return ComboBox2KeyPress(e); };
 
     if (N27)
         connect(N27, &QAction::triggered, this, &TForm1::N27Click, Qt::UniqueConnection);
@@ -298,12 +254,24 @@ void TForm1::Button4Click()
 {
     if (!tmpset1->isOpen() || tmpset1->isEmpty() || tmpset2->recordCount() < 1)
         return;
-    std::optional<UpdatesOff> off(std::in_place, std::initializer_list<QWidget *>{DBGrid10, DBGrid11});
+    // The grids do not repaint while the reprint moves their datasets.
+    QList<QWidget *> frozen;
+    for (QWidget *w : {static_cast<QWidget *>(DBGrid10), static_cast<QWidget *>(DBGrid11)})
+        if (w->updatesEnabled()) {
+            w->setUpdatesEnabled(false);
+            frozen.append(w);
+        }
+    auto thaw = [&frozen] {
+        for (QWidget *w : frozen)
+            w->setUpdatesEnabled(true);
+        frozen.clear();
+    };
+    const auto thawAtEnd = qScopeGuard(thaw);
     const QVariantList key{tmpset1->text(QStringLiteral("shelfid")), tmpset1->text(QStringLiteral("checkdate"))};
     for (db::Dataset *ds : {tmpset3, ADODataSet4}) {
         if (!ds->open(ds == tmpset3 ? ws::historyGraphSql() : ws::historyPrintRowsSql(), key)) {
             // The grids paint again before the error is shown.
-            off.reset();
+            thaw();
             dlg::error(ds->lastError(), this);
             return;
         }

@@ -8,6 +8,7 @@
 #include "graphics/graphpanel.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dialogs.h"
+#include "platform/widgets/eventhook.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 namespace reports {
 
@@ -52,24 +54,6 @@ ReportContent reportContentOf(const TForm1 &w, db::Dataset *patient, db::Dataset
 } // namespace reports
 
 namespace {
-
-// Runs a key handler of a line edit before the edit sees the key.
-class KeyFilter : public QObject
-{
-public:
-    KeyFilter(QObject *parent, std::function<bool(QKeyEvent *)> f) : QObject(parent), m_f(std::move(f)) {}
-
-protected:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        if (e->type() == QEvent::KeyPress)
-            return m_f(static_cast<QKeyEvent *>(e));
-        return false;
-    }
-
-private:
-    std::function<bool(QKeyEvent *)> m_f;
-};
 
 // The list the back end read at start-up: an index chosen here always names
 // the printer shown.
@@ -138,7 +122,7 @@ void TForm1::buildPrintSettings()
     connect(Edit8, &QLineEdit::textChanged, this, &TForm1::Edit8Change);
     connect(Edit9, &QLineEdit::textChanged, this, &TForm1::Edit9Change);
     for (QLineEdit *e : {Edit6, Edit7, Edit8, Edit9})
-        e->installEventFilter(new KeyFilter(e, [this, e](QKeyEvent *k) { return marginKeyPress(e, k); }));
+        EventHook::on(e)->onKey = [this, e](QKeyEvent *k) { return marginKeyPress(e, k); };
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
 
     if (!ADODataSet3) {
@@ -283,20 +267,16 @@ void TForm1::Button2Click()
 void TForm1::N3Click()
 {
     setEnabled(false);
-    struct Enable
-    {
-        TForm1 *w;
-        ~Enable() { w->setEnabled(true); }
-    } enable{this};
+    const auto enable = qScopeGuard([this] { setEnabled(true); });
 
     if (patientset && patientset->isOpen() && !patientset->isEmpty()) {
         const QString shelfid = patientset->text(QStringLiteral("shelfid"));
-        std::optional<PrintProgressGuard> progress;
+        const auto progressAtEnd = qScopeGuard(closePrintProgress);
         const reports::SamplePrint r = reports::printSample(
             shelfid, patientset->value(QStringLiteral("checkdate")), reports::printSettingsOf(*this), reports::reportContentOf(*this, nullptr, nullptr),
             reports::ReportForms::instance(), *ADODataSet3, *testprntset, *ADODataSet5,
-            [&progress]() { progress.emplace(1, 1); });
-        progress.reset();
+            [] { showPrintProgress(1, 1); });
+        closePrintProgress();
         if (r.outcome == reports::SamplePrint::Refused)
             dlg::message(r.message, this);
         else if (r.outcome == reports::SamplePrint::Failed)

@@ -9,6 +9,7 @@
 #include "platform/report/printing.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dialogs.h"
+#include "platform/widgets/eventhook.h"
 #include "qc/qcchartview.h"
 #include "qc/qclogic.h"
 #include "qc/qcnamesel.h"
@@ -33,28 +34,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// Routes key and focus events of a widget to the window's handlers.
-class EventHook : public QObject
-{
-public:
-    std::function<bool(QKeyEvent *)> onKey;
-    std::function<void()> onFocusOut;
-    std::function<void(QObject *)> onChildAdded;
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *e) override
-    {
-        if (e->type() == QEvent::KeyPress && onKey && onKey(static_cast<QKeyEvent *>(e)))
-            return true;
-        if (e->type() == QEvent::FocusOut && onFocusOut)
-            onFocusOut();
-        if (e->type() == QEvent::ChildAdded && onChildAdded)
-            onChildAdded(static_cast<QChildEvent *>(e)->child());
-        return QObject::eventFilter(watched, e);
-    }
-};
 
 bool isEnter(const QKeyEvent *e)
 {
@@ -200,13 +179,10 @@ void TForm1::buildQcPage()
     connect(ComboBox3, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComboBox3Click(); });
     connect(ComboBox4, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComboBox4Click(); });
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    auto *spinHook = new EventHook(SpinEdit1);
+    EventHook *spinHook = EventHook::on(SpinEdit1);
     spinHook->onKey = [this](QKeyEvent *e) { return SpinEdit1KeyPress(e); };
     spinHook->onFocusOut = [this] { SpinEdit1Exit(); };
-    SpinEdit1->installEventFilter(spinHook);
-    auto *lotHook = new EventHook(Edit5);
-    lotHook->onKey = [this](QKeyEvent *e) { return Edit5KeyDown(e); };
-    Edit5->installEventFilter(lotHook);
+    EventHook::on(Edit5)->onKey = [this](QKeyEvent *e) { return Edit5KeyDown(e); };
     // Enter in a cell editor reaches the grid too, once the cell is written.
     DBGrid12->onKeyPress = [this](QKeyEvent *e) { return DBGrid12KeyPress(e); };
     connect(DBGrid12, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &) { DBGrid12DblClick(); });
