@@ -120,7 +120,7 @@ TEST_F(QcPage, EnterDrawsTheChartAndStatisticsAndPrintsThem)
     EXPECT_TRUE(text.contains(QString(QStringLiteral("质控结果［批号：L7］:（") + stats + QStringLiteral("）")).remove(QLatin1Char(' '))))
         << text.toStdString();
 
-    // An item without targets: title and values change, the old drawing goes.
+    // An item without targets: title and values change, the previous drawing goes.
     dbdata->qcparaset->setRecNo(2);
     enterOnTargets();
     EXPECT_EQ(dbdata->qcdataset->recordCount(), 1);

@@ -99,7 +99,7 @@ TEST_F(History, EachParticularNarrowsTheSearchBoundAndSafely)
 TEST_F(History, ArchivedSampleIsTheNumberOnThatDay)
 {
     for (const auto &[id, d, item, value] : {std::tuple{"10", "2026-11-30", 2, "4.1"}, {"10", "2026-11-30", 1, "5.2"},
-                                            {"10", "2026-12-01", 1, "9.9"}, {"100", "2026-12-01", 1, "7"}}) // 100: not a prefix match
+                                            {"10", "2026-12-01", 1, "9.9"}, {"100", "2026-12-01", 1, "7"}}) // sample 100 is no prefix match of 10
         archiveResult(id, d, item, value);
     run("insert into hisgresult (shelfid, checkdate, a2) values ('10', '2026-11-30', 'old'), ('10', '2026-12-01', 'new')");
 
