@@ -273,7 +273,7 @@ public:
     void findresult(const QVariant &sample, const QVariant &day);
     void tmpset1AfterScroll();
     void Button4Click();                       // reprint the selected archived sample
-    void Edit1Enter();
+    void Edit1Enter(); // focus into the name box "姓    名" of the history page
     bool ComboBox2KeyPress(QKeyEvent *e);      // true when the key is swallowed
     bool DBGrid10KeyDown(QKeyEvent *e); // keys on the history grid
     void tmpset1NewRecord(db::Dataset &ds);

@@ -19,8 +19,8 @@ public:
 
     void Edit1KeyPress(int key);
     void Edit2KeyPress(int key);
-    void Button1Click();
-    void Button2Click();
+    void Button1Click(); // "登录"
+    void Button2Click(); // "退出"
 
     QLabel *Image1 = nullptr;
     QLineEdit *Edit1 = nullptr;

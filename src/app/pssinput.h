@@ -13,8 +13,8 @@ class Tfrmpssinput : public QDialog
 public:
     explicit Tfrmpssinput(QWidget *parent = nullptr);
 
-    void Button1Click();
-    void Button2Click();
+    void Button1Click(); // "确定"
+    void Button2Click(); // "取消"
 
     QLineEdit *Edit1 = nullptr;
     QLineEdit *Edit2 = nullptr;

@@ -13,9 +13,9 @@ public:
     // The last chosen name ("质控品1".."质控品3"), empty before the first choice.
     QString qcname() const { return m_qcname; }
 
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void Button1Click(); // "质控品1"
+    void Button2Click(); // "质控品2"
+    void Button3Click(); // "质控品3"
 
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;

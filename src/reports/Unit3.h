@@ -26,8 +26,8 @@ public:
     void FormShow();
     // The key filter of both edits: true when the key is dropped.
     bool Edit1KeyPress(QKeyEvent *e);
-    void Button1Click();
-    void Button2Click();
+    void Button1Click(); // "确定"
+    void Button2Click(); // "取消"
 
 protected:
     void showEvent(QShowEvent *e) override;

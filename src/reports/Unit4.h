@@ -25,10 +25,10 @@ public:
     quint8 okflag() const { return m_okflag; }
 
     void FormShow();
-    void RadioButton1Click();
-    void RadioButton2Click();
-    void Button1Click();
-    void Button2Click();
+    void RadioButton1Click(); // "全部"
+    void RadioButton2Click(); // "部分"
+    void Button1Click(); // "确定"
+    void Button2Click(); // "取消"
     // The range box's key filter: true when the key is dropped.
     bool Edit1KeyPress(QKeyEvent *e);
 

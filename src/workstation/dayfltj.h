@@ -23,7 +23,7 @@ public:
 
     // Both days become the work date; the count and the progress text clear.
     void FormShow();
-    void Button1Click();
+    void Button1Click(); // "统计"
 
 protected:
     void showEvent(QShowEvent *e) override;

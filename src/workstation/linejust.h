@@ -31,8 +31,8 @@ public:
     db::Dataset *results = nullptr;
 
     void FormShow();
-    void Button1Click();
-    void Button2Click();
+    void Button1Click(); // "确定"
+    void Button2Click(); // "取消"
 
 protected:
     void showEvent(QShowEvent *e) override;

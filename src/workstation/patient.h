@@ -62,8 +62,8 @@ public:
     void DBEdit2Enter();
     void DBEdit7Enter();
     void ADODataSet1NewRecord(db::Dataset &ds);
-    void Button1Click();
-    void Button2Click();
+    void Button1Click(); // "保存(&S)"
+    void Button2Click(); // "返回(&X)"
 
     void done(int r) override;
     QString operatorName() const;
