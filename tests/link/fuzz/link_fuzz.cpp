@@ -7,6 +7,10 @@
 // - the buffer never holds more pending text than its limit (also with a
 //   small limit, so that trimming is reached by short inputs).
 // Built with libFuzzer when clang is there, else driven by random_driver.cpp.
+// The simulator's streams (clean, noisy, faulty, cut short) are written as
+// seeds into the folder named by VORLAN_FUZZ_SEEDS before the corpus is read.
+#include "recordgen.h"
+
 #include "base/database.h"
 #include "base/textutil.h"
 #include "link/receivebuffer.h"
@@ -15,6 +19,8 @@
 #include "platform/db/connection.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -152,11 +158,44 @@ Fed feed(const QByteArray &stream, const std::vector<int> &sizes, qsizetype limi
     return fed;
 }
 
+// Seeds from the record generator, with the catalogue of the fresh database.
+void writeSeeds(const QString &folder)
+{
+    QVector<sim::SimItem> items;
+    QString error;
+    if (!sim::loadSimItems(db, &items, &error))
+        fail("catalogue:", error.toUtf8());
+    QDir().mkpath(folder);
+    const struct { const char *name; bool crlf; double noise, faults, hangups; } kinds[] = {
+        {"clean", false, 0, 0, 0},       {"noise-crlf", true, 0.5, 0, 0}, {"faults", false, 0.2, 0.6, 0},
+        {"cut-short", false, 0.1, 0, 0.5}, {"mixed-crlf", true, 0.3, 0.3, 0.2},
+    };
+    quint64 seed = 1;
+    for (const auto &k : kinds) {
+        sim::GenOptions g;
+        g.crlf = k.crlf;
+        sim::RecordGenerator gen(items, seed++, g);
+        sim::StreamOptions o;
+        o.count = 4;
+        o.noiseRate = k.noise;
+        o.faultRate = k.faults;
+        o.hangupRate = k.hangups;
+        QByteArray stream;
+        sim::generateStream(gen, o, &stream);
+        QFile out(QDir(folder).filePath(QString::fromLatin1(k.name)));
+        if (!out.open(QIODevice::WriteOnly) || out.write(stream) != stream.size())
+            fail("seed:", out.fileName().toUtf8());
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     setUp();
+    const QString seeds = qEnvironmentVariable("VORLAN_FUZZ_SEEDS");
+    if (!seeds.isEmpty())
+        writeSeeds(seeds);
     return 0;
 }
 

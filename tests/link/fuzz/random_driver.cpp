@@ -89,26 +89,30 @@ int main(int argc, char **argv)
 {
     int seconds = 60;
     quint64 seed = std::random_device{}();
-    QVector<QByteArray> corpus;
+    QStringList folders;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
+        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
             seconds = std::atoi(argv[++i]);
-        } else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) {
+        else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc)
             seed = std::strtoull(argv[++i], nullptr, 10);
-        } else {
-            const QDir dir(QString::fromLocal8Bit(argv[i]));
-            for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
-                QFile f(dir.filePath(name));
-                if (f.open(QIODevice::ReadOnly))
-                    corpus.append(f.readAll());
-            }
+        else
+            folders.append(QString::fromLocal8Bit(argv[i]));
+    }
+    // First, as libFuzzer does: it may write seeds into a corpus folder.
+    LLVMFuzzerInitialize(&argc, &argv);
+    QVector<QByteArray> corpus;
+    for (const QString &folder : folders) {
+        const QDir dir(folder);
+        for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+            QFile f(dir.filePath(name));
+            if (f.open(QIODevice::ReadOnly))
+                corpus.append(f.readAll());
         }
     }
     if (corpus.isEmpty()) {
         std::fprintf(stderr, "link_fuzz_random: no corpus\n");
         return 2;
     }
-    LLVMFuzzerInitialize(&argc, &argv);
     std::signal(SIGABRT, saveCurrent);
     std::signal(SIGSEGV, saveCurrent);
     for (const QByteArray &in : corpus)
