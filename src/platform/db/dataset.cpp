@@ -114,13 +114,19 @@ bool Dataset::open()
         emit reset();
         return false;
     }
+    showFirstRow();
+    return true;
+}
+
+// Freshly read rows: browse them from the first, the views told of it.
+void Dataset::showFirstRow()
+{
     m_state = State::Browse;
     applyFilter();
     emit reset();
     emit stateChanged();
     moveTo(0);
     m_bof = true;
-    return true;
 }
 
 void Dataset::close()
@@ -263,12 +269,7 @@ bool Dataset::openRows(const QString &table, const QStringList &columns, const Q
         r.rowid = rowids.at(i);
         m_rows.append(std::move(r));
     }
-    m_state = State::Browse;
-    applyFilter();
-    emit reset();
-    emit stateChanged();
-    moveTo(0);
-    m_bof = true;
+    showFirstRow();
     return true;
 }
 

@@ -170,6 +170,7 @@ private:
 
     QSqlDatabase db() const;
     bool load();
+    void showFirstRow();
     void fetchRow(int rowIndex) const;
     void forgetFetched();
     void applyFilter(int keepRow = -1);
