@@ -218,75 +218,47 @@ TEST(LinearCorrection, RangeAndArithmetic)
     }
 }
 
-namespace {
-class Correction : public DerivedItems
+// The window test corrects a range; here, what is left alone and that any
+// failure leaves every sample as it was.
+TEST_F(DerivedItems, CorrectionSkipsFlagsAndFailsAsAWhole)
 {
-protected:
-    void SetUp() override
-    {
-        DerivedItems::SetUp();
-        for (const QString id : {"8", "9", "10", "100"}) {
-            addPatient(id);
-            addResult(id, 3, "2");
-        }
-        addResult("8", 2, "12.50");
-        addResult("9", 2, "H");      // a flag text is not corrected
-        addResult("100", 2, "3");    // outside the range below
+    for (const QString id : {"8", "9", "10", "100"}) {
+        addPatient(id);
+        addResult(id, 3, "2");
     }
-    ws::CorrectionResult correct(const QStringList &ids, const char *a, const char *b, const char *item = "2")
-    {
+    addResults("8", {{2, "12.50"}});
+    addResults("9", {{2, "H"}}); // a flag text is not corrected
+    addResults("100", {{2, "3"}});
+    const auto correct = [this](const QStringList &ids, const char *a, const char *b, const char *item = "2") {
         QVector<ws::DaySample> samples;
         for (const QString &id : ids)
             samples.append({id, kDay});
         return ws::correctItem(samples, *Currency::fromText(item), a, b, fieldcount);
-    }
-};
-} // namespace
-
-TEST_F(Correction, CorrectsTheRangeAndRecomputesDerivedItems)
-{
-    ws::CorrectionResult r = correct({"8", "9", "10"}, "1", "0");
-    EXPECT_TRUE(r.error.isEmpty() && r.corrected == 1) << r.error.toStdString();
-    // NLR recomputed with its two decimals; a flag text, a sample without
-    // the item and one outside the range stay.
-    EXPECT_EQ(stored("8", {2, 23}), "12.5/6.25");
-    EXPECT_EQ(stored("9", {2, 23}) + '/' + stored("10", 2) + '/' + stored("100", 2), "H/<none>/<none>/3");
-
-    r = correct({"8", "9", "10", "100"}, "1.1", "0.00004");
-    EXPECT_EQ(r.corrected, 2);
-    EXPECT_EQ(stored("8", 2), "13.75");    // 13.75004 -> four decimals
-    EXPECT_EQ(stored("100", {2, 23}), "3.3/1.65");
-
+    };
+    ws::CorrectionResult r = correct({"8", "9", "10", "100"}, "1.1", "0.00004");
+    EXPECT_TRUE(r.error.isEmpty() && r.corrected == 2) << r.error.toStdString();
+    EXPECT_EQ(stored("8", {2, 23}) + '/' + stored("9", {2, 23}) + '/' + stored("10", 2), "13.75/6.88/H/<none>/<none>");
     // An item number with a fraction names no item.
     r = correct({"8"}, "2", "0", "2.5");
     EXPECT_TRUE(r.error.isEmpty() && r.corrected == 0) << r.error.toStdString();
-    EXPECT_EQ(stored("8", 2), "13.75");
-}
 
-TEST_F(Correction, AFailureLeavesNothingChanged)
-{
     addResult("10", 2, "4");
-    const auto unchanged = [] { return stored("8", {2, 23}) + stored("10", {2, 23}); };
-    const QString before = unchanged();
-
-    // The NLR of 10 cannot be computed.
-    run("update testresult set value='x' where shelfid='10' and itemid=3");
-    ws::CorrectionResult r = correct({"8", "9", "10"}, "2", "0");
-    EXPECT_TRUE(!r.error.isEmpty() && r.corrected == 0);
-    EXPECT_EQ(unchanged(), before);
-
-    // A refusal of the database half-way.
-    run("update testresult set value='2' where shelfid='10' and itemid=3");
-    run("create trigger refuse before update on testresult when new.shelfid='100' "
-        "begin select raise(abort, 'refused by test'); end");
-    r = correct({"8", "9", "10", "100"}, "2", "0");
-    EXPECT_TRUE(r.error.contains("refused by test")) << r.error.toStdString();
-    EXPECT_EQ(unchanged(), before);
-    run("drop trigger refuse");
-
-    // A result too long for the column, on the second sample of the run.
-    run("update testresult set value='20000' where shelfid='10' and itemid=3");
-    r = correct({"10", "8"}, "1000000000", "0.1");
-    EXPECT_TRUE(r.error.contains("12500000000.1")) << r.error.toStdString();
-    EXPECT_EQ(unchanged(), before);
+    const QString before = stored("8", {2, 23}) + stored("10", {2, 23});
+    // A derived item that cannot be computed, the database refusing half-way,
+    // a result too long for the column on the second sample of the run.
+    const struct { const char *setup, *a, *b; QStringList ids; const char *error; } failures[] = {
+        {"update testresult set value='x' where shelfid='10' and itemid=3", "2", "0", {"8", "9", "10"}, ""},
+        {"create trigger refuse before update on testresult when new.shelfid='100' "
+         "begin select raise(abort, 'refused by test'); end", "2", "0", {"8", "9", "10", "100"}, "refused by test"},
+        {"update testresult set value='20000' where shelfid='10' and itemid=3", "1000000000", "0.1", {"10", "8"},
+         "13750000000.1"},
+    };
+    for (const auto &f : failures) {
+        run("update testresult set value='2' where shelfid='10' and itemid=3");
+        run(QLatin1String(f.setup));
+        r = correct(f.ids, f.a, f.b);
+        EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(QLatin1String(f.error)) && r.corrected == 0) << r.error.toStdString();
+        EXPECT_EQ(stored("8", {2, 23}) + stored("10", {2, 23}), before) << f.setup;
+        run("drop trigger if exists refuse");
+    }
 }

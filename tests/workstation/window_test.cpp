@@ -28,19 +28,6 @@ using WorkstationWindows = Workstation;
 
 } // namespace
 
-// The list's rules are tested without windows; here, that the page uses them.
-TEST_F(WorkstationWindows, SampleListOrderAndFilters)
-{
-    addPatient("10", "甲", 0);
-    addPatient("9", "乙", 0);
-    addResult("10", 12, "5.5");
-    Form1->samplePageShow();
-    EXPECT_EQ(listIds(), (QStringList{"9", "10"})); // "9" before "10"
-    // No printed sample: the result grid empties with the list.
-    Form1->N24->trigger();
-    EXPECT_TRUE(Form1->patientset->isEmpty() && Form1->testresultset->isEmpty());
-}
-
 // Both grids as they come out on screen: every cell's text takes its row's
 // colour, the selected list row has its own background.
 TEST_F(WorkstationWindows, SampleListAndResultGridColours)
@@ -142,6 +129,9 @@ TEST_F(WorkstationWindows, ResultGridKeysAndDelete)
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(dialogs.last(), QStringLiteral("确实要删除该结果吗？"));
     EXPECT_EQ(stored("5", {3, 2}), "<none>/2");
+    // No printed sample: the result grid empties with the list.
+    Form1->N24->trigger();
+    EXPECT_TRUE(Form1->patientset->isEmpty() && Form1->testresultset->isEmpty());
 }
 
 // The sample list's menu keys belong to the sample page: elsewhere they
@@ -176,8 +166,8 @@ TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
     addPatient("100", "别人的", 0, QStringLiteral("王五"));
     run("insert into doctor (no, name) values ('12', '赵医生')");
     ASSERT_TRUE(dbdata->doctorset->requery());
-    run("insert into histpatient (shelfid, caseno, checkdate, name, mzno, sex, depart, age, bedno) "
-        "values ('3', 'AB12', '2026-11-20', '档案名', 'M2', '女', '外科', '41', '6')");
+    run("insert into histpatient (shelfid, caseno, checkdate, name, mzno, sex, depart, age) values "
+        "('3', 'AB12', '2026-11-20', '档案名', 'M2', '女', '外科', '41'), ('4', 'AB12', '2026-11-01', '旧', 'M1', '男', '', '4')");
     Form1->samplePageShow();
     ASSERT_TRUE(Form1->patientset->locate("shelfid", "9"));
     // The settings page may have left the reference lists anywhere.
@@ -206,8 +196,9 @@ TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
         EXPECT_EQ(w->ADODataSet1->text(c.field), QString::fromUtf8(c.expected)) << c.typed;
     }
 
-    // The case number fills the empty fields from the archive and always the sex.
-    typeInto(w->DBEdit4, "ab12");
+    // The case number fills the empty fields from the newest visit, and always the sex.
+    typeInto(w->DBEdit5, "  ");
+    typeInto(w->DBEdit4, "ab12 ");
     EXPECT_EQ(QStringList({w->DBEdit2->text(), w->DBEdit3->text(), w->DBEdit5->text(), w->DBComboBox1->currentText(),
                            w->ADODataSet1->text("depart")}),
               QStringList({"张三", "M2", "41", "女", "不存在"}));
