@@ -96,28 +96,19 @@ TEST_F(History, EachParticularNarrowsTheSearchBoundAndSafely)
     EXPECT_EQ(count("histpatient"), 7);
 }
 
-TEST_F(History, ArchivedSampleIsTheNumberOnThatDay)
+// Which visit's rows show is checked on the page; here, the rows the page
+// and the reprint read.
+TEST_F(History, ArchivedSampleRowsReadForThePageAndThePrint)
 {
-    for (const auto &[id, d, item, value] : {std::tuple{"10", "2026-11-30", 2, "4.1"}, {"10", "2026-11-30", 1, "5.2"},
-                                            {"10", "2026-12-01", 1, "9.9"}, {"100", "2026-12-01", 1, "7"}}) // sample 100 is no prefix match of 10
-        archiveResult(id, d, item, value);
-    run("insert into hisgresult (shelfid, checkdate, a2) values ('10', '2026-11-30', 'old'), ('10', '2026-12-01', 'new')");
-
-    db::Dataset results, graph, print;
-    ASSERT_TRUE(results.open(ws::historyResultsSql(), {"10", "2026-11-30"})) << results.lastError().toStdString();
-    ASSERT_EQ(results.recordCount(), 2);
-    EXPECT_EQ(results.asInteger("itemid"), 1);      // item order
-    EXPECT_EQ(results.text("value") + results.text("abbreviation") + results.text("name"), QStringLiteral("5.2WBC白细胞计数"));
-    ASSERT_TRUE(graph.open(ws::historyGraphSql(), {"10", "2026-12-01"}));
-    EXPECT_EQ(column(graph, "a2"), QStringList{"new"});
+    archiveResult("10", "2026-12-01", 2, "4.1");
+    archiveResult("10", "2026-12-01", 1, "9.9");
+    archiveResult("10", "2026-12-01", 99, "1.5"); // an item gone from the catalogue keeps its value
+    archiveResult("100", "2026-12-01", 1, "7");   // 100 is no prefix match of 10
+    db::Dataset results, print;
+    ASSERT_TRUE(results.open(ws::historyResultsSql(), {"10", "2026-12-01"})) << results.lastError().toStdString();
+    EXPECT_EQ(column(results, "value") + column(results, "abbreviation"), (QStringList{"9.9", "4.1", "1.5", "WBC", "NEU#", ""}));
     ASSERT_TRUE(print.open(ws::historyPrintRowsSql(), {"10", "2026-12-01"}));
-    EXPECT_EQ(column(print, "value") + column(print, "unit"), (QStringList{"9.9", "10^9/L"}));
-
-    // An item gone from the catalogue keeps its value on the page.
-    archiveResult("3", "2026-12-03", 99, "1.5");
-    ASSERT_TRUE(results.open(ws::historyResultsSql(), {"3", "2026-12-03"}));
-    EXPECT_EQ(column(results, "value"), QStringList{"1.5"});
-    EXPECT_TRUE(results.isNull("name"));
+    EXPECT_EQ(column(print, "value").mid(0, 1) + column(print, "unit").mid(0, 1), (QStringList{"9.9", "10^9/L"}));
     // A null key (nothing selected) matches nothing.
     ASSERT_TRUE(results.open(ws::historyResultsSql(), {QVariant(), QVariant()}));
     EXPECT_TRUE(results.isEmpty());

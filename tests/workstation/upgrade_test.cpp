@@ -6,6 +6,7 @@
 #include "base/database.h"
 #include "app/umessage.h"
 #include "common/testdb.h"
+#include "wsdb.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
 
@@ -37,18 +38,22 @@ void run(QSqlDatabase d, const QString &sql, const QVariantList &params = {})
     ASSERT_TRUE(db::exec(d, sql, params, &err)) << err.toStdString() << " in " << sql.toStdString();
 }
 
-QStringList texts(QSqlDatabase d, const QString &sql)
+// A connection of its own to `path` for `work`.
+template <typename F> void with(const QString &path, F work)
 {
-    QVector<QVariantList> rows;
-    QString err;
-    EXPECT_TRUE(db::select(d, sql, {}, &rows, &err)) << err.toStdString();
-    QStringList out;
-    for (const QVariantList &r : rows) {
-        QStringList cells;
-        for (const QVariant &v : r)
-            cells << v.toString();
-        out << cells.join(QLatin1Char('|'));
+    {
+        QString err;
+        EXPECT_TRUE(db::connectNamed(QStringLiteral("other"), path, &err)) << err.toStdString();
+        work(QSqlDatabase::database(QStringLiteral("other")));
     }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+}
+
+QStringList names(QSqlDatabase d, const char *where)
+{
+    QStringList out;
+    for (const QVariantList &r : wst::rows(QStringLiteral("select name from sqlite_master where %1 order by name").arg(QLatin1String(where)), d))
+        out << r[0].toString();
     return out;
 }
 
@@ -59,11 +64,8 @@ QString earlierFile(int padding = 0, const char *extra = nullptr)
     const QString path = testdb::tempDir() + QStringLiteral("/jykdb.mdb");
     QString err;
     EXPECT_TRUE(appdb::createDatabaseFile(path, true, &err)) << err.toStdString();
-    {
-        EXPECT_TRUE(db::connectNamed(QStringLiteral("earlier"), path, &err)) << err.toStdString();
-        QSqlDatabase d = QSqlDatabase::database(QStringLiteral("earlier"));
-        for (const QString &index : texts(d, QStringLiteral("select name from sqlite_master where type='index' "
-                                                            "and tbl_name in ('histpatient','hisresult','hisgresult')")))
+    with(path, [&](QSqlDatabase d) {
+        for (const QString &index : names(d, "type='index' and tbl_name in ('histpatient','hisresult','hisgresult')"))
             run(d, QStringLiteral("drop index ") + index);
         for (const char *sql : kEarlierIndexes)
             run(d, QLatin1String(sql));
@@ -80,44 +82,39 @@ QString earlierFile(int padding = 0, const char *extra = nullptr)
                 {padding});
         if (extra)
             run(d, QLatin1String(extra));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("earlier"));
+    });
     return path;
 }
 
-// Everything but the indexes, every value quoted with its type and bytes.
-QStringList content(const QString &path)
+// Everything but the indexes, every value quoted with its type and bytes,
+// and the file's own bytes.
+struct Content
 {
-    QStringList out;
-    {
-        QString err;
-        EXPECT_TRUE(db::connectNamed(QStringLiteral("reader"), path, &err)) << err.toStdString();
-        QSqlDatabase d = QSqlDatabase::database(QStringLiteral("reader"));
-        out << texts(d, QStringLiteral("pragma user_version"));
-        out << texts(d, QStringLiteral("select type, name, tbl_name, sql from sqlite_master where type <> 'index' order by name"));
-        for (const QString &table : texts(d, QStringLiteral("select name from sqlite_master where type = 'table' order by name"))) {
+    QVector<wst::Rows> tables;
+    QByteArray hash;
+    bool operator==(const Content &o) const { return tables == o.tables && hash == o.hash; }
+};
+
+Content content(const QString &path, bool withHash = true)
+{
+    Content c;
+    with(path, [&](QSqlDatabase d) {
+        c.tables << wst::rows(QStringLiteral("pragma user_version"), d)
+                 << wst::rows(QStringLiteral("select type, name, tbl_name, sql from sqlite_master where type <> 'index' order by name"), d);
+        for (const QString &table : names(d, "type = 'table'")) {
             QStringList cols;
-            for (const QString &c : texts(d, QStringLiteral("select name from pragma_table_info('%1')").arg(table)))
-                cols << QStringLiteral("quote(\"%1\")").arg(c);
-            out << table + QLatin1Char(':');
-            out << texts(d, QStringLiteral("select rowid, %1 from \"%2\" order by rowid").arg(cols.join(QLatin1Char(',')), table));
+            for (const QVariantList &r : wst::rows(QStringLiteral("select name from pragma_table_info('%1')").arg(table), d))
+                cols << QStringLiteral("quote(\"%1\")").arg(r[0].toString());
+            c.tables << wst::rows(QStringLiteral("select rowid, %1 from \"%2\" order by rowid").arg(cols.join(QLatin1Char(',')), table), d);
         }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
-    return out;
-}
-
-QStringList indexes(QSqlDatabase d)
-{
-    return texts(d, QStringLiteral("select name from sqlite_master where type='index' and sql is not null order by name"));
-}
-
-QByteArray fileHash(const QString &path)
-{
+    });
     QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    if (withHash && f.open(QIODevice::ReadOnly))
+        c.hash = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    return c;
 }
+
+QStringList indexes() { return names(db::database(), "type='index' and sql is not null"); }
 
 // What the message window painted while it was on screen.
 class MessageWatch : public QObject
@@ -154,42 +151,40 @@ protected:
 
 TEST_F(Upgrade, EarlierFileGainsTheIndexesAndKeepsEveryRow)
 {
-    const QStringList wanted = indexes(db::database());
+    const QStringList wanted = indexes();
     const QString path = earlierFile();
-    const QStringList before = content(path);
+    const Content before = content(path, false);
     MessageWatch watch;
 
     QString err;
     ASSERT_EQ(appdb::openOrCreate(path, &err), appdb::OpenResult::Opened) << err.toStdString();
-    QStringList now = indexes(db::database());
+    QStringList now = indexes();
     for (const QString &name : wanted)
         EXPECT_TRUE(now.contains(name)) << name.toStdString();
     // The earlier build's indexes stay: nothing but the new ones is added.
     EXPECT_EQ(now.size(), wanted.size() + 8);
     db::disconnect();
-    EXPECT_EQ(content(path), before);
+    EXPECT_EQ(content(path, false).tables, before.tables);
     // A small file needs no message window.
     EXPECT_TRUE(watch.painted.isEmpty());
 
     // Opened again, there is nothing to do and the file is not written.
-    const QByteArray hash = fileHash(path);
+    const Content upgraded = content(path);
     ASSERT_EQ(appdb::openOrCreate(path, &err), appdb::OpenResult::Opened) << err.toStdString();
     db::disconnect();
-    EXPECT_EQ(fileHash(path), hash);
+    EXPECT_TRUE(content(path) == upgraded);
 }
 
 TEST_F(Upgrade, AllIndexesOrNone)
 {
     // An object of the file already has the name of the last index to make.
     const QString path = earlierFile(0, "create view hisgresult_day_sample as select 1");
-    const QStringList before = content(path);
-    const QByteArray hash = fileHash(path);
+    const Content before = content(path);
     QString err;
     EXPECT_EQ(appdb::openOrCreate(path, &err), appdb::OpenResult::Failed);
     EXPECT_TRUE(err.contains(QStringLiteral("无法为数据库文件 jykdb.mdb 建立索引"))) << err.toStdString();
     EXPECT_FALSE(db::isConnected());
-    EXPECT_EQ(content(path), before);
-    EXPECT_EQ(fileHash(path), hash);
+    EXPECT_TRUE(content(path) == before);
     EXPECT_EQ(frmmessage, nullptr);
 }
 
@@ -202,5 +197,5 @@ TEST_F(Upgrade, LargeFileShowsTheMessageWindowWhileItWorks)
     ASSERT_EQ(appdb::openOrCreate(path, &err), appdb::OpenResult::Opened) << err.toStdString();
     EXPECT_EQ(watch.painted, QStringList{QStringLiteral("正在升级数据库，请稍候......")});
     EXPECT_EQ(frmmessage, nullptr); // gone again
-    EXPECT_TRUE(indexes(db::database()).contains(QStringLiteral("hisresult_day_sample")));
+    EXPECT_TRUE(indexes().contains(QStringLiteral("hisresult_day_sample")));
 }
