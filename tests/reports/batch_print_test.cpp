@@ -1,29 +1,12 @@
 // Batch printing (three text or two graphic reports per sheet, or one report
 // per sample), its range dialog, and the stub list with its work file,
 // driven on the main window offscreen with the PDF back end.
-#include "common/mainwindowtest.h"
-#include "pdftools.h"
-#include "stamp.h"
+#include "printwindow.h"
 
-#include "app/Unit1.h"
-#include "app/printprogress.h"
-#include "base/session.h"
-#include "reports/Unit3.h"
 #include "reports/Unit4.h"
-#include "reports/batch.h"
-#include "reports/forms.h"
 #include "reports/stub.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
-#include <QTimer>
-
-using reports::ResultRow;
 
 namespace {
 
@@ -42,53 +25,9 @@ void markPrinted(const char *id)
                          {QLatin1String(id)}));
 }
 
-class BatchWindow : public MainWindowTest
+class BatchWindow : public PrintingWindow
 {
 protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        backend = std::make_shared<RefusingBackend>(tmp.path(),
-                                                 QStringList{QStringLiteral("Office_Laser"), QStringLiteral("Ward_DotMatrix")});
-        report::setPrinterBackend(backend);
-        session::setWorkdate(QDate(2026, 12, 6));
-        session::setCurrentOperator(QStringLiteral("李四"));
-        session::setClock([]() { return QDateTime(QDate(2026, 12, 6), QTime(10, 5)); });
-        reports::clearPrinterPapers();
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(workDir.path());
-    }
-    void TearDown() override
-    {
-        QDir::setCurrent(oldDir);
-        MainWindowTest::TearDown();
-    }
-    // kind 0 graphic / 1 text; paper 0..3.
-    void start(int kind, int paper, int printer = 0)
-    {
-        createMain();
-        Form1->printSettingsShow();
-        Form1->samplePageShow();
-        Form1->buildBatchPrinting();   // again: no second connection
-        choose(kind, paper, printer);
-    }
-    void choose(int kind, int paper, int printer = 0)
-    {
-        Form1->ComboBox6->setCurrentIndex(printer);
-        Form1->ComboBox7->setCurrentIndex(paper);
-        Form1->ComboBox8->setCurrentIndex(kind);
-    }
-    // Runs the batch with a range typed into the dialog (keys, so the
-    // dialog's key filter applies).
-    void batch(const QString &lo, const QString &hi, bool ok = true)
-    {
-        QTimer::singleShot(0, [=]() {
-            QTest::keyClicks(Form3->Edit1, lo);
-            QTest::keyClicks(Form3->Edit2, hi);
-            (ok ? Form3->Button1 : Form3->Button2)->click();
-        });
-        Form1->N4->trigger();
-    }
     // Runs the stub list; fill answers its dialog.
     template <class Fn>
     void stub(Fn fill)
@@ -96,121 +35,59 @@ protected:
         QTimer::singleShot(0, fill);
         Form1->N28->trigger();
     }
-    // The main window usable again and the progress window gone.
-    void expectIdle()
-    {
-        EXPECT_TRUE(Form1->isEnabled());
-        EXPECT_TRUE(Form1->N3->isEnabled());
-        EXPECT_FALSE(frmprintprogress && frmprintprogress->isVisible());
-    }
-    QString jobFile(int i) const { return backend->jobs().at(i).file; }
-    QString jobText(int i) const { return pdftools::compactText(jobFile(i)); }
-    void savePages(const QString &name)
-    {
-        for (size_t j = 0; j < backend->jobs().size(); ++j)
-            pdftools::savePage(jobFile(int(j)), QStringLiteral("%1-%2").arg(name).arg(j + 1));
-    }
-    // Sample k (0-based, among those printed) stands in its sheet and slot:
-    // its name and value at the template's places plus the slot's offset.
-    void expectSlots(const QStringList &names, const QStringList &values, int perSheet, double slotMm, QPointF nameMm,
-                     QPointF valueMm)
-    {
-        for (int k = 0; k < names.size(); ++k) {
-            SCOPED_TRACE(names[k].toStdString());
-            const auto ws = pdftools::words(jobFile(k / perSheet));
-            const QPointF off(0, (k % perSheet) * slotMm);
-            const QPointF name = pdftools::at(ws, names[k]) - off, value = pdftools::at(ws, values[k]) - off;
-            EXPECT_NEAR(name.x(), nameMm.x(), 0.5);
-            EXPECT_NEAR(name.y(), nameMm.y(), 0.5);
-            EXPECT_NEAR(value.x(), valueMm.x(), 0.5);
-            EXPECT_NEAR(value.y(), valueMm.y(), 0.6);
-        }
-    }
-
-    QTemporaryDir tmp, workDir;
-    QString oldDir;
-    std::shared_ptr<RefusingBackend> backend;
+    QString jobText(int i) const { return pdftools::compactText(backend->jobs().at(i).file); }
 };
 
 } // namespace
 
-// ---- page builders (no window) ---------------------------------------------------
-
-TEST(BatchBuilders, LongResultListsStayInsideTheirSlot)
-{
-    reports::ReportForms forms;
-    const QVariantMap p{{QStringLiteral("name"), QStringLiteral("王五")}, {QStringLiteral("sex"), QStringLiteral("男")}};
-    for (int n : {26, 27, 40}) {
-        std::vector<ResultRow> rows;
-        for (int i = 1; i <= n; ++i)
-            rows.push_back(ResultRow{QStringLiteral("项%1").arg(i), QVariant(), QString::number(i), QStringLiteral("g/L"),
-                                     QStringLiteral("10"), QStringLiteral("4"), QStringLiteral("20"), QStringLiteral("15")});
-        auto lastBottom = [&](const report::ReportForm &f) {
-            return f.px(reports::slotName(1, QStringLiteral("row_name_%1").arg(n))).top() + 16;
-        };
-        forms.frmtestreport3.recreate();
-        reports::createreporthead(forms.frmtestreport3, forms.frmtestreport2, p, 1, 0);
-        reports::createreportbody(forms.frmtestreport3, forms.frmtestreport2, p, rows, 1);
-        EXPECT_LE(lastBottom(forms.frmtestreport3), forms.frmtestreport2.px(QStringLiteral("QRShape4")).top() + 1) << n;
-        // 26 rows keep the report's 13 px; longer lists are squeezed above the rule.
-        forms.frmtestreport4.recreate();
-        reports::createA5reporthead(forms.frmtestreport4, forms.frmtestreport, p, 1, 0);
-        reports::createA5reportbody(forms.frmtestreport4, forms.frmtestreport, p, rows, {}, 1);
-        EXPECT_LT(lastBottom(forms.frmtestreport4) - (n > 26 ? 1 : 16), forms.frmtestreport.px(QStringLiteral("QRShape4")).top()) << n;
-    }
-    EXPECT_EQ(reports::graphicSlotPitch(forms.frmtestreport, 26), 13);
-}
-
 // ---- batch runs on the window ------------------------------------------------------
 
-TEST_F(BatchWindow, TextBatchPutsThreeSamplesOnASheetAndStampsAfterPrinting)
+TEST_F(BatchWindow, BatchPutsThreeTextOrTwoGraphicReportsOnASheetAndStampsAfterPrinting)
 {
     // Seven samples with results, one without (4) in between; 2 printed before.
-    const QStringList names = QStringLiteral("赵一 钱二 孙三 周四 吴五 郑六 冯七 陈八").split(QLatin1Char(' '));
-    QStringList printed, values;
+    QStringList names, values;
     for (int i = 1; i <= 8; ++i) {
-        const QString value = i == 4 ? QString() : QStringLiteral("%1.25").arg(i);
-        addSample(QString::number(i), names[i - 1], value);
+        const QString name = QStringLiteral("患者%1").arg(i), value = i == 4 ? QString() : QStringLiteral("%1.25").arg(i);
+        addSample(QString::number(i), name, value);
         if (!value.isEmpty())
-            printed << names[i - 1], values << value;
+            names << name, values << value;
     }
     markPrinted("2");
+    // Sample k stands in its sheet and slot: name and value at the template's
+    // places plus the slot's offset (a value's top is rounded through layout pixels).
+    const struct { int kind, paper, printer, perSheet; double slotMm; QPointF name, value; } layouts[] = {
+        {1, -1, 0, 3, 99, {10 + 12.7, 5 + 11.4},
+         {10 + report::pxToMm(192), 5 + report::pxToMm(report::mmToPx(18.5) + report::mmToPx(4.5))}},
+        {0, 0, 1, 2, 148, {20 + 23.3, 5 + 14.6}, {20 + report::pxToMm(252), 5 + 32.3 + 1.3 + report::pxToMm(2)}}};
     start(1, -1);
-    batch(QStringLiteral("1"), QStringLiteral("8"));
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    expectIdle();
-    ASSERT_EQ(backend->jobs().size(), 3u);   // ceil(7 / 3)
-    EXPECT_NEAR(pdftools::pageSizePt(jobFile(0)).height(), 841.89, 0.5);
-    savePages(QStringLiteral("batch-text"));
-    // Slots 99 mm apart; the value's top is rounded through layout pixels.
-    expectSlots(printed, values, 3, 99, {10 + 12.7, 5 + 11.4},
-                {10 + report::pxToMm(192), 5 + report::pxToMm(report::mmToPx(18.5) + report::mmToPx(4.5))});
-    EXPECT_FALSE(jobText(1).contains(names[3]));
-    // The report shows the time this very batch stamped, and the kept one.
+    for (const auto &l : layouts) {
+        SCOPED_TRACE(l.kind);
+        const size_t first = backend->jobs().size();
+        choose(l.kind, l.paper, l.printer);
+        batch(QStringLiteral("1"), QStringLiteral("8"));
+        EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+        expectIdle();
+        const auto jobs = backend->jobs();
+        ASSERT_EQ(jobs.size() - first, size_t((names.size() + l.perSheet - 1) / l.perSheet));
+        EXPECT_EQ(jobs.back().printerIndex, l.printer);
+        EXPECT_NEAR(pdftools::pageSizePt(jobs[first].file).height(), 841.89, 0.5);
+        EXPECT_EQ(pdftools::count(printed(first), QStringLiteral("患者4")), 0);
+        pdftools::savePage(jobs[first].file, l.kind ? QStringLiteral("batch-text") : QStringLiteral("batch-graphic"));
+        for (int k = 0; k < names.size(); ++k) {
+            SCOPED_TRACE(names[k].toStdString());
+            const auto ws = pdftools::words(jobs[first + k / l.perSheet].file);
+            const QPointF off(0, (k % l.perSheet) * l.slotMm);
+            const QPointF name = pdftools::at(ws, names[k]) - off, value = pdftools::at(ws, values[k]) - off;
+            EXPECT_NEAR(name.x(), l.name.x(), 0.5);
+            EXPECT_NEAR(name.y(), l.name.y(), 0.5);
+            EXPECT_NEAR(value.x(), l.value.x(), 0.5);
+            EXPECT_NEAR(value.y(), l.value.y(), 0.6);
+        }
+    }
+    // The first sheet shows the time this very batch stamped, and the kept one.
     EXPECT_TRUE(jobText(0).contains(QStringLiteral("2026-12-0610:05")));
     EXPECT_TRUE(jobText(0).contains(QStringLiteral("2026-12-0609:00")));
     EXPECT_EQ(stamps({"1", "2", "4", "8"}), QStringLiteral("10:05|1 09:00|1 |0 10:05|1"));
-}
-
-TEST_F(BatchWindow, GraphicBatchPutsTwoSamplesOnASheet)
-{
-    QStringList names, values;
-    for (int i = 1; i <= 5; ++i) {
-        names << QStringLiteral("患者%1").arg(i);
-        values << QStringLiteral("%1.5").arg(i + 10);
-        addSample(QString::number(i), names.last(), values.last(), i % 2 ? QStringLiteral("男") : QStringLiteral("女"));
-    }
-    start(0, 0, 1);
-    Form1->Edit6->setText(QStringLiteral("5.0"));
-    Form1->Edit7->setText(QStringLiteral("20.0"));
-    batch(QStringLiteral("1"), QStringLiteral("5"));
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    expectIdle();
-    ASSERT_EQ(backend->jobs().size(), 3u);   // ceil(5 / 2)
-    savePages(QStringLiteral("batch-graphic"));
-    expectSlots(names, values, 2, 148, {20 + 23.3, 5 + 14.6}, {20 + report::pxToMm(252), 5 + 32.3 + 1.3 + report::pxToMm(2)});
-    EXPECT_EQ(backend->jobs().front().printerIndex, 1);
-    EXPECT_NEAR(pdftools::pageSizePt(jobFile(0)).height(), 841.89, 0.5);
 }
 
 TEST_F(BatchWindow, RangeAndFilterChooseTheSamples)
@@ -289,7 +166,7 @@ TEST_F(BatchWindow, OtherPapersPrintOneReportPerSample)
     batch(QStringLiteral("1"), QStringLiteral("3"));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
     ASSERT_EQ(backend->jobs().size(), 2u);
-    EXPECT_NEAR(pdftools::pageSizePt(jobFile(0)).height(), 841.89, 0.5);
+    EXPECT_NEAR(pdftools::pageSizePt(backend->jobs()[0].file).height(), 841.89, 0.5);
     EXPECT_TRUE(jobText(1).contains(QStringLiteral("患者3")));
     EXPECT_EQ(stamps({"2", "3"}), QStringLiteral("|0 10:05|1"));
 }
@@ -341,7 +218,7 @@ TEST_F(BatchWindow, StubListWritesTheWorkFileAndPrintsIt)
     Form1->N23Click();   // only unprinted: 30 is not listed
     stub([]() { Form4->Button1->click(); });
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    QFile f(QDir(workDir.path()).filePath(QStringLiteral("ttt.txt")));
+    QFile f(workFile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString rule = QString(100, QLatin1Char('=')) + QStringLiteral("\r\n");
     EXPECT_EQ(f.readAll(), reports::toGbk(QString(42, QLatin1Char(' ')) + QStringLiteral("病人存根(2026-12-06)\r\n") + rule
@@ -352,9 +229,9 @@ TEST_F(BatchWindow, StubListWritesTheWorkFileAndPrintsIt)
     ASSERT_EQ(backend->jobs().size(), 1u);
     EXPECT_EQ(backend->jobs().front().title, QStringLiteral("    "));
     EXPECT_EQ(backend->jobs().front().printerIndex, 1);
-    savePages(QStringLiteral("stub"));
+    pdftools::savePage(backend->jobs()[0].file, QStringLiteral("stub"));
     // Columns: 1.852 mm each (half of the 14 px type).
-    const auto ws = pdftools::words(jobFile(0));
+    const auto ws = pdftools::words(backend->jobs()[0].file);
     const double col = report::pxToMm(7), wbc = pdftools::at(ws, QStringLiteral("WBC")).x();
     EXPECT_NEAR(wbc - pdftools::at(ws, QStringLiteral("编号")).x(), (29 - 1) * col, 0.5);
     EXPECT_NEAR(pdftools::at(ws, QStringLiteral("LYM#")).x() - wbc, 30 * col, 0.5);

@@ -3,16 +3,10 @@
 // sample's report from the main window and look at what the queue got: the
 // PDF it wrote, a job waiting on a stopped printer, or nothing at all when
 // the queue refuses jobs. Where CUPS cannot run here the tests skip.
-#include "common/mainwindowtest.h"
-#include "pdftools.h"
-#include "stamp.h"
+#include "printwindow.h"
 
-#include "app/Unit1.h"
-#include "base/session.h"
 #include "platform/report/realprinter.h"
 
-#include <QComboBox>
-#include <QDir>
 #include <QProcess>
 #include <QThread>
 #include <optional>
@@ -20,41 +14,6 @@
 namespace {
 
 const QString Queue = QStringLiteral("VORLAN_PDF");
-
-QStringList pdfsIn(const QString &dir)
-{
-    return QDir(dir).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
-}
-
-// Waits (at most a minute) for the queue to write a new PDF and finish it.
-QString waitForNewPdf(const QString &dir, const QStringList &before)
-{
-    for (int i = 0; i < 600; ++i, QThread::msleep(100)) {
-        for (const QString &f : pdfsIn(dir)) {
-            if (before.contains(f))
-                continue;
-            QProcess lpstat;
-            lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-o"), Queue});
-            lpstat.waitForFinished(10000);
-            if (lpstat.readAllStandardOutput().trimmed().isEmpty())
-                return QDir(dir).filePath(f);
-        }
-    }
-    return {};
-}
-
-// Which strips of 2 points down the page carry ink.
-std::vector<bool> inkedStrips(const QImage &page)
-{
-    std::vector<bool> out;
-    for (int y0 = 0; y0 + 2 <= page.height(); y0 += 2) {
-        int dark = 0;
-        for (int x = 0; x < page.width(); ++x)
-            dark += (qGray(page.pixel(x, y0)) < 128) + (qGray(page.pixel(x, y0 + 1)) < 128);
-        out.push_back(dark > 3);
-    }
-    return out;
-}
 
 // Runs a command; what it printed, nullopt when it failed.
 std::optional<QString> run(const QString &program, const QStringList &args)
@@ -72,7 +31,35 @@ QStringList jobsOn(const QString &queue)
     return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), queue}).value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-class CupsPrint : public MainWindowTest
+QStringList pdfsIn(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
+}
+
+// Waits (at most a minute) for the queue to write a new PDF and finish it.
+QString waitForNewPdf(const QString &dir, const QStringList &before)
+{
+    for (int i = 0; i < 600; ++i, QThread::msleep(100))
+        for (const QString &f : pdfsIn(dir))
+            if (!before.contains(f) && jobsOn(Queue).isEmpty())
+                return QDir(dir).filePath(f);
+    return {};
+}
+
+// Which strips of 2 points down the page carry ink.
+std::vector<bool> inkedStrips(const QImage &page)
+{
+    std::vector<bool> out;
+    for (int y0 = 0; y0 + 2 <= page.height(); y0 += 2) {
+        int dark = 0;
+        for (int x = 0; x < page.width(); ++x)
+            dark += (qGray(page.pixel(x, y0)) < 128) + (qGray(page.pixel(x, y0 + 1)) < 128);
+        out.push_back(dark > 3);
+    }
+    return out;
+}
+
+class CupsPrint : public PrintingWindow
 {
 protected:
     // Runs the set-up script with further queues; returns the folder the
@@ -92,18 +79,13 @@ protected:
 
     // The main window with one sample, the real back end and a queue chosen
     // on the settings page for the graphic half-sheet report.
-    void printOn(const QString &queue, const std::shared_ptr<report::RealPrinterBackend> &backend)
+    void printOn(const QString &queue, const std::shared_ptr<report::RealPrinterBackend> &real)
     {
-        report::setPrinterBackend(backend);
-        session::setWorkdate(QDate(2026, 12, 6));
+        report::setPrinterBackend(real);
         addSample(QStringLiteral("0101"), QStringLiteral("张三"), QStringLiteral("12.5"));
-        createMain();
-        Form1->printSettingsShow();
+        start(0, 0);
         Form1->ComboBox6->setCurrentIndex(Form1->ComboBox6->findText(queue));
         ASSERT_GE(Form1->ComboBox6->currentIndex(), 0) << "printer list lacks " << queue.toStdString();
-        Form1->ComboBox7->setCurrentIndex(0);
-        Form1->ComboBox8->setCurrentIndex(0);
-        Form1->samplePageShow();
     }
 
     QString skipReason;
@@ -116,8 +98,8 @@ TEST_F(CupsPrint, AReportGoesThroughARealQueue)
     const QString out = setUpQueues();
     if (out.isEmpty())
         GTEST_SKIP() << skipReason.toStdString();
-    auto backend = std::make_shared<report::RealPrinterBackend>();
-    printOn(Queue, backend);
+    auto real = std::make_shared<report::RealPrinterBackend>();
+    printOn(Queue, real);
     // The printer list of the settings page is the system's, the queue in it.
     EXPECT_EQ(Form1->ComboBox6->count(), report::installedPrinterNames().size());
 
@@ -134,7 +116,7 @@ TEST_F(CupsPrint, AReportGoesThroughARealQueue)
     // The queue's renderer drops the text layer's character map, so compare
     // which strips of the paper carry ink with the same report in our own PDF.
     QTemporaryDir tmp;
-    auto own = std::make_shared<report::PdfFileBackend>(tmp.path(), backend->printerNames());
+    auto own = std::make_shared<report::PdfFileBackend>(tmp.path(), real->printerNames());
     report::setPrinterBackend(own);
     Form1->N3Click();
     ASSERT_EQ(own->jobs().size(), 1u);
@@ -183,8 +165,8 @@ TEST_F(CupsPrint, AJobWaitingOnAStoppedPrinterIsHandedOverToThePrinterShown)
         }
     } cleanUp{stopped, added};
 
-    auto backend = std::make_shared<report::RealPrinterBackend>();
-    printOn(stopped, backend);
+    auto real = std::make_shared<report::RealPrinterBackend>();
+    printOn(stopped, real);
     // A queue added while the program runs sorts before the chosen one; the
     // chosen index still means the printer the settings page shows.
     ASSERT_FALSE(setUpQueues({added}).isEmpty());
@@ -195,7 +177,7 @@ TEST_F(CupsPrint, AJobWaitingOnAStoppedPrinterIsHandedOverToThePrinterShown)
     EXPECT_NE(stampOf(QStringLiteral("0101")), QStringLiteral("|0"));
     const QStringList jobs = jobsOn(stopped);
     ASSERT_EQ(jobs.size(), 1) << jobs.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(jobs[0].startsWith(QStringLiteral("%1-%2 ").arg(stopped).arg(backend->lastJobId())))
+    EXPECT_TRUE(jobs[0].startsWith(QStringLiteral("%1-%2 ").arg(stopped).arg(real->lastJobId())))
         << jobs[0].toStdString();
     EXPECT_TRUE(jobsOn(added).isEmpty());
 }

@@ -1,21 +1,11 @@
 // The print settings group of the settings page and the result print of the
 // sample list, driven on the main window offscreen with the PDF back end.
-#include "common/mainwindowtest.h"
-#include "pdftools.h"
-#include "stamp.h"
+#include "printwindow.h"
 
 #include "base/CustData.h"
-#include "app/Unit1.h"
-#include "app/printprogress.h"
-#include "base/session.h"
-#include "platform/widgets/dbgrid.h"
 #include "app/form1/print.h"
+#include "platform/widgets/dbgrid.h"
 #include "reports/forms.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 namespace {
 
@@ -36,29 +26,17 @@ void pick(QComboBox *box, int index)
     emit box->activated(index);
 }
 
-class PrintWindow : public MainWindowTest
+class PrintWindow : public PrintingWindow
 {
 protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        pdf = std::make_shared<RefusingBackend>(tmp.path(), QStringList{QStringLiteral("Office_Laser"), QStringLiteral("Ward_DotMatrix")});
-        report::setPrinterBackend(pdf);
-        session::setWorkdate(QDate(2026, 12, 6));
-        session::setCurrentOperator(QStringLiteral("李四"));
-        reports::clearPrinterPapers();
-    }
     // Start-up as far as printing goes: the settings row as the test left
     // it, the main window, FormShow's printing steps.
-    void start()
+    void openSettings()
     {
         ASSERT_TRUE(dbdata->openDatasets());
         createMain();
         Form1->printSettingsShow();
     }
-
-    QTemporaryDir tmp;
-    std::shared_ptr<RefusingBackend> pdf;
 };
 
 } // namespace
@@ -66,7 +44,7 @@ protected:
 TEST_F(PrintWindow, StartUpShowsTheStoredChoices)
 {
     setRow(QStringLiteral("prntindex=1, paperindex=3, rptindex=0, p_top=0, p_left=12.34, p_bottom=NULL, p_right=0"));
-    start();
+    openSettings();
     const QStringList shown{Form1->ComboBox6->currentText(), Form1->ComboBox7->currentText(),
                             Form1->ComboBox8->currentText(), Form1->Edit6->text(), Form1->Edit7->text(),
                             Form1->Edit8->text(), Form1->Edit9->text()};
@@ -83,7 +61,7 @@ TEST_F(PrintWindow, EmptyOrOutOfRangeIndexesChooseNothing)
 {
     setRow(QStringLiteral("prntindex=5, paperindex=NULL, rptindex=NULL"));
     report::setPrinterBackend(std::make_shared<report::PdfFileBackend>(tmp.path(), QStringList()));
-    start();
+    openSettings();
     EXPECT_EQ(Form1->ComboBox6->currentIndex() + Form1->ComboBox7->currentIndex() + Form1->ComboBox8->currentIndex(), -3);
     EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("没有安装打印机，请退出程序安装打印机!")});
     // No report kind: paper, margins and preview are off.
@@ -95,7 +73,7 @@ TEST_F(PrintWindow, EmptyOrOutOfRangeIndexesChooseNothing)
 
 TEST_F(PrintWindow, ChoicesAreStoredAndThePaperSetUp)
 {
-    start();
+    openSettings();
     // Paper without a printer: only stored.
     pick(Form1->ComboBox7, 1);
     EXPECT_EQ(stored("paperindex").toInt(), 1);
@@ -123,7 +101,7 @@ TEST_F(PrintWindow, ChoicesAreStoredAndThePaperSetUp)
 TEST_F(PrintWindow, MarginBoxesFilterKeysAndStoreWhatTheyShow)
 {
     setRow(QStringLiteral("rptindex=0, p_top=0"));
-    start();
+    openSettings();
     QLineEdit *e = Form1->Edit6;
     e->clear();                    // empty: nothing stored
     EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 5.0);
@@ -153,19 +131,14 @@ TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
 {
     addSample(QStringLiteral("1"), QStringLiteral("张三"), QStringLiteral("12.5"), QStringLiteral("女"));
     addSample(QStringLiteral("2"), QStringLiteral("张三"));
-    session::setClock([]() { return QDateTime(QDate(2026, 12, 6), QTime(10, 5)); });
-    start();
+    openSettings();
     Form1->samplePageShow();
     ASSERT_EQ(Form1->patientset->recordCount(), 2);
     bool progressShown = false, mainEnabled = true;
-    pdf->whilePrinting = [&] {
+    backend->whilePrinting = [&] {
         progressShown = frmprintprogress && frmprintprogress->isVisible()
                         && (frmprintprogress->windowFlags() & Qt::WindowStaysOnTopHint);
         mainEnabled = Form1->isEnabled();
-    };
-    auto expectIdle = [] {
-        EXPECT_TRUE(Form1->isEnabled());
-        EXPECT_FALSE(frmprintprogress && frmprintprogress->isVisible());
     };
 
     // No printer, then no paper chosen: the message, nothing printed, no stamp.
@@ -178,8 +151,7 @@ TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
     EXPECT_EQ(stampOf(QStringLiteral("1")), QStringLiteral("|0"));
     expectIdle();
 
-    Form1->ComboBox7->setCurrentIndex(0);
-    Form1->ComboBox8->setCurrentIndex(0);
+    choose(0, 0);
     // Only unprinted samples listed; print the first one.
     Form1->N23Click();
     ASSERT_EQ(Form1->patientset->recordCount(), 2);
@@ -187,14 +159,14 @@ TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
     dialogs.clear();
     Form1->N3Click();
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    ASSERT_EQ(pdf->jobs().size(), 1u);
+    ASSERT_EQ(backend->jobs().size(), 1u);
     EXPECT_TRUE(progressShown && !mainEnabled);
     EXPECT_EQ(stampOf(QStringLiteral("1")), QStringLiteral("10:05|1"));
     expectIdle();
     // The printed sample left the list; the list stands on the row now at number 1.
     ASSERT_EQ(Form1->patientset->recordCount(), 1);
     EXPECT_EQ(Form1->patientset->text(QStringLiteral("shelfid")), QStringLiteral("2"));
-    const QString text = pdftools::compactText(pdf->jobs().back().file);
+    const QString text = pdftools::compactText(backend->jobs().back().file);
     EXPECT_EQ(pdftools::count(text, Form1->getHospitalname() + QStringLiteral("检验报告单")), 1);
     EXPECT_EQ(pdftools::count(text, QStringLiteral("10:05")), 1);
 
@@ -205,7 +177,7 @@ TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
     addSample(QStringLiteral("3"), QStringLiteral("王五"));
     Form1->N3Click();
     EXPECT_EQ(Form1->patientset->recordCount(), 1);
-    EXPECT_EQ(pdf->jobs().size(), 1u);
+    EXPECT_EQ(backend->jobs().size(), 1u);
     EXPECT_TRUE(dialogs.last().contains(QStringLiteral("2'")));
     EXPECT_EQ(stampOf(QStringLiteral("2")), QStringLiteral("|0"));
     expectIdle();
@@ -218,8 +190,7 @@ TEST_F(PrintWindow, F9PrintsTheLastSampleAfterLastAndNext)
 {
     for (const char *id : {"1", "2", "3"})
         addSample(QLatin1String(id), QStringLiteral("张三"));
-    session::setClock([]() { return QDateTime(QDate(2026, 12, 6), QTime(11, 20)); });
-    start();
+    openSettings();
     for (QComboBox *box : {Form1->ComboBox6, Form1->ComboBox7, Form1->ComboBox8})
         pick(box, 0);
     showMain();
@@ -227,13 +198,13 @@ TEST_F(PrintWindow, F9PrintsTheLastSampleAfterLastAndNext)
     Form1->DBGrid1->setFocus();
     Form1->patientset->last();
     QTest::keyClick(Form1->DBGrid1, Qt::Key_F9);
-    ASSERT_EQ(pdf->jobs().size(), 1u) << dialogs.last().toStdString();
-    EXPECT_EQ(stampOf(QStringLiteral("3")) + stampOf(QStringLiteral("2")), QStringLiteral("11:20|1|0"));
+    ASSERT_EQ(backend->jobs().size(), 1u) << dialogs.last().toStdString();
+    EXPECT_EQ(stampOf(QStringLiteral("3")) + stampOf(QStringLiteral("2")), QStringLiteral("10:05|1|0"));
     // The closed progress window hands the activation back, as a desktop does.
     activate(Form1);
     Form1->patientset->next();
     QTest::keyClick(Form1->DBGrid1, Qt::Key_F9);
-    EXPECT_EQ(pdf->jobs().size(), 2u);
+    EXPECT_EQ(backend->jobs().size(), 2u);
     EXPECT_EQ(Form1->patientset->text(QStringLiteral("shelfid")), QStringLiteral("3"));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
 }
@@ -241,18 +212,16 @@ TEST_F(PrintWindow, F9PrintsTheLastSampleAfterLastAndNext)
 TEST_F(PrintWindow, ANewDatabasePrintsWithTheDefaultMarginsOnItsFirstRun)
 {
     addSample(QStringLiteral("1"), QStringLiteral("张三"));
-    start();
+    openSettings();
     EXPECT_EQ(QStringList({Form1->Edit6->text(), Form1->Edit7->text(), Form1->Edit8->text(), Form1->Edit9->text()})
                   .join(QLatin1Char(' ')),
               QStringLiteral("5.0 20.0 10.0 20.0"));
-    Form1->ComboBox6->setCurrentIndex(0);
-    Form1->ComboBox7->setCurrentIndex(0);
-    Form1->ComboBox8->setCurrentIndex(0);
+    choose(0, 0);
     Form1->samplePageShow();
     Form1->N3Click();
-    ASSERT_EQ(pdf->jobs().size(), 1u);
+    ASSERT_EQ(backend->jobs().size(), 1u);
     // The caption designed at 4.2 mm, 14.8 mm of the band lands 20 mm and 5 mm further in.
-    const QPointF name = pdftools::at(pdftools::words(pdf->jobs()[0].file), QStringLiteral("姓"));
+    const QPointF name = pdftools::at(pdftools::words(backend->jobs()[0].file), QStringLiteral("姓"));
     EXPECT_NEAR(name.x(), 24.2, 0.3);
     EXPECT_NEAR(name.y(), 19.8, 0.6);
 }

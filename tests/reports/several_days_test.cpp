@@ -1,27 +1,13 @@
 // The day tables holding more than one day (an end of day was skipped): one
 // sample number belongs to a patient of each day, and every print path, the
 // end of day and the history keep each patient with its own results.
-#include "common/mainwindowtest.h"
-#include "pdftools.h"
-#include "stamp.h"
+#include "printwindow.h"
 
-#include "app/Unit1.h"
-#include "base/session.h"
+#include "platform/db/dataset.h"
 #include "platform/widgets/statusbar.h"
 #include "qc/qcnamesel.h"
-#include "platform/db/dataset.h"
-#include "reports/Unit3.h"
 #include "reports/Unit4.h"
 #include "reports/stub.h"
-
-#include <QAction>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -59,54 +45,25 @@ QString all(const QString &sql)
     return db::scalar(QStringLiteral("select group_concat(x, ' ') from (%1)").arg(sql)).toString();
 }
 
-class SeveralDays : public MainWindowTest
+class SeveralDays : public PrintingWindow
 {
 protected:
-    void SetUp() override
+    // Sample 5 of yesterday and of today, and with `control` sample 36 of
+    // both days (yesterday's with a second result).
+    void twoDays(bool control, const QString &todays36 = QStringLiteral("质控品1"))
     {
-        MainWindowTest::SetUp();
-        backend = std::make_shared<RefusingBackend>(tmp.path());
-        report::setPrinterBackend(backend);
-        session::setWorkdate(QDate(2026, 12, 6));
-        session::setCurrentOperator(QStringLiteral("李四"));
-        session::setClock([]() { return QDateTime(QDate(2026, 12, 6), QTime(10, 5)); });
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(workDir.path());
+        addDaySample("5", kYesterday, "张昨日", "4.1");
+        addDaySample("5", kToday, "王今日", "7.7");
+        if (!control)
+            return;
+        addDaySample("36", kYesterday, "李三六", "3.6");
+        addDaySample("36", kToday, todays36, "9.9");
+        run("insert into testresult (shelfid, checkdate, itemid, value) values ('36', ?, 2, '2.2')", {kYesterday});
     }
-    void TearDown() override
-    {
-        QDir::setCurrent(oldDir);
-        MainWindowTest::TearDown();
-    }
-    // kind 0 graphic / 1 text; paper 0..3.
     void start(int kind, int paper)
     {
-        createMain();
-        Form1->printSettingsShow();
-        Form1->samplePageShow();
-        Form1->buildBatchPrinting();
+        PrintingWindow::start(kind, paper);
         Form1->buildDayEnd();
-        Form1->ComboBox6->setCurrentIndex(0);
-        Form1->ComboBox7->setCurrentIndex(paper);
-        Form1->ComboBox8->setCurrentIndex(kind);
-    }
-    void batch(const QString &lo, const QString &hi)
-    {
-        QTimer::singleShot(0, [=]() {
-            QTest::keyClicks(Form3->Edit1, lo);
-            QTest::keyClicks(Form3->Edit2, hi);
-            Form3->Button1->click();
-        });
-        Form1->N4->trigger();
-    }
-    // Every printed page's text since job `from`, one text.
-    QString printed(size_t from = 0) const
-    {
-        QString out;
-        const auto jobs = backend->jobs();
-        for (size_t j = from; j < jobs.size(); ++j)
-            out += pdftools::compactText(jobs[j].file) + QLatin1Char('#');
-        return out;
     }
     // Moves the sample list onto one day's row of a sample number.
     void select(const QString &id, const QString &day)
@@ -119,18 +76,13 @@ protected:
         }
         FAIL() << "no row " << id.toStdString() << " of " << day.toStdString();
     }
-
-    QTemporaryDir tmp, workDir;
-    QString oldDir;
-    std::shared_ptr<RefusingBackend> backend;
 };
 
 // ---- printing ------------------------------------------------------------------
 
 TEST_F(SeveralDays, BatchPrintsEachDaysPatientWithItsOwnResultsAndStampsOnlyIt)
 {
-    addDaySample("5", kYesterday, "张昨日", "4.1");
-    addDaySample("5", kToday, "王今日", "7.7");
+    twoDays(false);
     addDaySample("8", kYesterday, "赵无果", QString());   // nothing to print
     addDaySample("8", kToday, "孙八", "8.8");
     // Text pages, graphic pages, and one report per sample.
@@ -164,10 +116,9 @@ TEST_F(SeveralDays, BatchPrintsEachDaysPatientWithItsOwnResultsAndStampsOnlyIt)
     }
 }
 
-TEST_F(SeveralDays, ResultPrintPrintsTheListsRowAndStampsOnlyIt)
+TEST_F(SeveralDays, ResultPrintAndStubListKeepEachDaysRowApart)
 {
-    addDaySample("5", kYesterday, "张昨日", "4.1");
-    addDaySample("5", kToday, "王今日", "7.7");
+    twoDays(false);
     start(0, 2);
     select("5", kToday);
     // The sample page shows that row's results and graphs only.
@@ -182,20 +133,13 @@ TEST_F(SeveralDays, ResultPrintPrintsTheListsRowAndStampsOnlyIt)
     EXPECT_TRUE(text.contains("王今日") && text.contains("7.7")) << text.toStdString();
     EXPECT_FALSE(text.contains("张昨日") || text.contains("4.1")) << text.toStdString();
     EXPECT_EQ(stampOn("5", kYesterday) + " " + stampOn("5", kToday), "|0 10:05|1");
-}
 
-TEST_F(SeveralDays, StubListShowsEachDaysResultsOnItsOwnLine)
-{
-    addDaySample("5", kYesterday, "张昨日", "4.1");
-    addDaySample("5", kToday, "王今日", "7.7");
-    start(1, 0);
     QTimer::singleShot(0, []() { Form4->Button1->click(); });
     Form1->N28->trigger();
-    QFile f(QDir(workDir.path()).filePath(QStringLiteral("ttt.txt")));
+    QFile f(workFile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QStringList lines = reports::fromGbk(f.readAll()).split(QStringLiteral("\r\n"));
     QStringList samples;
-    for (const QString &line : lines)
+    for (const QString &line : reports::fromGbk(f.readAll()).split(QStringLiteral("\r\n")))
         if (line.contains(QStringLiteral("WBC")))
             samples << line.simplified();
     EXPECT_EQ(samples, (QStringList{QStringLiteral("5 张昨日 内科 40 WBC 4.1"), QStringLiteral("5 王今日 内科 40 WBC 7.7")}));
@@ -205,11 +149,7 @@ TEST_F(SeveralDays, StubListShowsEachDaysResultsOnItsOwnLine)
 
 TEST_F(SeveralDays, HandEditsAndControlCaptureTouchOnlyTheListsRow)
 {
-    addDaySample("5", kYesterday, "张昨日", "4.1");
-    addDaySample("5", kToday, "王今日", "7.7");
-    addDaySample("36", kYesterday, "李三六", "3.6");
-    addDaySample("36", kToday, "王某", "9.9");
-    run("insert into testresult (shelfid, checkdate, itemid, value) values ('36', ?, 2, '2.2')", {kYesterday});
+    twoDays(true, QStringLiteral("王某"));
     start(1, 0);
     Form1->StatusBar1->setPanelText(3, QStringLiteral("李四"));
 
@@ -241,11 +181,7 @@ TEST_F(SeveralDays, HandEditsAndControlCaptureTouchOnlyTheListsRow)
 // sample: batch printing, then the end of day, then a reprint from history.
 TEST_F(SeveralDays, PrintingAndEndOfDayKeepEveryPatientWithItsOwnResults)
 {
-    addDaySample("5", kYesterday, "张昨日", "4.1");
-    addDaySample("5", kToday, "王今日", "7.7");
-    addDaySample("36", kYesterday, "李三六", "3.6");
-    addDaySample("36", kToday, "质控品1", "9.9");
-    run("insert into testresult (shelfid, checkdate, itemid, value) values ('36', ?, 2, '2.2')", {kYesterday});
+    twoDays(true);
     start(1, 0);
 
     batch("1", "99");

@@ -1,0 +1,93 @@
+#pragma once
+// Fixture of the print tests on the main window: two printers
+// ("Office_Laser", "Ward_DotMatrix") writing PDF files, work day 2026-12-06
+// at 10:05, operator 李四, and a scratch working folder for the stub list's
+// work file.
+#include "common/mainwindowtest.h"
+#include "pdftools.h"
+#include "stamp.h"
+
+#include "app/Unit1.h"
+#include "app/printprogress.h"
+#include "base/session.h"
+#include "reports/Unit3.h"
+#include "reports/printsettings.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class PrintingWindow : public MainWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        backend = std::make_shared<RefusingBackend>(tmp.path(),
+                                                    QStringList{QStringLiteral("Office_Laser"), QStringLiteral("Ward_DotMatrix")});
+        report::setPrinterBackend(backend);
+        session::setWorkdate(QDate(2026, 12, 6));
+        session::setCurrentOperator(QStringLiteral("李四"));
+        session::setClock([]() { return QDateTime(QDate(2026, 12, 6), QTime(10, 5)); });
+        reports::clearPrinterPapers();
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(workDir.path());
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(oldDir);
+        MainWindowTest::TearDown();
+    }
+    // The main window with its print settings, sample list and batch printing
+    // (built a second time: no second connection); kind 0 graphic / 1 text.
+    void start(int kind, int paper, int printer = 0)
+    {
+        createMain();
+        Form1->printSettingsShow();
+        Form1->samplePageShow();
+        Form1->buildBatchPrinting();
+        choose(kind, paper, printer);
+    }
+    void choose(int kind, int paper, int printer = 0)
+    {
+        Form1->ComboBox6->setCurrentIndex(printer);
+        Form1->ComboBox7->setCurrentIndex(paper);
+        Form1->ComboBox8->setCurrentIndex(kind);
+    }
+    // Batch printing with a range typed into its dialog (keys, so that the
+    // dialog's key filter applies).
+    void batch(const QString &lo, const QString &hi, bool ok = true)
+    {
+        QTimer::singleShot(0, [=]() {
+            QTest::keyClicks(Form3->Edit1, lo);
+            QTest::keyClicks(Form3->Edit2, hi);
+            (ok ? Form3->Button1 : Form3->Button2)->click();
+        });
+        Form1->N4->trigger();
+    }
+    // The text of every job from `from` on, '#' after each.
+    QString printed(size_t from = 0) const
+    {
+        QString out;
+        const auto jobs = backend->jobs();
+        for (size_t j = from; j < jobs.size(); ++j)
+            out += pdftools::compactText(jobs[j].file) + QLatin1Char('#');
+        return out;
+    }
+    // The main window usable again and the progress window gone.
+    static void expectIdle()
+    {
+        EXPECT_TRUE(Form1->isEnabled());
+        EXPECT_TRUE(Form1->N3->isEnabled());
+        EXPECT_FALSE(frmprintprogress && frmprintprogress->isVisible());
+    }
+    QString workFile() const { return QDir(workDir.path()).filePath(QStringLiteral("ttt.txt")); }
+
+    QTemporaryDir tmp, workDir;
+    QString oldDir;
+    std::shared_ptr<RefusingBackend> backend;
+};
