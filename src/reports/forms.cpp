@@ -345,26 +345,6 @@ ReportForm frmnomreportDesign()
     return b.done();
 }
 
-QStringList formNames()
-{
-    return {QStringLiteral("frmtestreport"), QStringLiteral("frmtestreport1"), QStringLiteral("frmtestreport2"),
-            QStringLiteral("frmtestreport3"), QStringLiteral("frmtestreport4"), QStringLiteral("a4Report"),
-            QStringLiteral("a5Report"), QStringLiteral("frmnomreport")};
-}
-
-ReportForm designOf(const QString &name)
-{
-    if (name == QLatin1String("frmtestreport")) return frmtestreportDesign();
-    if (name == QLatin1String("frmtestreport1")) return frmtestreport1Design();
-    if (name == QLatin1String("frmtestreport2")) return frmtestreport2Design();
-    if (name == QLatin1String("frmtestreport3")) return frmtestreport3Design();
-    if (name == QLatin1String("frmtestreport4")) return frmtestreport4Design();
-    if (name == QLatin1String("a4Report")) return a4ReportDesign();
-    if (name == QLatin1String("a5Report")) return a5ReportDesign();
-    if (name == QLatin1String("frmnomreport")) return frmnomreportDesign();
-    throw report::ReportError(QStringLiteral("没有报表 %1").arg(name));
-}
-
 QStringList graphicFormFields()
 {
     return {QStringLiteral("name"), QStringLiteral("sex"), QStringLiteral("age"), QStringLiteral("shelfID"),

@@ -21,11 +21,6 @@ report::ReportForm a4ReportDesign();        // preview for paper 2
 report::ReportForm a5ReportDesign();        // preview for paper 3 (JIS B5)
 report::ReportForm frmnomreportDesign();    // preview for papers 0 and 1
 
-// Instance names in start-up order, and the design of an instance name
-// (throws report::ReportError for an unknown name).
-QStringList formNames();
-report::ReportForm designOf(const QString &instanceName);
-
 // The patient fields shown on the graphic forms (15) and on the text form (13).
 QStringList graphicFormFields();
 QStringList textFormFields();

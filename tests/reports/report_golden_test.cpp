@@ -97,7 +97,10 @@ protected:
     void SetUp() override { testdb::fresh(); }
 
     // A form's page printed to PDF; its words read back, the lines of text
-    // as placed (each face's own ascent and descent) and its rules.
+    // as placed (each face's own ascent and descent) and its rules. The
+    // reader's word boxes span a face's whole bounding box, taller than any
+    // glyph, so overprints are checked on the lines as placed and the golden
+    // lists hold the reader's positions.
     struct Printed
     {
         QString pdf;
@@ -144,9 +147,6 @@ protected:
         return report::resolve(form, report::recordFromMap(c.patient));
     }
 
-    // The reader's word boxes span the face's whole bounding box (taller
-    // than any glyph), so lines are checked as placed, in the face's own
-    // line height; the golden lists hold them to the reader's positions.
     // A batch page with every slot filled by the same patient, built as
     // the batch run builds it.
     report::DisplayList batchPage(bool text, const std::vector<ResultRow> &rows)
@@ -175,6 +175,13 @@ protected:
             }
         }
         return report::resolve(page, report::emptyRecord());
+    }
+
+    // How many words of the page are the text (or end with it).
+    static long count(const Printed &p, const char *text, bool ending = false)
+    {
+        const QLatin1String t(text);
+        return std::count_if(p.words.begin(), p.words.end(), [&](const auto &w) { return ending ? w.text.endsWith(t) : w.text == t; });
     }
 
     static void expectNothingMeets(const Printed &p, const QString &what)
@@ -249,27 +256,8 @@ TEST_F(ReportGolden, SingleReportsStandWhereDesignedAndNothingOverprints)
         expectNothingMeets(p, name);
         // The 10-digit case number and every value print whole (the reader
         // joins the case number to its caption's colon).
-        EXPECT_TRUE(std::any_of(p.words.begin(), p.words.end(), [](const auto &w) { return w.text.endsWith(QLatin1String("1234567890")); }))
-            << c.name;
-        EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("8888.88"); }),
-                  long(catalogue.size())) << c.name;
-    }
-}
-
-TEST_F(ReportGolden, MoreRowsThanTheFormHoldsNeverOverprint)
-{
-    std::vector<ResultRow> rows = catalogueRows();
-    const std::vector<ResultRow> more = rows;
-    rows.insert(rows.end(), more.begin(), more.end());   // 48 rows
-    for (int count : {27, 31, 48}) {
-        const std::vector<ResultRow> some(rows.begin(), rows.begin() + count);
-        for (const auto &[paper, kind] : {std::pair{PaperHalfA4, KindGraphic}, {PaperA4, KindGraphic}, {PaperA4, KindText}}) {
-            const QString name = QStringLiteral("rows%1-%2-%3").arg(count).arg(paper).arg(kind);
-            const Printed p = printPage(reportPage(settingsFor(paper, kind), contentWith(some)), name);
-            expectNothingMeets(p, name);
-            EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("8888.88"); }),
-                      long(count)) << name.toStdString();
-        }
+        EXPECT_EQ(count(p, "1234567890", true), 1) << c.name;
+        EXPECT_EQ(count(p, "8888.88"), long(catalogue.size())) << c.name;
     }
 }
 
@@ -294,22 +282,29 @@ TEST_F(ReportGolden, BatchPagesStandWhereDesignedAndNothingOverprints)
         const Printed p = printPage(batchPage(text, catalogue), name);
         expectGolden(p, name);
         expectNothingMeets(p, name);
-        EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text.endsWith(QLatin1String("1234567890")); }),
-                  slotCount) << name.toStdString();
-        EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("8888.88"); }),
-                  long(catalogue.size()) * slotCount) << name.toStdString();
+        EXPECT_EQ(count(p, "1234567890", true), slotCount) << name.toStdString();
+        EXPECT_EQ(count(p, "8888.88"), long(catalogue.size()) * slotCount) << name.toStdString();
     }
-    // Longer lists than a slot holds are squeezed into their slot.
-    std::vector<ResultRow> rows = catalogue;
-    rows.insert(rows.end(), catalogue.begin(), catalogue.end());
-    for (int count : {27, 31, 48}) {
-        const std::vector<ResultRow> some(rows.begin(), rows.begin() + count);
+}
+
+TEST_F(ReportGolden, MoreRowsThanAFormHoldsAreSqueezedAndNeverOverprint)
+{
+    std::vector<ResultRow> rows = catalogueRows();
+    const std::vector<ResultRow> more = rows;
+    rows.insert(rows.end(), more.begin(), more.end());   // 48 rows
+    for (int n : {27, 31, 48}) {
+        const std::vector<ResultRow> some(rows.begin(), rows.begin() + n);
+        for (const auto &[paper, kind] : {std::pair{PaperHalfA4, KindGraphic}, {PaperA4, KindGraphic}, {PaperA4, KindText}}) {
+            const QString name = QStringLiteral("rows%1-%2-%3").arg(n).arg(paper).arg(kind);
+            const Printed p = printPage(reportPage(settingsFor(paper, kind), contentWith(some)), name);
+            expectNothingMeets(p, name);
+            EXPECT_EQ(count(p, "8888.88"), long(n)) << name.toStdString();
+        }
         for (bool text : {true, false}) {
-            const QString name = QStringLiteral("batch-rows%1-%2").arg(count).arg(text ? "text" : "graphic");
+            const QString name = QStringLiteral("batch-rows%1-%2").arg(n).arg(text ? "text" : "graphic");
             const Printed p = printPage(batchPage(text, some), name);
             expectNothingMeets(p, name);
-            EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("8888.88"); }),
-                      long(count) * (text ? TextSlots : GraphicSlots)) << name.toStdString();
+            EXPECT_EQ(count(p, "8888.88"), long(n) * (text ? TextSlots : GraphicSlots)) << name.toStdString();
         }
     }
 }
@@ -329,6 +324,6 @@ TEST_F(ReportGolden, ControlChartPrintoutStandsWhereDesignedAndNothingOverprints
     const Printed p = printPage(report::resolve(form, report::emptyRecord()), QStringLiteral("frmqcreport"));
     expectGolden(p, QStringLiteral("frmqcreport"));
     expectNothingMeets(p, QStringLiteral("frmqcreport"));
-    EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("888.8888"); }), 16);
-    EXPECT_EQ(std::count_if(p.words.begin(), p.words.end(), [](const auto &w) { return w.text == QLatin1String("123.4567"); }), 15);
+    EXPECT_EQ(count(p, "888.8888"), 16);
+    EXPECT_EQ(count(p, "123.4567"), 15);
 }
