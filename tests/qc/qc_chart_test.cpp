@@ -42,6 +42,16 @@ bool colourAt(const QImage &img, int x, double y, const QColor &c)
     return false;
 }
 
+QImage painted(const qc::ChartModel &m, int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    qc::paintChart(p, QRectF(0, 0, w, h), m);
+    p.end();
+    return img;
+}
+
 class QcChart : public ::testing::Test
 {
 protected:
@@ -53,12 +63,7 @@ protected:
 TEST_F(QcChart, LimitLinesAreDrawnAtTheirValues)
 {
     const qc::ChartModel m = chartOfMonth(30, {{5, 5.2}, {6, 4.7}});
-    QImage img(900, 262, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    {
-        QPainter p(&img);
-        qc::paintChart(p, QRectF(0, 0, 900, 262), m);
-    }
+    const QImage img = painted(m, 900, 262);
     img.save(pdftools::outputDir() + QStringLiteral("/qc-chart.png"));
     const qc::ChartGeometry g = qc::chartGeometry(m, QRectF(0, 0, 900, 262));
     ASSERT_GT(g.plot.height(), 100);
@@ -81,23 +86,18 @@ TEST_F(QcChart, AChartWithoutStepOrRangeStillPaints)
 {
     qc::ChartModel m = qc::screenChartModel();
     qc::drawLimitLines(m, 5, 0, 31);   // no step, no range: must not divide by zero or loop
-    QImage img(400, 200, QImage::Format_RGB32);
-    QPainter p(&img);
-    qc::paintChart(p, QRectF(0, 0, 400, 200), m);
+    painted(m, 400, 200);
 }
 
-TEST_F(QcChart, PrintoutToPdf)
+TEST_F(QcChart, PrintoutHasACellForEachDayOfTheMonthOnly)
 {
+    // Values print with four decimals at most; a 30-day month has no cell 31.
     QTemporaryDir tmp;
     report::ReportForm form = report::ReportForm::instanceOf(qc::frmqcreportDesign());
-    const QString caption = qc::reportCaption(QStringLiteral("L1"), QStringLiteral("X=11.00 SD=1.41 CV=12.86%"));
-    qc::fillQcReport(form, chartOfMonth(30, {{2, 5.12346}, {5, 4.6}, {20, 5.3}}), QStringLiteral("示例医院"), caption);
+    qc::fillQcReport(form, chartOfMonth(30, {{2, 5.12346}, {5, 4.6}, {20, 5.3}}), QStringLiteral("示例医院"), QStringLiteral("c"));
     const QString pdf = tmp.filePath(QStringLiteral("qc.pdf"));
     report::renderPdf({report::resolve(form, report::emptyRecord())}, pdf);
-    const QString text = pdftools::compactText(pdf);
-    for (const char *t : {"质控结果［批号：L1］:（X=11.00SD=1.41CV=12.86%）", "示例医院", "2024年3月室内质控图(WBC)", "5.1235"})
-        EXPECT_TRUE(text.contains(QString::fromUtf8(t))) << t;
-    // A 30-day month has no cell 31.
+    EXPECT_TRUE(pdftools::compactText(pdf).contains(QStringLiteral("5.1235")));
     for (const pdftools::Word &w : pdftools::words(pdf))
         EXPECT_NE(w.text, QStringLiteral("31"));
     pdftools::savePage(pdf, QStringLiteral("qc-printout"));

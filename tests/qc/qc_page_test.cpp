@@ -29,7 +29,7 @@
 
 namespace {
 
-void run(const char *sql) { QString err; ASSERT_TRUE(db::exec(QString::fromUtf8(sql), {}, &err)) << err.toStdString(); }
+void run(const QByteArray &sql) { QString err; ASSERT_TRUE(db::exec(QString::fromUtf8(sql), {}, &err)) << err.toStdString(); }
 int count(const QString &where) { return db::scalar(QStringLiteral("select count(*) from ") + where).toInt(); }
 QString scalar(const char *sql) { return db::scalar(QLatin1String(sql)).toString(); }
 
@@ -58,6 +58,13 @@ protected:
         Form1->DBGrid12KeyPress(&e);
     }
     qc::ChartModel &chart() { return Form1->DBChart1->model(); }
+    // April 2024 set up, item 1 with the given targets, and control values.
+    static void april(const char *targets, const char *values)
+    {
+        run("insert into qcpara (zkyear, zkmonth, itemno) select 2024, 4, itemid from itemtb");
+        run(QByteArray("update qcpara set ") + targets + " where itemno=1");
+        run(QByteArray("insert into qctb (qcdate, itemid, value1) values ") + values);
+    }
 
     QTemporaryDir tmp;
     std::shared_ptr<report::PdfFileBackend> pdf;
@@ -92,14 +99,11 @@ TEST_F(QcPage, EnteringThePageSetsUpTheWorkDatesMonth)
 
 TEST_F(QcPage, EnterDrawsTheChartAndStatisticsAndPrintsThem)
 {
-    run(("insert into qcpara (zkyear, zkmonth, itemno) select 2024, 4, itemid from itemtb"));
-    run(("update qcpara set batchno1='L7', xb1=5, s1=0.5 where itemno=1"));
-    run(("insert into qctb (qcdate, itemid, value1) values ('2024-04-02', 1, '5.2'), "
-                       "('2024-04-03', 1, '4.6'), ('2024-04-05', 1, '****'), ('2024-04-09', 1, '5.12346'), "
-                       "('2024-05-01', 1, '9'), ('2024-04-04', 2, '8')"));
+    april("batchno1='L7', xb1=5, s1=0.5", "('2024-04-02', 1, '5.2'), ('2024-04-03', 1, '4.6'), ('2024-04-05', 1, '****'), "
+                                          "('2024-04-09', 1, '5.12346'), ('2024-05-01', 1, '9'), ('2024-04-04', 2, '8')");
     start();
     // The set-up ended with the redraw of the first item.
-    const QString abbr = scalar(("select abbreviation from itemtb where itemid=1"));
+    const QString abbr = scalar("select abbreviation from itemtb where itemid=1");
     EXPECT_EQ(chart().title, QStringList{QStringLiteral("2024年4月室内质控图(%1)").arg(abbr)});
     EXPECT_EQ(dbdata->qcdataset->recordCount(), 4);
     EXPECT_EQ(chart().get(QStringLiteral("LineSeries1")).points.size(), 3);
@@ -141,8 +145,8 @@ TEST_F(QcPage, EnterDrawsTheChartAndStatisticsAndPrintsThem)
 
 TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
 {
-    run(("insert into patient (shelfid, name, checkdate, operator) values ('1', '王五', '2024-04-10', '李四')"));
-    run(("insert into testresult (shelfid, checkdate, itemid, value) values ('1', '2024-04-10', 1, '6.30')"));
+    run("insert into patient (shelfid, name, checkdate, operator) values ('1', '王五', '2024-04-10', '李四')");
+    run("insert into testresult (shelfid, checkdate, itemid, value) values ('1', '2024-04-10', 1, '6.30')");
     start();
     ASSERT_TRUE(Form1->patientset->open());
     ASSERT_EQ(Form1->patientset->recordCount(), 1);
@@ -153,12 +157,12 @@ TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
 
     QTimer::singleShot(0, [] { frmqcnamesel->Button2->click(); });
     Form1->N15Click();
-    EXPECT_EQ(scalar(("select name from patient")), QStringLiteral("质控品2"));
+    EXPECT_EQ(scalar("select name from patient"), QStringLiteral("质控品2"));
     EXPECT_EQ(Form1->patientset->text(QStringLiteral("name")), QStringLiteral("质控品2"));
 
     Form1->N14Click();
     EXPECT_EQ(dialogs.last(), QStringLiteral("质控品已入库"));
-    EXPECT_EQ(scalar(("select value2 from qctb where qcdate='2024-04-10' and itemid=1")), QStringLiteral("6.3"));
+    EXPECT_EQ(scalar("select value2 from qctb where qcdate='2024-04-10' and itemid=1"), QStringLiteral("6.3"));
     // The values grid still shows the page's item and material.
     EXPECT_TRUE(dbdata->qcdataset->hasField(QStringLiteral("value1")));
 
@@ -173,14 +177,14 @@ TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
     EXPECT_EQ(frmqcvalueinput->Edit1->text(), QStringLiteral("5"));
     frmqcvalueinput->Edit2->setText(QStringLiteral("5.10"));
     frmqcvalueinput->Edit2Exit();
-    EXPECT_EQ(scalar(("select value1 from qctb where qcdate='2024-04-05' and itemid=1")), QStringLiteral("5.1"));
+    EXPECT_EQ(scalar("select value1 from qctb where qcdate='2024-04-05' and itemid=1"), QStringLiteral("5.1"));
     // The month's rows of the item: day 5 and the captured day 10 (no value 1).
     EXPECT_EQ(dbdata->qcdataset->recordCount(), 2);
     EXPECT_EQ(chart().get(QStringLiteral("LineSeries1")).points.size(), 1);
     // Day 31 of April stores nothing.
     EXPECT_FALSE(Form1->storeQcCorrection(QStringLiteral("31"), QStringLiteral("7")));
     EXPECT_EQ(count(QStringLiteral("qctb where qcdate like '2024-05%' or qcdate='2024-04-31'")), 0);
-    run(("update qctb set value3='1' where qcdate='2024-04-05'"));
+    run("update qctb set value3='1' where qcdate='2024-04-05'");
 
     // Deleting asks first; a No keeps the value.
     dialogs.answer(false);
@@ -195,8 +199,8 @@ TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
 
 TEST_F(QcPage, ARefusedNameIsShownAndTheListKeepsTheStoredOne)
 {
-    run(("insert into patient (shelfid, name, checkdate, operator) values ('1', '质控品1', '2024-04-10', '李四')"));
-    run(("create trigger keepname before update of name on patient begin select raise(abort, 'name is kept'); end"));
+    run("insert into patient (shelfid, name, checkdate, operator) values ('1', '质控品1', '2024-04-10', '李四')");
+    run("create trigger keepname before update of name on patient begin select raise(abort, 'name is kept'); end");
     start();
     ASSERT_TRUE(Form1->patientset->open());
     Form1->N16Click();
@@ -207,9 +211,7 @@ TEST_F(QcPage, ARefusedNameIsShownAndTheListKeepsTheStoredOne)
 
 TEST_F(QcPage, TargetsTakeOnlyNumbersAndTheMonthWaitsForThem)
 {
-    run(("insert into qcpara (zkyear, zkmonth, itemno) select 2024, 4, itemid from itemtb"));
-    run(("update qcpara set xb1=10, s1=0.5 where itemno=1"));
-    run(("insert into qctb (qcdate, itemid, value1) values ('2024-04-02', 1, '10'), ('2024-04-03', 1, '10.25')"));
+    april("xb1=10, s1=0.5", "('2024-04-02', 1, '10'), ('2024-04-03', 1, '10.25')");
     start();
     activate(Form1);
     // Ties of the four-decimal values round away from zero.
