@@ -173,7 +173,7 @@ TEST_F(BatchWindow, OtherPapersPrintOneReportPerSample)
 
 // ---- stub list -------------------------------------------------------------------------
 
-TEST(StubList, ColumnsCountGbkBytes)
+TEST(StubList, ColumnsCountGbkBytesAndPagesEndAfter59Lines)
 {
     // Deliberate shifts: a long number is cut without a blank after it; a
     // long department is padded as if it had 6 bytes; a long age shifts left.
@@ -185,20 +185,18 @@ TEST(StubList, ColumnsCountGbkBytes)
     const std::pair<const char *, std::pair<int, int>> ranges[] = {{" 10-20 ", {10, 20}}, {"-5", {0, 5}}, {"1-2-3", {1, 2}}, {"15", {-1, -1}}};
     for (const auto &[text, range] : ranges)
         EXPECT_EQ(reports::stubRange(QLatin1String(text)).value_or(std::pair{-1, -1}), range) << text;
-}
 
-TEST(StubList, FiveResultsToALineAndPageEnds)
-{
+    // Five results to a line; 59 result lines to the first page.
     const QDate day(2026, 12, 6);
-    reports::StubSample s{QStringLiteral("1"), QStringLiteral("甲"), QString(), QString(), {}};
+    reports::StubSample twelve{QStringLiteral("1"), QStringLiteral("甲"), QString(), QString(), {}};
     for (int i = 0; i < 12; ++i)
-        s.results.push_back({QStringLiteral("I%1").arg(i), QStringLiteral("1")});
-    auto lines = reports::stubLines({s}, day);
+        twelve.results.push_back({QStringLiteral("I%1").arg(i), QStringLiteral("1")});
+    auto lines = reports::stubLines({twelve}, day);
     ASSERT_EQ(lines.size(), 4 + 3 + 1);   // 5, 5 and 2 results
     EXPECT_TRUE(lines[5].startsWith(QByteArray(28, ' ') + " I5"));
     EXPECT_EQ(lines.back(), QByteArray(100, '='));
 
-    // 59 result lines fill the first page; the 60th opens the next.
+    // The 60th result line opens the next page.
     std::vector<reports::StubSample> many(60, reports::StubSample{QStringLiteral("1"), {}, {}, {}, {{QStringLiteral("A"), QStringLiteral("1")}}});
     lines = reports::stubLines(many, day);
     ASSERT_EQ(lines.size(), 4 + 59 + 8 + 4 + 1 + 1);

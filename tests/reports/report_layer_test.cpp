@@ -38,21 +38,6 @@ protected:
 
 } // namespace
 
-TEST_F(ReportLayer, PixelsAndMillimetresStayInStep)
-{
-    // Rounded, not truncated: 65.6 mm is 248 px at zoom 100.
-    EXPECT_EQ(mmToPx(65.6), 248);
-    EXPECT_EQ(mmToPx(0.440972, 60), 1);
-
-    ReportForm f = sampleDesign();
-    ReportItem &cap = f.item(QStringLiteral("cap"));
-    f.zoom = 60;
-    f.setPx(cap, QRect(48, 324, 35, 20));
-    EXPECT_NEAR(cap.mm.top(), 142.87, 0.01);
-    EXPECT_EQ(f.px(QStringLiteral("cap")), QRect(48, 324, 35, 20));
-    EXPECT_THROW(f.item(QStringLiteral("nothing")), ReportError);
-}
-
 TEST_F(ReportLayer, ResolveBindsTheRecordAndPlacesOnThePage)
 {
     ReportForm f = sampleDesign();
