@@ -47,7 +47,7 @@ TEST_F(Correction, CorrectedRowsMoveAndLeaveTheListOthersStayInOrder)
     for (const auto &[n, count] : {std::pair{"101", "2/1"}, {"103", "2/1"}, {"A", "0/0"}, {"C", "0/0"}, {"B", "2/1"}})
         EXPECT_EQ(rows(n), count) << n;
     // Registrations are not renumbered here.
-    EXPECT_EQ(db::scalar(QStringLiteral("SELECT count(*) FROM patient WHERE shelfid = 'A'")).toInt(), 1);
+    EXPECT_EQ(db::scalar("SELECT count(*) FROM patient WHERE shelfid = 'A'").toInt(), 1);
 
     // Nothing typed: nothing changes, the list stays.
     const CorrectionOutcome none = apply(out.remaining);
@@ -70,24 +70,16 @@ TEST_F(Correction, ANumberAlreadyInUseIsRefusedAndStaysListed)
     EXPECT_EQ(apply({{"A12", "55"}}).refusals.size(), 1);
 }
 
-TEST_F(Correction, QuotesAndWildcardsAreJustCharacters)
+TEST_F(Correction, QuotesAndWildcardsAreJustCharactersAndARepeatedRowFindsNothingLeft)
 {
-    samples({"O'B", "1%", "10", "X"});
-    const CorrectionOutcome out = apply({{"O'B", "20'"}, {"1%", "30"}});
-    EXPECT_TRUE(out.error.isEmpty()) << qPrintable(out.error);
+    // A number listed twice: the second correction finds nothing to move,
+    // and the same correction given twice is no clash with itself.
+    samples({"O'B", "1%", "10", "X", "Y"});
+    const CorrectionOutcome out = apply({{"O'B", "20'"}, {"1%", "30"}, {"X", "40"}, {"X", "41"}, {"Y", "50"}, {"Y", "50"}});
+    EXPECT_TRUE(out.error.isEmpty() && out.refusals.isEmpty()) << qPrintable(out.error);
     EXPECT_TRUE(out.remaining.isEmpty());
-    for (const char *n : {"20'", "30", "10"})
-        EXPECT_EQ(rows(n), "2/1") << n;
-    // The same number listed twice: the second correction finds nothing to
-    // move and leaves the list without an error.
-    EXPECT_TRUE(apply({{"X", "40"}, {"X", "41"}}).remaining.isEmpty());
-    EXPECT_EQ(rows("40"), "2/1");
-    EXPECT_EQ(rows("41"), "0/0");
-    // Listed twice and given the same correction twice: no refusal either.
-    samples({"Y"});
-    const CorrectionOutcome twice = apply({{"Y", "50"}, {"Y", "50"}});
-    EXPECT_TRUE(twice.refusals.isEmpty() && twice.remaining.isEmpty());
-    EXPECT_EQ(rows("50"), "2/1");
+    for (const auto &[n, count] : {std::pair{"20'", "2/1"}, {"30", "2/1"}, {"10", "2/1"}, {"40", "2/1"}, {"41", "0/0"}, {"50", "2/1"}})
+        EXPECT_EQ(rows(n), count) << n;
 }
 
 TEST_F(Correction, AFailingRowMovesNothingAndStopsTheRun)

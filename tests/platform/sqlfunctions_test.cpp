@@ -28,21 +28,14 @@ protected:
 TEST_F(SqlFunctions, ValReadsTheLeadingNumber)
 {
     const struct { const char *text; double value; } cases[] = {
-        {"12", 12},        {"0012", 12},       {" 1 2", 12},      {"1\t2\n3", 123},
-        {"-3.5e1", -35},   {"+7", 7},          {"- 4", -4},       {"1.5", 1.5},
-        {".5", 0.5},       {"5.", 5},          {"1.2.3", 1.2},    {"12abc", 12},
-        {"A12", 0},        {"abc", 0},         {"", 0},           {".", 0},
-        {"-", 0},          {"--3", 0},         {"1e", 1},         {"1e+", 1},
-        {"2E2", 200},      {"1D2", 100},       {"3e-2", 0.03},    {"12-3", 12},
-        {"0x1A", 0},       {"$1A", 0},         {"&H1A", 26},      {"&hff", 255},
-        {"&O17", 15},      {"&17", 15},        {"&Hzz", 0},       {"１２", 0},
-        {"9.5 ", 9.5},     {"1,5", 1},
+        {"0012", 12},   {" 1 2", 12}, {"1\t2\n3", 123}, {"-3.5e1", -35}, {"- 4", -4},  {".5", 0.5},
+        {"1.2.3", 1.2}, {"12abc", 12}, {"A12", 0},      {"", 0},        {"--3", 0},  {"1e+", 1},
+        {"1D2", 100},   {"12-3", 12}, {"0x1A", 0},     {"&H1A", 26},   {"&O17", 15}, {"１２", 0},
     };
     for (const auto &c : cases)
         EXPECT_DOUBLE_EQ(val(QString::fromUtf8(c.text)), c.value) << '"' << c.text << '"';
 
     EXPECT_TRUE(eval(QStringLiteral("val(?)"), QVariant(QMetaType(QMetaType::QString))).isNull());
-    EXPECT_DOUBLE_EQ(val(QVariant(42)), 42);
     EXPECT_DOUBLE_EQ(val(QVariant(2.25)), 2.25);
     EXPECT_TRUE(std::isinf(val(QStringLiteral("1e999"))));
 }
@@ -64,11 +57,9 @@ TEST_F(SqlFunctions, SampleNumbersSortByValueThenText)
 TEST_F(SqlFunctions, CdateGivesIsoDateOrNull)
 {
     const struct { const char *text, *iso; /* nullptr: not a date */ } cases[] = {
-        {"2024-03-05", "2024-03-05"}, {"2024-3-5", "2024-03-05"}, {"2024/03/05", "2024-03-05"},
-        {" 2024-03-05 ", "2024-03-05"}, {"2024-03-05 14:30", "2024-03-05"}, {"2024-03-05T14:30:15", "2024-03-05"},
-        {"2024-02-29", "2024-02-29"}, {"2023-02-29", nullptr}, {"2024-13-01", nullptr}, {"2024-03", nullptr},
-        {"2024-03/05", nullptr}, {"20240305", nullptr}, {"abc", nullptr}, {"", nullptr},
-        {"2024-03-05x", nullptr}, {"2024-03-05 25:00", nullptr},
+        {"2024-3-5", "2024-03-05"}, {" 2024/03/05 ", "2024-03-05"}, {"2024-03-05T14:30:15", "2024-03-05"},
+        {"2024-02-29", "2024-02-29"}, {"2023-02-29", nullptr}, {"2024-03/05", nullptr}, {"20240305", nullptr},
+        {"", nullptr}, {"2024-03-05x", nullptr}, {"2024-03-05 25:00", nullptr},
     };
     for (const auto &c : cases) {
         const QVariant v = eval(QStringLiteral("cdate(?)"), QString::fromUtf8(c.text));
@@ -89,12 +80,9 @@ TEST_F(SqlFunctions, LenCountsCharactersAndSpaceMakesBlanks)
 {
     const QVariant nullText(QMetaType(QMetaType::QString)), nullInt(QMetaType(QMetaType::Int));
     const struct { const char *expr; QVariant arg, result; } cases[] = {
-        {"len(?)", QStringLiteral("质控品1"), 4},  {"len(?)", QStringLiteral("abc "), 4},
-        {"len(?)", QStringLiteral(""), 0},         {"len(?)", 1234, 4},
-        {"len(?)", nullText, QVariant()},          {"space(?)", 3, QStringLiteral("   ")},
-        {"space(?)", 0, QString()},                {"space(?)", -2, QString()},
-        {"space(?)", QStringLiteral("2"), QStringLiteral("  ")}, {"space(?)", nullInt, QVariant()},
-        {"len(space(?) || '质')", 5, 6},
+        {"len(?)", QStringLiteral("质控品1"), 4}, {"len(?)", 1234, 4}, {"len(?)", nullText, QVariant()},
+        {"space(?)", -2, QString()}, {"space(?)", QStringLiteral("2"), QStringLiteral("  ")},
+        {"space(?)", nullInt, QVariant()},
     };
     for (const auto &c : cases) {
         const QVariant v = eval(QString::fromUtf8(c.expr), c.arg);
