@@ -1,5 +1,5 @@
 // drawgraphic: which picture shows what, clearing, the row helpers, and
-// redrawing for the next sample (pictures of it saved for people to look at).
+// redrawing for the next sample.
 #include "graphics/drawgraphic.h"
 #include "graphics/graphdraw.h"
 #include "pixels.h"
@@ -7,7 +7,6 @@
 
 #include "platform/db/dataset.h"
 
-#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
@@ -73,8 +72,7 @@ TEST(GraphRowFields, DatasetRowIsReadByteForByteAndOpenedWhenClosed)
 }
 
 // Moving from one sample to the next redraws the pictures in place: nothing
-// of the sample before shows through. The pictures are also saved for
-// people to look at.
+// of the sample before shows through.
 TEST(SamplePictures, NextSampleLeavesNothingOfThePreviousOne)
 {
     const GraphPictures first = drawgraphic(sample::realisticRow(1));
@@ -87,10 +85,4 @@ TEST(SamplePictures, NextSampleLeavesNothingOfThePreviousOne)
     drawgraphic(shown, &row);
     for (int n = 1; n <= 6; ++n)
         EXPECT_EQ(shown.image[n], first.image[n]) << "Image" << n;
-
-    const QString out = qEnvironmentVariable("VORLAN_TEST_OUT", QDir::tempPath());
-    QDir().mkpath(out);
-    const char *names[7] = {"", "lmne", "rbc", "plt", "bas", "ret", "image6"};
-    for (int n = 1; n <= 6; ++n)
-        ASSERT_TRUE(first.image[n].save(out + QStringLiteral("/graphics_image%1_%2.png").arg(n).arg(names[n])));
 }

@@ -53,6 +53,7 @@ TEST_F(LineJust, CorrectsTheListedRangeInOneGo)
         addPatient(id, {}, id == "9" ? 1 : 0);
     addResults("8", {{2, "12.50"}, {3, "2"}});
     addResults("9", {{2, "3"}, {3, "2"}});
+    addResults("10", {{2, "H"}, {3, "2"}}); // a flag text is not corrected
     Form1->samplePageShow();
     bool wasModal = false;
     QTimer::singleShot(0, [&]() {
@@ -78,14 +79,32 @@ TEST_F(LineJust, CorrectsTheListedRangeInOneGo)
     frmlinejust->samp1->setText(" 10");
     frmlinejust->Button1->click();
     EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("数据调整完毕！")});
-    EXPECT_EQ(stored("8", {2, 23, 3}) + '/' + stored("9", 2), "13.75/6.88/2/3.3"); // 6.875 to even
+    EXPECT_EQ(stored("8", {2, 23, 3}) + '/' + stored("9", 2) + '/' + stored("10", {2, 23}), "13.75/6.88/2/3.3/H/<none>"); // 6.875 to even
     ASSERT_TRUE(Form1->patientset->locate("shelfid", "8"));
     EXPECT_EQ(Form1->testresultset->recordCount(), 3);
-
-    // A failure on the last sample: the message, and nothing kept.
-    run("update testresult set value='x' where shelfid='9' and itemid=3");
-    dialogs.clear();
+    // An item number with a fraction names no item.
+    frmlinejust->edititemid->setText("2.5");
     frmlinejust->Button1->click();
-    ASSERT_EQ(dialogs.kinds, std::vector<dlg::Kind>{dlg::Kind::Error});
-    EXPECT_EQ(stored("8", {2, 23}), "13.75/6.88");
+    EXPECT_EQ(stored("8", 2), "13.75");
+    frmlinejust->edititemid->setText("2");
+
+    // A failure on sample 9, after 8 was corrected in the same run: the
+    // message, and nothing kept.
+    const struct { const char *setup, *a, *error; } failures[] = {
+        {"update testresult set value='x' where shelfid='9' and itemid=3", "1.1", ""}, // derived item not computable
+        {"create trigger refuse before update on testresult when new.shelfid='9' "
+         "begin select raise(abort, 'refused by test'); end", "1.1", "refused by test"},
+        {"update testresult set value='9999999999' where shelfid='9' and itemid=2", "1000", "9999999999000"}, // too long
+    };
+    for (const auto &f : failures) {
+        run("update testresult set value=iif(itemid=2, '3.3', '2') where shelfid='9'");
+        run(QLatin1String(f.setup));
+        frmlinejust->edita->setText(QLatin1String(f.a));
+        dialogs.clear();
+        frmlinejust->Button1->click();
+        ASSERT_EQ(dialogs.kinds, std::vector<dlg::Kind>{dlg::Kind::Error}) << f.setup;
+        EXPECT_TRUE(dialogs.last().contains(QLatin1String(f.error))) << dialogs.last().toStdString();
+        EXPECT_EQ(stored("8", {2, 23}), "13.75/6.88") << f.setup;
+        run("drop trigger if exists refuse");
+    }
 }
