@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 using namespace graphics;
 using Pts = QSet<QPair<int, int>>;
 
@@ -42,22 +40,8 @@ TEST(Canvas, FillLeavesOutRightAndBottomEdgeAndClips)
     EXPECT_EQ(px::countOf(img, clr::Green), 10);
 }
 
-TEST(Canvas, LinesLeaveOutTheirEndPointAndStepWithoutGaps)
-{
-    EXPECT_EQ(line(1, 1, 5, 1), (Pts{{1, 1}, {2, 1}, {3, 1}, {4, 1}}));
-    EXPECT_EQ(line(3, 10, 3, 6), (Pts{{3, 10}, {3, 9}, {3, 8}, {3, 7}}));
-    EXPECT_EQ(line(4, 4, 4, 4), Pts{});
-
-    // A slanted line: one pixel per column, rising by at most one.
-    QList<QPair<int, int>> walk = line(0, 0, 9, 3).values();
-    std::sort(walk.begin(), walk.end());
-    ASSERT_EQ(walk.size(), 9);
-    for (int x = 1; x < 9; ++x)
-        EXPECT_TRUE(walk[x].first == x && unsigned(walk[x].second - walk[x - 1].second) <= 1) << "x=" << x;
-    // Drawn in the other direction it starts at the other end.
-    EXPECT_TRUE(line(9, 3, 0, 0).contains({9, 3}) && !line(9, 3, 0, 0).contains({0, 0}));
-}
-
+// Where lines start and end, and how they step, the histogram and matrix
+// tests pin pixel by pixel.
 TEST(Canvas, ClipsLinesAndPixelsAtTheImage)
 {
     QImage img = px::blank(30, 10);

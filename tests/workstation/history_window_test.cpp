@@ -8,7 +8,7 @@
 #include "platform/widgets/dbgrid.h"
 #include "reports/forms.h"
 #include "samplerow.h"
-#include "platform/db/command.h"
+#include "testdb.h"
 #include "platform/db/connection.h"
 #include "workstation/dayfltj.h"
 #include "wsfixture.h"
@@ -59,7 +59,16 @@ protected:
         Form1->Edit10->setText(last);
         QTest::mouseClick(Form1->Button3, Qt::LeftButton);
     }
+    // Another program holds the database file's write lock for `ms`: the
+    // next count or search waits for it.
+    void lockFor(int ms)
+    {
+        lock = std::make_unique<testdb::FileLock>(db::database().databaseName());
+        ASSERT_TRUE(lock->held());
+        QTimer::singleShot(ms, [this]() { lock->release(); });
+    }
     QTemporaryDir tmp;
+    std::unique_ptr<testdb::FileLock> lock;
     std::shared_ptr<report::PdfFileBackend> pdf;
     graphics::GraphRow g1, g2;
 };
@@ -172,26 +181,6 @@ TEST_F(HistoryPage, WorkloadFromTheMenu)
 
 namespace {
 
-// Another program holding the database file's write lock makes the next
-// count or search wait for it; it lets go after `ms`.
-class HeldLock
-{
-public:
-    explicit HeldLock(int ms)
-    {
-        QString err;
-        EXPECT_TRUE(db::connectNamed(QStringLiteral("other"), db::database().databaseName(), &err)) << err.toStdString();
-        EXPECT_TRUE(db::exec(QSqlDatabase::database(QStringLiteral("other")), QStringLiteral("begin exclusive"), {}, &err))
-            << err.toStdString();
-        QTimer::singleShot(ms, []() { QSqlDatabase::database(QStringLiteral("other")).rollback(); });
-    }
-    ~HeldLock()
-    {
-        QSqlDatabase::database(QStringLiteral("other")).close();
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
-    }
-};
-
 // Paint events a widget gets.
 class PaintCount : public QObject
 {
@@ -227,7 +216,7 @@ TEST_F(HistoryPage, LongCountKeepsTheWindowPaintingAndRunsOnce)
         w->StatusBar1->update();
         QTimer::singleShot(100, [&, before]() { paintsDuring = painted.paints - before; });
     });
-    HeldLock lock(800);
+    lockFor(800);
     QTest::mouseClick(w->Button1, Qt::LeftButton);
     EXPECT_EQ(during, QStringLiteral("正在统计，请稍候......"));
     EXPECT_FALSE(buttonOn);
@@ -258,7 +247,7 @@ TEST_F(HistoryPage, LongSearchShowsItsProgressAndRunsOnce)
         rowsDuring = Form1->tmpset1->recordCount(); // the last answer stays until the new one is in
         Form1->Button3Click();
     });
-    HeldLock lock(800);
+    lockFor(800);
     search(QStringLiteral("2026-12-03"), QStringLiteral("2026-12-03"));
     EXPECT_EQ(during, QStringLiteral("正在查询，请稍候......"));
     EXPECT_FALSE(buttonOn);

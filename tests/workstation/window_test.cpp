@@ -56,25 +56,23 @@ TEST_F(WorkstationWindows, SampleListAndResultGridColours)
 
     // "text/background" of a drawn cell: the rule colour with most pixels
     // ("none" when none shows) and the commonest colour.
+    const QList<QColor> rules{navy, red, olive, teal, blue};
     auto seen = [](const QColor &text, const QColor &back) {
         return ((text.isValid() ? text.name() : QStringLiteral("none")) + QLatin1Char('/') + back.name()).toStdString();
     };
     auto ink = [&](DBGrid *grid, int row, int col) {
         const QRect cell = grid->visualRect(grid->model()->index(row, col)) & grid->viewport()->rect();
         const QImage img = grid->viewport()->grab().toImage().copy(cell);
-        QHash<QRgb, int> n;
+        QHash<QRgb, int> n{{0, 0}};
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
                 ++n[img.pixel(x, y) | 0xff000000];
-        QColor text, background;
-        int most = 0;
-        for (const QColor &c : {navy, red, olive, teal, blue})
-            if (n.value(c.rgb()) > most)
-                most = n.value(c.rgb()), text = c;
-        for (auto i = n.cbegin(); i != n.cend(); ++i)
-            if (!background.isValid() || i.value() > n.value(background.rgb()))
-                background = QColor(i.key());
-        return seen(text, background);
+        QRgb text = 0, background = 0;
+        for (auto i = n.cbegin(); i != n.cend(); ++i) {
+            text = rules.contains(QColor(i.key())) && i.value() > n[text] ? i.key() : text;
+            background = i.value() > n[background] ? i.key() : background;
+        }
+        return seen(text ? QColor(text) : QColor(), QColor(background));
     };
     for (DBGrid *grid : {Form1->DBGrid1, Form1->DBGrid2}) {
         QFont f = grid->font();
