@@ -239,23 +239,12 @@ TEST_F(Windows, SettingsGrids)
     EXPECT_EQ(items->recordCount(), count);
     EXPECT_EQ(items->state(), db::Dataset::State::Browse);
 
-    // A new operator has no password.
-    db::Dataset *ops = dbdata->operatorset;
-    ops->requery();
-    ASSERT_TRUE(ops->append());
-    ops->setValue(QStringLiteral("no"), 5);
-    ops->setValue(QStringLiteral("name"), QStringLiteral("新人"));
-    ASSERT_TRUE(ops->post());
-    EXPECT_TRUE(db::scalar(QStringLiteral("select exp1 from operator where [no]=5")).isNull());
-    typeLogon(QStringLiteral("5"), QString());
-    EXPECT_EQ(mainRuns, 2);
-
     // A refused row (duplicate number) is dropped without a word.
-    dialogs.clear();
+    db::Dataset *ops = dbdata->operatorset;
     ops->requery();
     const int before = ops->recordCount();
     ASSERT_TRUE(ops->append());
-    ops->setValue(QStringLiteral("no"), 5);
+    ops->setValue(QStringLiteral("no"), 100);
     EXPECT_FALSE(ops->post());
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_EQ(ops->recordCount(), before);
@@ -311,24 +300,30 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     activate(Form1);
     Form1->PageControl1->setCurrentIndex(3);
 
-    // Operators: insert, number, Tab, name, Enter; then a number alone.
-    Form1->PageControl2->setCurrentIndex(0);
+    // Types keys into a field of the grid's current row (the field the
+    // cursor is on when none is named), then one key.
     DBGrid *grid = Form1->DBGrid3;
+    const auto typeCell = [&](const char *field, const char *keys, int key, Qt::KeyboardModifiers mods = {}) {
+        if (field)
+            grid->setSelectedField(QLatin1String(field));
+        typeKeys(QLatin1String(keys));
+        press(key, mods);
+    };
+    // Operators: insert, number, Tab, name, Enter; then a number alone. The
+    // new operator logs on without a password.
+    Form1->PageControl2->setCurrentIndex(0);
     grid->setFocus();
     Form1->DBNavigator1->click(DBNavigator::Insert);
-    grid->setSelectedField(QStringLiteral("no"));
-    typeKeys(QStringLiteral("102"));
-    press(Qt::Key_Tab);
-    typeKeys(QStringLiteral("xyz"));
-    press(Qt::Key_Return);
+    typeCell("no", "102", Qt::Key_Tab);
+    typeCell(nullptr, "xyz", Qt::Key_Return);
     EXPECT_EQ(operatorRow(102), QStringLiteral("'xyz'"));
     Form1->DBNavigator1->click(DBNavigator::Insert);
-    grid->setSelectedField(QStringLiteral("no"));
-    typeKeys(QStringLiteral("103"));
-    press(Qt::Key_Enter, Qt::KeypadModifier);
+    typeCell("no", "103", Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(operatorRow(103), QStringLiteral("NULL"));
     EXPECT_EQ(db::scalar(QStringLiteral("select count(*) from operator where [no] is null")).toInt(), 0);
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    typeLogon(QStringLiteral("102"), QString());
+    EXPECT_EQ(mainRuns, 2);
 
     // Items: two limits typed in one go are both kept.
     Form1->PageControl2->setCurrentIndex(1);
@@ -336,11 +331,8 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     db::Dataset *items = dbdata->itemset;
     items->first();
     grid->setFocus();
-    grid->setSelectedField(QStringLiteral("manlow"));
-    typeKeys(QStringLiteral("1.7"));
-    press(Qt::Key_Tab);
-    typeKeys(QStringLiteral("6.4"));
-    press(Qt::Key_Return);
+    typeCell("manlow", "1.7", Qt::Key_Tab);
+    typeCell(nullptr, "6.4", Qt::Key_Return);
     EXPECT_EQ(itemCells("manlow||'/'||manhigh"), QStringLiteral("1.7/6.4"));
 
     // A column that takes numbers refuses other text, names itself, and
@@ -352,12 +344,8 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     for (const auto &r : refused) {
         SCOPED_TRACE(r.typed);
         dialogs.clear();
-        grid->setSelectedField(QStringLiteral("manlow"));
-        typeKeys(QStringLiteral("2.5"));
-        press(Qt::Key_Tab);
-        grid->setSelectedField(QLatin1String(r.field));
-        typeKeys(QLatin1String(r.typed));
-        press(Qt::Key_Return);
+        typeCell("manlow", "2.5", Qt::Key_Tab);
+        typeCell(r.field, r.typed, Qt::Key_Return);
         ASSERT_EQ(dialogs.shown.size(), 1) << dialogs.shown.join(QLatin1Char('|')).toStdString();
         EXPECT_TRUE(dialogs.shown.front().startsWith(QString::fromUtf8(r.says))) << dialogs.shown.front().toStdString();
         auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
@@ -372,9 +360,7 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     EXPECT_EQ(itemCells("quote(hsyz)||'/'||manlow"), factor + QStringLiteral("/1.7"));
 
     // A good number is stored as a number.
-    grid->setSelectedField(QStringLiteral("hsyz"));
-    typeKeys(QStringLiteral(" 2.5 "));
-    press(Qt::Key_Return);
+    typeCell("hsyz", " 2.5 ", Qt::Key_Return);
     EXPECT_EQ(itemCells("typeof(hsyz)||'/'||hsyz"), QStringLiteral("real/2.5"));
 }
 

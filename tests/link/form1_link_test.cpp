@@ -73,18 +73,28 @@ protected:
         p.start(simulator(), QStringList{"--db", dbPath, "--out", pair.b, "--fast"} + args);
         return p.waitForFinished(pty::kWaitMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
-    static sim::RecordGenerator generator(quint64 seed)
+    // Records for samples 1..n from the simulator's generator.
+    static QByteArrayList records(quint64 seed, int n)
     {
         QVector<sim::SimItem> items;
         EXPECT_TRUE(sim::loadSimItems(db::database(), &items));
-        return sim::RecordGenerator(items, seed);
+        sim::RecordGenerator gen(items, seed);
+        QByteArrayList out;
+        for (int i = 1; i <= n; ++i)
+            out << gen.record(QString::number(i)).bytes;
+        return out;
     }
-    static void waitForGraphRows(int n)
+    // Runs the window's events until done() or the wait is over.
+    template <class Pred>
+    static bool pumpUntil(Pred done, int ms = pty::kWaitMs)
     {
-        const QDeadlineTimer deadline(pty::kWaitMs);
-        while (count("SELECT count(*) FROM gresult") < n && !deadline.hasExpired())
+        const QDeadlineTimer deadline(ms);
+        while (!done() && !deadline.hasExpired())
             QApplication::processEvents(QEventLoop::AllEvents, 50);
+        return done();
     }
+    static void pumpFor(int ms) { pumpUntil([] { return false; }, ms); }
+    static void waitForGraphRows(int n) { pumpUntil([n] { return count("SELECT count(*) FROM gresult") >= n; }); }
     // Types a correction into the grid's second row and saves it.
     void correctTo(const QString &number)
     {
@@ -187,19 +197,16 @@ TEST_F(MainWindowLink, TodaysSamplesLeaveTheSameNumbersOfAnEarlierDayAlone)
 TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
 {
     ASSERT_NO_FATAL_FAILURE(showOnPty());
-    sim::RecordGenerator gen = generator(9);
-    const auto settle = [] {
-        const QDeadlineTimer d(1500);
-        while (!d.hasExpired())
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-    };
+    QVector<sim::SimItem> items;
+    ASSERT_TRUE(sim::loadSimItems(db::database(), &items));
+    sim::RecordGenerator gen(items, 9);
 
     // 2401 loses its 0x03; 2402 follows complete.
     QByteArray r2401 = gen.record("2401", sim::Fault::MissingItems).bytes;
     r2401.chop(1);
     const QByteArray r2402 = gen.record("2402").bytes;
     ASSERT_TRUE(pty::writeDevice(pair.b, r2401 + r2402, 64));
-    settle();
+    pumpFor(1500);
     EXPECT_EQ(count("SELECT count(*) FROM gresult") + count("SELECT count(*) FROM testresult"), 0);
     EXPECT_TRUE(status().contains(QStringLiteral("标本号2401、2402的数据无法确定属于哪个标本"))) << qPrintable(status());
     ASSERT_EQ(unsavedFiles(dbPath).size(), 1);
@@ -208,7 +215,7 @@ TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
     // A stray line like a WBC line before sample 7.
     ASSERT_TRUE(pty::writeDevice(pair.b, "\x11\xFE\rA 99.9\ru 7\rA  5.20\r\x03u 8\rA  5.30\r\x03", 64));
     waitForGraphRows(2);
-    settle();
+    pumpFor(1500);
     EXPECT_EQ(rows(QStringLiteral("SELECT shelfid, value FROM testresult WHERE itemid = 1 AND shelfid IN ('7', '8')")),
               (QVector<QStringList>{{"8", "5.30"}}));
 }
@@ -224,9 +231,7 @@ TEST_F(MainWindowLink, APulledCableEndsTheRecordInProgress)
     ASSERT_TRUE(sim.waitForStarted(pty::kWaitMs));
     ASSERT_TRUE(pty::waitUntil([&] { return QFile::exists(line); }));
     showOn(line);
-    const QDeadlineTimer deadline(pty::kWaitMs);
-    while (sim.state() != QProcess::NotRunning && !deadline.hasExpired())
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    pumpUntil([&] { return sim.state() == QProcess::NotRunning; });
     ASSERT_EQ(sim.exitCode(), 0) << sim.readAllStandardError().constData();
     waitForGraphRows(2);
 
@@ -248,13 +253,7 @@ TEST_F(MainWindowLink, APulledCableEndsTheRecordInProgress)
 TEST_F(MainWindowLink, RecordsWaitWhileTheDatabaseIsLockedAndTheWindowKeepsAnswering)
 {
     ASSERT_NO_FATAL_FAILURE(showOnPty());
-    sim::RecordGenerator gen = generator(30);
-    QVector<QByteArray> records;
-    QStringList expected;
-    for (int i = 1; i <= 30; ++i) {
-        expected << QString::number(i);
-        records << gen.record(expected.last()).bytes;
-    }
+    const QByteArrayList sent = records(30, 30);
     testdb::FileLock lock(dbPath);
     ASSERT_TRUE(lock.held());
 
@@ -273,14 +272,12 @@ TEST_F(MainWindowLink, RecordsWaitWhileTheDatabaseIsLockedAndTheWindowKeepsAnswe
 
     // 30 records over about 15 s, the lock held for 20 s.
     std::thread writer([&] {
-        for (const QByteArray &r : records) {
+        for (const QByteArray &r : sent) {
             pty::writeDevice(pair.b, r, 512);
             QThread::msleep(500);
         }
     });
-    const QDeadlineTimer held(20000);
-    while (!held.hasExpired())
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    pumpFor(20000);
     writer.join();
     beat.stop();
     EXPECT_LT(worst, 2000);
@@ -291,10 +288,8 @@ TEST_F(MainWindowLink, RecordsWaitWhileTheDatabaseIsLockedAndTheWindowKeepsAnswe
     lock.release();
 
     waitForGraphRows(30);
-    QStringList order;
-    for (const QStringList &r : rows(QStringLiteral("SELECT shelfid FROM gresult ORDER BY rowid")))
-        order << r[0];
-    EXPECT_EQ(order, expected);
+    EXPECT_EQ(db::scalar("SELECT group_concat(shelfid, ' ') FROM (SELECT shelfid FROM gresult ORDER BY rowid)").toString(),
+              "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30");
     EXPECT_EQ(status(), QStringLiteral("等待保存的标本结果已全部保存"));
 }
 
@@ -308,15 +303,9 @@ TEST_F(MainWindowLink, RecordsAReadOnlyDatabaseRefusedAreWrittenToAFileOnClosing
     // read-only as well.
     if (geteuid() == 0)
         ASSERT_TRUE(db::exec(QStringLiteral("PRAGMA query_only = 1")));
-    sim::RecordGenerator gen = generator(31);
-    QByteArray all;
-    for (int i = 1; i <= 30; ++i)
-        all += gen.record(QString::number(i)).bytes;
+    const QByteArray all = records(31, 30).join();
     ASSERT_TRUE(pty::writeDevice(pair.b, all, 700));
-    ASSERT_TRUE(pty::waitUntil([&] {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        return Form1->LinkReceiver1->waitingCount() == 30;
-    }));
+    ASSERT_TRUE(pumpUntil([&] { return Form1->LinkReceiver1->waitingCount() == 30; }));
     EXPECT_TRUE(status().contains(QStringLiteral("数据库文件是只读的"))) << qPrintable(status());
 
     dialogs.clear();
