@@ -3,6 +3,7 @@
 #include "base/database.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
+#include "testdb.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,14 +131,11 @@ TEST_F(OpenDatabase, FileErrorsAreToldInChineseAndALockedFileIsNotForeign)
 
     QString error;
     ASSERT_TRUE(appdb::createDatabaseFile(path(), true, &error));
-    sqlite3 *h = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(path()).constData(), &h), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(h, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    testdb::FileLock lock(path());
+    ASSERT_TRUE(lock.held());
     EXPECT_EQ(appdb::openOrCreate(path(), &error), appdb::OpenResult::Failed);
     EXPECT_TRUE(error.contains(QStringLiteral("正被其他程序占用")) && !error.contains(QStringLiteral("不是本系统的数据库")))
         << error.toStdString();
-    sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(h);
 }
 
 } // namespace

@@ -4,69 +4,37 @@
 #include "base/database.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
+#include "tables.h"
+#include "testdb.h"
 
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+using tables::rows;
 
 namespace {
 
-// A new database file connected as the program's connection.
-class NewDatabase : public ::testing::Test
+void run(const QString &sql, const QVariantList &params = {})
 {
-protected:
-    void open(bool withDefaults)
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        const QString path = m_dir.filePath(QStringLiteral("jykdb.mdb"));
-        QString error;
-        ASSERT_TRUE(appdb::createDatabaseFile(path, withDefaults, &error)) << error.toStdString();
-        ASSERT_TRUE(db::connect(path, &error)) << error.toStdString();
-    }
-    void TearDown() override { db::disconnect(); }
-
-    static void run(const QString &sql, const QVariantList &params = {})
-    {
-        QString e;
-        ASSERT_TRUE(db::exec(sql, params, &e)) << sql.toStdString() << ": " << e.toStdString();
-    }
-    static QVector<QVariantList> rows(const QString &sql, const QVariantList &params = {})
-    {
-        QVector<QVariantList> out;
-        QString e;
-        EXPECT_TRUE(db::select(sql, params, &out, &e)) << sql.toStdString() << ": " << e.toStdString();
-        return out;
-    }
-
-    QTemporaryDir m_dir;
-};
-
-TEST_F(NewDatabase, NewPatientIsUnprintedAndTextStaysText)
-{
-    open(false);
-    run(QStringLiteral("insert into patient (shelfid, name, checkdate) values (?, ?, ?)"),
-        {QStringLiteral("0012"), QStringLiteral("张三"), QStringLiteral("2024-03-05")});
-    run(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"),
-        {QStringLiteral("0012"), QStringLiteral("2024-03-05"), 1, QStringLiteral("12.30")});
-    // Leading zeros and trailing decimals survive: no numeric affinity.
-    EXPECT_EQ(rows(QStringLiteral("select printflag, bgtime is null, shelfid, (select value from testresult) from patient")),
-              (QVector<QVariantList>{{0, 1, QStringLiteral("0012"), QStringLiteral("12.30")}}));
+    QString e;
+    ASSERT_TRUE(db::exec(sql, params, &e)) << sql.toStdString() << ": " << e.toStdString();
 }
 
-TEST_F(NewDatabase, CountersFillAndDuplicateNumbersAreRefused)
+// Leading zeros of sample numbers and trailing decimals of values are met
+// through storing records; the default of printflag through the dataset.
+TEST(NewDatabase, CountersFillAndDuplicateNumbersAreRefused)
 {
-    open(false);
+    testdb::fresh(false);
     run(QStringLiteral("insert into samplekind (name) values ('a'), ('b')"));
     run(QStringLiteral("insert into sampleapperance (name) values ('c')"));
     run(QStringLiteral("insert into itemtb (itemid, abbreviation) values (1, 'WBC')"));
-    EXPECT_EQ(rows(QStringLiteral("select rowno from samplekind union all select no from sampleapperance "
-                                  "union all select rowno from itemtb")),
-              (QVector<QVariantList>{{1}, {2}, {1}, {1}}));
     // A deleted counter value is never given again.
     run(QStringLiteral("delete from samplekind where rowno = 2"));
     run(QStringLiteral("insert into samplekind (name) values ('d')"));
-    EXPECT_EQ(rows(QStringLiteral("select max(rowno) from samplekind"))[0][0].toInt(), 3);
+    EXPECT_EQ(rows(QStringLiteral("select rowno from samplekind union all select no from sampleapperance "
+                                  "union all select rowno from itemtb")),
+              (QVector<QStringList>{{"1"}, {"3"}, {"1"}, {"1"}}));
 
     // Doctor numbers are text: '1' is not '01'.
     for (const char *t : {"department", "operator", "doctor"}) {
@@ -77,19 +45,19 @@ TEST_F(NewDatabase, CountersFillAndDuplicateNumbersAreRefused)
     run(QStringLiteral("insert into doctor (no, name) values ('1', 'c')"));
 }
 
-TEST_F(NewDatabase, ItemCatalogueFitsTheAnalyserRecord)
+TEST(NewDatabase, ItemCatalogueFitsTheAnalyserRecord)
 {
-    open(true);
+    testdb::fresh(true);
     const auto items = rows(QStringLiteral(
-        "select itemid, abbreviation, trim(itemmark), expressions, manlow, manhigh, womanlow, womanhigh "
-        "from itemtb order by itemid"));
+        "select itemid, abbreviation, ifnull(trim(itemmark), ''), ifnull(expressions, ''), ifnull(manlow, ''), "
+        "ifnull(manhigh, ''), ifnull(womanlow, ''), ifnull(womanhigh, '') from itemtb order by itemid"));
     ASSERT_GE(items.size(), 22);
     // Numbers and print orders never repeat, nor do the marks of received items;
     // every item has its name, conversion factor and decimals.
     EXPECT_EQ(rows(QStringLiteral(
                   "select count(distinct itemid), count(distinct printorder), count(nullif(name, '')), count(hsyz), "
                   "count(bitnum), count(distinct nullif(trim(itemmark), '')) + sum(expressions <> '') from itemtb")),
-              (QVector<QVariantList>{QVariantList(6, int(items.size()))}));
+              (QVector<QStringList>{QStringList(6, QString::number(items.size()))}));
     QSet<int> ids;
     for (const auto &it : items)
         ids.insert(it[0].toInt());
@@ -97,8 +65,8 @@ TEST_F(NewDatabase, ItemCatalogueFitsTheAnalyserRecord)
     static const QRegularExpression decimal(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
     static const QRegularExpression ref(QStringLiteral("\\(([^()]*)\\)"));
     for (const auto &it : items) {
-        const std::string abbr = it[1].toString().toStdString();
-        const QString mark = it[2].toString(), formula = it[3].toString();
+        const std::string abbr = it[1].toStdString();
+        const QString &mark = it[2], &formula = it[3];
         if (formula.isEmpty()) {
             // One printable character, neither the sample-number mark nor a graph mark (W..b).
             const ushort c = mark.isEmpty() ? 0 : mark[0].unicode();
@@ -117,7 +85,7 @@ TEST_F(NewDatabase, ItemCatalogueFitsTheAnalyserRecord)
         }
         // Reference limits are plain numbers, low below high.
         for (int lo : {4, 6}) {
-            const QString low = it[lo].toString(), high = it[lo + 1].toString();
+            const QString low = it[lo], high = it[lo + 1];
             if (low.isEmpty() && high.isEmpty())
                 continue;
             EXPECT_TRUE(decimal.match(low).hasMatch() && decimal.match(high).hasMatch()) << abbr;

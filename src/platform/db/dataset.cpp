@@ -432,35 +432,6 @@ bool Dataset::locate(const QString &field, const QVariant &value, bool caseInsen
     return false;
 }
 
-Dataset::Bookmark Dataset::bookmark() const
-{
-    const Row *r = currentRowPtr();
-    return r ? r->uid : 0;
-}
-
-bool Dataset::bookmarkValid(Bookmark b) const
-{
-    if (b == 0)
-        return false;
-    for (int idx : m_visible)
-        if (m_rows[idx].uid == b)
-            return true;
-    return false;
-}
-
-bool Dataset::gotoBookmark(Bookmark b)
-{
-    for (int i = 0; i < m_visible.size(); ++i) {
-        if (m_rows[m_visible[i]].uid == b) {
-            if ((m_state == State::Edit || m_state == State::Insert) && !post())
-                return false;
-            moveTo(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 // --- filter -----------------------------------------------------------------
 
 void Dataset::setFilter(const QString &filter)

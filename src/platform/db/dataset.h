@@ -91,10 +91,6 @@ public:
     // exactly, or without regard to case). False, and no move, when none.
     bool locate(const QString &field, const QVariant &value, bool caseInsensitive = false);
 
-    Bookmark bookmark() const;
-    bool bookmarkValid(Bookmark b) const;
-    bool gotoBookmark(Bookmark b);
-
     // Filter "field=value" (several joined by " and "); numbers compare as
     // numbers, texts exactly. Applies while filtered is on.
     void setFilter(const QString &filter);

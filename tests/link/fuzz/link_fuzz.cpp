@@ -80,35 +80,28 @@ QStringList numberLines(const QByteArray &raw)
     return out;
 }
 
-QStringList graphOf(const QString &shelfid)
+// Every row of a query as texts, NULL as <null>.
+QVector<QStringList> rowsOf(const QString &sql, const QVariantList &params = {})
 {
     QVector<QVariantList> rows;
-    if (!db::select(db, QStringLiteral("SELECT a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12 FROM gresult "
-                                       "WHERE shelfid = ? AND checkdate = ?"),
-                    {shelfid, kDay}, &rows))
-        fail("select gresult");
-    FUZZ_CHECK(rows.size() == 1, shelfid.toUtf8());
-    QStringList out;
-    for (const QVariant &v : rows[0])
-        out.append(v.toString());
+    if (!db::select(db, sql, params, &rows))
+        fail("select:", sql.toUtf8());
+    QVector<QStringList> out;
+    for (const QVariantList &r : rows) {
+        out.append(QStringList());
+        for (const QVariant &v : r)
+            out.last().append(v.isNull() ? QStringLiteral("<null>") : v.toString());
+    }
     return out;
 }
 
+// Both day tables, emptied after reading.
 QVector<QStringList> takeRows()
 {
-    QVector<QStringList> out;
-    for (const char *sql : {"SELECT shelfid, itemid, value, checkdate FROM testresult ORDER BY shelfid, itemid",
-                            "SELECT * FROM gresult ORDER BY shelfid"}) {
-        QVector<QVariantList> rows;
-        if (!db::select(db, QString::fromLatin1(sql), {}, &rows))
-            fail("select", sql);
-        for (const QVariantList &r : rows) {
-            out.append(QStringList());
-            for (const QVariant &v : r)
-                out.last().append(v.isNull() ? QStringLiteral("<null>") : v.toString());
-        }
-    }
-    if (!db::exec(db, QStringLiteral("DELETE FROM testresult"), {}) || !db::exec(db, QStringLiteral("DELETE FROM gresult"), {}))
+    const auto out = rowsOf(QStringLiteral("SELECT shelfid, itemid, value, checkdate FROM testresult "
+                                           "ORDER BY shelfid, itemid"))
+        + rowsOf(QStringLiteral("SELECT * FROM gresult ORDER BY shelfid"));
+    if (!db::exec(db, QStringLiteral("DELETE FROM testresult")) || !db::exec(db, QStringLiteral("DELETE FROM gresult")))
         fail("delete");
     return out;
 }
@@ -146,8 +139,12 @@ Fed feed(const QByteArray &stream, const std::vector<int> &sizes, qsizetype limi
                     continue;
                 const QStringList numbers = numberLines(r->raw);
                 FUZZ_CHECK(numbers.size() == 1 && trimCtl(numbers[0]) == out.shelfid, r->raw);
-                for (const QString &g : graphOf(out.shelfid))
-                    FUZZ_CHECK(r->raw.contains(g.toLatin1()), g.toLatin1());
+                const auto graph = rowsOf(QStringLiteral("SELECT a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12 "
+                                                         "FROM gresult WHERE shelfid = ? AND checkdate = ?"),
+                                          {out.shelfid, kDay});
+                FUZZ_CHECK(graph.size() == 1, r->raw);
+                for (const QString &g : graph[0])
+                    FUZZ_CHECK(g == "<null>" || r->raw.contains(g.toLatin1()), g.toLatin1());
             }
         }
         // Every record has been taken: what is left is pending text.
@@ -172,16 +169,9 @@ void writeSeeds(const QString &folder)
     };
     quint64 seed = 1;
     for (const auto &k : kinds) {
-        sim::GenOptions g;
-        g.crlf = k.crlf;
-        sim::RecordGenerator gen(items, seed++, g);
-        sim::StreamOptions o;
-        o.count = 4;
-        o.noiseRate = k.noise;
-        o.faultRate = k.faults;
-        o.hangupRate = k.hangups;
+        sim::RecordGenerator gen(items, seed++, sim::GenOptions{k.crlf});
         QByteArray stream;
-        sim::generateStream(gen, o, &stream);
+        sim::generateStream(gen, {4, 1, k.noise, k.faults, k.hangups}, &stream); // 4 records
         QFile out(QDir(folder).filePath(QString::fromLatin1(k.name)));
         if (!out.open(QIODevice::WriteOnly) || out.write(stream) != stream.size())
             fail("seed:", out.fileName().toUtf8());
