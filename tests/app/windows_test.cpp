@@ -124,7 +124,7 @@ TEST_F(Windows, LogOnClearsPatientsWithoutNumberButKeepsTheirResults)
     EXPECT_EQ(mainRuns, 2);
 }
 
-TEST_F(Windows, PasswordChange)
+TEST_F(Windows, PasswordChangeAndAnOperatorWithoutANameIsShownTheDoor)
 {
     ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (7, 'x', 'old')")));
     auto change = [&](const char *no, const char *old) {
@@ -141,6 +141,14 @@ TEST_F(Windows, PasswordChange)
     EXPECT_EQ(db::scalar(QStringLiteral("select exp1 from operator where [no]=7")).toString(), QStringLiteral(" new "));
     typeLogon(QStringLiteral("7"), QStringLiteral("new"));
     EXPECT_EQ(mainRuns, 1) << "the stored password is trimmed when compared";
+
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (3, '', '')")));
+    typeLogon(QStringLiteral("3"), QString());
+    ASSERT_EQ(mainRuns, 2);
+    dialogs.answer(true);
+    showMain();
+    EXPECT_EQ(dialogs.last(), QStringLiteral("退出程序将不能接收数据，确定要退出吗？"));
+    EXPECT_FALSE(Form1->isVisible());
 }
 
 TEST_F(Windows, StartUpShowsTheOperatorAndWritesNoSetting)
@@ -164,52 +172,29 @@ TEST_F(Windows, StartUpShowsTheOperatorAndWritesNoSetting)
     }
 }
 
-// The real road out: the log-on runs the main window modally and ends when
-// it closes after the exit question.
+// The real road out: the log-on runs the main window modally; Cancel on the
+// exit question keeps everything open, OK closes it and the run ends.
 TEST_F(Windows, LogOnRunsTheMainWindowUntilItClosesThenEnds)
 {
     QApplication::setQuitOnLastWindowClosed(false);
     createMain();
     frmoprput->runMainWindow = []() { Form1->showModal(); };
     frmoprput->show();
-    bool sawMain = false;
+    QString seen;
     QTimer::singleShot(100, [&]() {
-        sawMain = Form1->isVisible() && Form1->isRunning();
+        dialogs.answer(false);
+        Form1->close();
+        seen = dialogs.last() + QString("|%1%2%3").arg(Form1->isVisible()).arg(Form1->isRunning())
+            .arg(db::exec(QStringLiteral("insert into patient (shelfid) values ('1')")));
         dialogs.answer(true);
         Form1->close();
     });
     logOn();
-    EXPECT_TRUE(sawMain);
-    EXPECT_FALSE(Form1->isRunning());
+    EXPECT_EQ(seen, QStringLiteral("退出程序将不能接收数据，确定要退出吗？|111"));
+    EXPECT_EQ(dialogs.shown.size(), 2);
+    EXPECT_FALSE(Form1->isRunning() || Form1->isVisible() || db::isConnected());
     EXPECT_FALSE(frmoprput->isVisible()) << "the log-on window closes with the main window";
-    EXPECT_EQ(dialogs.last(), QStringLiteral("退出程序将不能接收数据，确定要退出吗？"));
     QApplication::setQuitOnLastWindowClosed(true);
-}
-
-TEST_F(Windows, CancelOnTheExitQuestionKeepsEverythingOpen)
-{
-    logOn();
-    showMain();
-    dialogs.answer(false);
-    Form1->close();
-    EXPECT_EQ(dialogs.last(), QStringLiteral("退出程序将不能接收数据，确定要退出吗？"));
-    EXPECT_TRUE(Form1->isVisible());
-    EXPECT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid) values ('1')")));
-    dialogs.answer(true);
-    Form1->close();
-    EXPECT_FALSE(Form1->isVisible());
-    EXPECT_FALSE(db::isConnected());
-}
-
-TEST_F(Windows, AnOperatorWithoutANameIsShownTheDoor)
-{
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (3, '', '')")));
-    typeLogon(QStringLiteral("3"), QString());
-    ASSERT_EQ(mainRuns, 1);
-    dialogs.answer(true);
-    showMain();
-    EXPECT_EQ(dialogs.last(), QStringLiteral("退出程序将不能接收数据，确定要退出吗？"));
-    EXPECT_FALSE(Form1->isVisible());
 }
 
 TEST_F(Windows, WorkDateRollsOverOnTheTickAfterMidnight)

@@ -54,7 +54,7 @@ struct Receiver
 
 } // namespace
 
-// The control opened on one end of a fresh pseudo-terminal pair.
+// The control on one end of a pseudo-terminal pair.
 class CommOnPty : public ::testing::Test
 {
 protected:
@@ -62,8 +62,11 @@ protected:
     {
         if (!pty::haveSocat())
             GTEST_SKIP() << "socat not installed";
-        ASSERT_TRUE(pair.start());
         comm.setPortName(pair.a);
+    }
+    void startAndOpen()
+    {
+        ASSERT_TRUE(pair.start());
         ASSERT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.errorString());
     }
     pty::Pair pair{testdb::tempDir()};
@@ -73,6 +76,7 @@ protected:
 
 TEST_F(CommOnPty, NothingIsLostWhileTheUserInterfaceThreadIsBusy)
 {
+    ASSERT_NO_FATAL_FAILURE(startAndOpen());
     // Far more than the kernel's and socat's buffers hold together; the
     // owner's thread handles no events meanwhile, so the reader thread alone
     // must keep draining the device.
@@ -96,6 +100,7 @@ TEST_F(CommOnPty, NothingIsLostWhileTheUserInterfaceThreadIsBusy)
 // after it, however late the owner's thread reads.
 TEST_F(CommOnPty, SurvivesTheOtherSideGoingAwayAndHandsOverBytesAroundAHangUpApart)
 {
+    ASSERT_NO_FATAL_FAILURE(startAndOpen());
     QByteArray expected;
     for (int i = 0; i < 3; ++i) {
         const QByteArray part = randomBytes(3000, 100 + i);
@@ -118,14 +123,8 @@ TEST_F(CommOnPty, SurvivesTheOtherSideGoingAwayAndHandsOverBytesAroundAHangUpApa
 }
 
 // A device missing when the port is opened is opened once it appears.
-TEST(CommControl, ADeviceThatAppearsAfterStartIsOpened)
+TEST_F(CommOnPty, ADeviceThatAppearsAfterStartIsOpened)
 {
-    if (!pty::haveSocat())
-        GTEST_SKIP() << "socat not installed";
-    pty::Pair pair{testdb::tempDir()};
-    CommControl comm;
-    Receiver rx{comm};
-    comm.setPortName(pair.a);
     EXPECT_FALSE(comm.setPortOpen(true));
     EXPECT_FALSE(comm.PortOpen());
     EXPECT_TRUE(comm.errorString().contains(pair.a)) << qPrintable(comm.errorString());
