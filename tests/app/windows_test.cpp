@@ -190,7 +190,7 @@ TEST_F(Windows, LogOnRunsTheMainWindowUntilItClosesThenEnds)
         Form1->close();
     });
     logOn();
-    EXPECT_EQ(seen, QStringLiteral("退出程序将不能接收数据，确定要退出吗？|111"));
+    EXPECT_EQ(seen.toStdString(), "退出程序将不能接收数据，确定要退出吗？|111");
     EXPECT_EQ(dialogs.shown.size(), 2);
     EXPECT_FALSE(Form1->isRunning() || Form1->isVisible() || db::isConnected());
     EXPECT_FALSE(frmoprput->isVisible()) << "the log-on window closes with the main window";

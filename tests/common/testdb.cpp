@@ -47,10 +47,6 @@ QString sourceDir()
     return dir.isEmpty() ? QStringLiteral(".") : dir;
 }
 
-} // namespace testdb
-
-namespace testdb {
-
 FileLock::FileLock(const QString &path)
     : m_name(QStringLiteral("file-lock-%1").arg(quintptr(this)))
 {
