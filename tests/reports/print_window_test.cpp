@@ -9,15 +9,8 @@
 
 namespace {
 
-QVariant stored(const char *column)
-{
-    return db::scalar(QStringLiteral("select %1 from corpration").arg(QLatin1String(column)));
-}
-
-void setRow(const QString &assignments)
-{
-    ASSERT_TRUE(db::exec(QStringLiteral("update corpration set ") + assignments));
-}
+QVariant stored(const char *column) { return db::scalar(QString("select %1 from corpration").arg(column)); }
+void setRow(const QString &assignments) { ASSERT_TRUE(db::exec("update corpration set " + assignments)); }
 
 // Chooses an entry as the user does.
 void pick(QComboBox *box, int index)
@@ -26,11 +19,13 @@ void pick(QComboBox *box, int index)
     emit box->activated(index);
 }
 
+QString margins() { return QStringList{Form1->Edit6->text(), Form1->Edit7->text(), Form1->Edit8->text(), Form1->Edit9->text()}.join(' '); }
+
 class PrintWindow : public PrintingWindow
 {
 protected:
     // Start-up as far as printing goes: the settings row as the test left
-    // it, the main window, FormShow's printing steps.
+    // it, the main window, the printing steps of its first showing.
     void openSettings()
     {
         ASSERT_TRUE(dbdata->openDatasets());
@@ -43,30 +38,27 @@ protected:
 
 TEST_F(PrintWindow, StartUpShowsTheStoredChoices)
 {
-    setRow(QStringLiteral("prntindex=1, paperindex=3, rptindex=0, p_top=0, p_left=12.34, p_bottom=NULL, p_right=0"));
+    setRow("prntindex=1, paperindex=3, rptindex=0, p_top=0, p_left=12.34, p_bottom=NULL, p_right=0");
     openSettings();
-    const QStringList shown{Form1->ComboBox6->currentText(), Form1->ComboBox7->currentText(),
-                            Form1->ComboBox8->currentText(), Form1->Edit6->text(), Form1->Edit7->text(),
-                            Form1->Edit8->text(), Form1->Edit9->text()};
-    EXPECT_EQ(shown.join(QLatin1Char(' ')), QStringLiteral("Ward_DotMatrix 4.B5 1.图形报告 5.0 12.3 0.0 20.0"));
+    EXPECT_EQ(QStringList({Form1->ComboBox6->currentText(), Form1->ComboBox7->currentText(), Form1->ComboBox8->currentText(),
+                           margins()}).join(' '),
+              "Ward_DotMatrix 4.B5 1.图形报告 5.0 12.3 0.0 20.0");
     // What is shown went back into the row: a 0 margin is now its default.
-    EXPECT_EQ(db::scalar(QStringLiteral("select p_top || ' ' || p_left || ' ' || p_bottom from corpration")).toString(),
-              QStringLiteral("5.0 12.3 0.0"));
+    EXPECT_EQ(db::scalar("select p_top || ' ' || p_left || ' ' || p_bottom from corpration").toString(), "5.0 12.3 0.0");
     EXPECT_TRUE(dialogs.shown.isEmpty());
     // Start-up neither sets up a paper nor writes the indexes.
-    EXPECT_FALSE(reports::printerPaper(QStringLiteral("Ward_DotMatrix")));
+    EXPECT_FALSE(reports::printerPaper("Ward_DotMatrix"));
 }
 
 TEST_F(PrintWindow, EmptyOrOutOfRangeIndexesChooseNothing)
 {
-    setRow(QStringLiteral("prntindex=5, paperindex=NULL, rptindex=NULL"));
+    setRow("prntindex=5, paperindex=NULL, rptindex=NULL");
     report::setPrinterBackend(std::make_shared<report::PdfFileBackend>(tmp.path(), QStringList()));
     openSettings();
     EXPECT_EQ(Form1->ComboBox6->currentIndex() + Form1->ComboBox7->currentIndex() + Form1->ComboBox8->currentIndex(), -3);
-    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("没有安装打印机，请退出程序安装打印机!")});
+    EXPECT_EQ(dialogs.shown, QStringList{"没有安装打印机，请退出程序安装打印机!"});
     // No report kind: paper, margins and preview are off.
-    for (QWidget *w : std::initializer_list<QWidget *>{Form1->ComboBox7, Form1->Edit6, Form1->Edit7, Form1->Edit8,
-                                                       Form1->Edit9, Form1->Button2})
+    for (QWidget *w : std::initializer_list<QWidget *>{Form1->ComboBox7, Form1->Edit6, Form1->Edit7, Form1->Edit8, Form1->Edit9, Form1->Button2})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_EQ(stored("prntindex").toInt(), 5);   // nothing written at start-up
 }
@@ -77,21 +69,19 @@ TEST_F(PrintWindow, ChoicesAreStoredAndThePaperSetUp)
     // Paper without a printer: only stored.
     pick(Form1->ComboBox7, 1);
     EXPECT_EQ(stored("paperindex").toInt(), 1);
-    EXPECT_FALSE(reports::printerPaper(QStringLiteral("Ward_DotMatrix")));
+    EXPECT_FALSE(reports::printerPaper("Ward_DotMatrix"));
 
     pick(Form1->ComboBox6, 1);
     EXPECT_EQ(stored("prntindex").toInt(), 1);
     // setprtpaper's form name, width and length (0.1 mm) per paper.
-    const std::pair<int, const char *> all[] = {{1, "Custom Size 2100 1397"}, {2, "A4 0 0"}, {3, "B5 0 0"},
-                                                {0, "Custom Size 2100 1485"}};
     reports::ReportForms::instance().frmtestreport.recreate();
-    for (const auto &[paper, expect] : all) {
+    for (const auto &[paper, expect] : {std::pair{1, "Custom Size 2100 1397"}, {2, "A4 0 0"}, {3, "B5 0 0"}, {0, "Custom Size 2100 1485"}}) {
         pick(Form1->ComboBox7, paper);
-        const auto p = reports::printerPaper(QStringLiteral("Ward_DotMatrix"));
+        const auto p = reports::printerPaper("Ward_DotMatrix");
         ASSERT_TRUE(p);
-        EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(p->form).arg(p->width10).arg(p->length10), QLatin1String(expect));
+        EXPECT_EQ(QString("%1 %2 %3").arg(p->form).arg(p->width10).arg(p->length10), expect);
         // The live half-sheet template's footer line moved with the first custom paper.
-        EXPECT_NEAR(reports::ReportForms::instance().frmtestreport.item(QStringLiteral("QRShape4")).mm.top(), 116.4, 1e-9);
+        EXPECT_NEAR(reports::ReportForms::instance().frmtestreport.item("QRShape4").mm.top(), 116.4, 1e-9);
     }
     pick(Form1->ComboBox8, 1);
     EXPECT_EQ(stored("rptindex").toInt(), 1);
@@ -100,56 +90,51 @@ TEST_F(PrintWindow, ChoicesAreStoredAndThePaperSetUp)
 
 TEST_F(PrintWindow, MarginBoxesFilterKeysAndStoreWhatTheyShow)
 {
-    setRow(QStringLiteral("rptindex=0, p_top=0"));
+    setRow("rptindex=0, p_top=0");
     openSettings();
     QLineEdit *e = Form1->Edit6;
     e->clear();                    // empty: nothing stored
     EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 5.0);
-    typeInto(e, QStringLiteral("1a2.5.-7"), false);
-    EXPECT_EQ(e->text(), QStringLiteral("12.57"));
+    typeInto(e, "1a2.5.-7", false);
+    EXPECT_EQ(e->text(), "12.57");
     EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 12.57);
-    QTest::keyClick(e, Qt::Key_Backspace);     // blocked, and so are Enter and Delete
-    QTest::keyClick(e, Qt::Key_Return);
-    QTest::keyClick(e, Qt::Key_Home);
-    QTest::keyClick(e, Qt::Key_Delete);
-    EXPECT_EQ(e->text(), QStringLiteral("12.57"));
-    // A lone point is no margin of 0 mm.
-    e->clear();
-    QTest::keyClicks(e, QStringLiteral("."));
-    EXPECT_EQ(e->text(), QStringLiteral("."));
-    EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 12.57);
-    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("'.'"))) << dialogs.last().toStdString();
-    // "%" passes the filter and fails the conversion: shown, not stored.
-    typeInto(e, QStringLiteral("12.57%"), false);
-    EXPECT_EQ(e->text(), QStringLiteral("12.57%"));
-    EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 12.57);
-    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("12.57%")));
-    EXPECT_EQ(dialogs.kinds.back(), dlg::Kind::Error);
+    // Backspace is blocked, and so are Enter and Delete.
+    for (Qt::Key key : {Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Home, Qt::Key_Delete})
+        QTest::keyClick(e, key);
+    EXPECT_EQ(e->text(), "12.57");
+    // A lone point is no margin of 0 mm; "%" passes the filter and fails the
+    // conversion: both shown, neither stored.
+    for (const char *typed : {".", "12.57%"}) {
+        e->clear();
+        QTest::keyClicks(e, typed);
+        EXPECT_EQ(e->text(), typed);
+        EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 12.57);
+        EXPECT_TRUE(dialogs.last().contains(QString("'%1'").arg(typed))) << dialogs.last().toStdString();
+        EXPECT_EQ(dialogs.kinds.back(), dlg::Kind::Error);
+    }
 }
 
 TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
 {
-    addSample(QStringLiteral("1"), QStringLiteral("张三"), QStringLiteral("12.5"), QStringLiteral("女"));
-    addSample(QStringLiteral("2"), QStringLiteral("张三"));
+    addSample("1", "张三", "12.5", "女");
+    addSample("2", "张三");
     openSettings();
     Form1->samplePageShow();
     ASSERT_EQ(Form1->patientset->recordCount(), 2);
     bool progressShown = false, mainEnabled = true;
     backend->whilePrinting = [&] {
-        progressShown = frmprintprogress && frmprintprogress->isVisible()
-                        && (frmprintprogress->windowFlags() & Qt::WindowStaysOnTopHint);
+        progressShown = frmprintprogress && frmprintprogress->isVisible() && (frmprintprogress->windowFlags() & Qt::WindowStaysOnTopHint);
         mainEnabled = Form1->isEnabled();
     };
 
     // No printer, then no paper chosen: the message, nothing printed, no stamp.
-    Form1->N3Click();
-    EXPECT_EQ(dialogs.last(), QStringLiteral("请在[系统设置]--[其它]设置面板中设置打印机"));
-    expectIdle();
-    Form1->ComboBox6->setCurrentIndex(0);
-    Form1->N3Click();
-    EXPECT_EQ(dialogs.last(), QStringLiteral("请在[系统设置]--[其它]设置面板中设置纸张"));
-    EXPECT_EQ(stampOf(QStringLiteral("1")), QStringLiteral("|0"));
-    expectIdle();
+    for (const char *missing : {"打印机", "纸张"}) {
+        Form1->N3Click();
+        EXPECT_EQ(dialogs.last(), QString("请在[系统设置]--[其它]设置面板中设置%1").arg(missing));
+        expectIdle();
+        Form1->ComboBox6->setCurrentIndex(0);
+    }
+    EXPECT_EQ(stampOf("1"), "|0");
 
     choose(0, 0);
     // Only unprinted samples listed; print the first one.
@@ -161,35 +146,33 @@ TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
     ASSERT_EQ(backend->jobs().size(), 1u);
     EXPECT_TRUE(progressShown && !mainEnabled);
-    EXPECT_EQ(stampOf(QStringLiteral("1")), QStringLiteral("10:05|1"));
+    EXPECT_EQ(stampOf("1"), "10:05|1");
     expectIdle();
     // The printed sample left the list; the list stands on the row now at number 1.
     ASSERT_EQ(Form1->patientset->recordCount(), 1);
-    EXPECT_EQ(Form1->patientset->text(QStringLiteral("shelfid")), QStringLiteral("2"));
-    const QString text = pdftools::compactText(backend->jobs().back().file);
-    EXPECT_EQ(pdftools::count(text, Form1->getHospitalname() + QStringLiteral("检验报告单")), 1);
-    EXPECT_EQ(pdftools::count(text, QStringLiteral("10:05")), 1);
+    EXPECT_EQ(Form1->patientset->text("shelfid"), "2");
+    EXPECT_EQ(pdftools::count(printed(), Form1->getHospitalname() + "检验报告单"), 1);
+    EXPECT_EQ(pdftools::count(printed(), "10:05"), 1);
 
     // A margin that is not a number: the conversion error, nothing printed or
     // stamped, and the list is not read again (a sample stored meanwhile
     // does not appear).
-    Form1->Edit7->setText(QStringLiteral("2'"));
-    addSample(QStringLiteral("3"), QStringLiteral("王五"));
+    Form1->Edit7->setText("2'");
+    addSample("3", "王五");
     Form1->N3Click();
     EXPECT_EQ(Form1->patientset->recordCount(), 1);
     EXPECT_EQ(backend->jobs().size(), 1u);
-    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("2'")));
-    EXPECT_EQ(stampOf(QStringLiteral("2")), QStringLiteral("|0"));
+    EXPECT_TRUE(dialogs.last().contains("2'"));
+    EXPECT_EQ(stampOf("2"), "|0");
     expectIdle();
 }
-
 
 // F9 on the sample list prints the sample it stands on, also after a move to
 // the last row and a step past it.
 TEST_F(PrintWindow, F9PrintsTheLastSampleAfterLastAndNext)
 {
     for (const char *id : {"1", "2", "3"})
-        addSample(QLatin1String(id), QStringLiteral("张三"));
+        addSample(id, "张三");
     openSettings();
     for (QComboBox *box : {Form1->ComboBox6, Form1->ComboBox7, Form1->ComboBox8})
         pick(box, 0);
@@ -199,29 +182,27 @@ TEST_F(PrintWindow, F9PrintsTheLastSampleAfterLastAndNext)
     Form1->patientset->last();
     QTest::keyClick(Form1->DBGrid1, Qt::Key_F9);
     ASSERT_EQ(backend->jobs().size(), 1u) << dialogs.last().toStdString();
-    EXPECT_EQ(stampOf(QStringLiteral("3")) + stampOf(QStringLiteral("2")), QStringLiteral("10:05|1|0"));
+    EXPECT_EQ(stampOf("3") + stampOf("2"), "10:05|1|0");
     // The closed progress window hands the activation back, as a desktop does.
     activate(Form1);
     Form1->patientset->next();
     QTest::keyClick(Form1->DBGrid1, Qt::Key_F9);
     EXPECT_EQ(backend->jobs().size(), 2u);
-    EXPECT_EQ(Form1->patientset->text(QStringLiteral("shelfid")), QStringLiteral("3"));
+    EXPECT_EQ(Form1->patientset->text("shelfid"), "3");
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
 }
 
 TEST_F(PrintWindow, ANewDatabasePrintsWithTheDefaultMarginsOnItsFirstRun)
 {
-    addSample(QStringLiteral("1"), QStringLiteral("张三"));
+    addSample("1", "张三");
     openSettings();
-    EXPECT_EQ(QStringList({Form1->Edit6->text(), Form1->Edit7->text(), Form1->Edit8->text(), Form1->Edit9->text()})
-                  .join(QLatin1Char(' ')),
-              QStringLiteral("5.0 20.0 10.0 20.0"));
+    EXPECT_EQ(margins(), "5.0 20.0 10.0 20.0");
     choose(0, 0);
     Form1->samplePageShow();
     Form1->N3Click();
     ASSERT_EQ(backend->jobs().size(), 1u);
     // The caption designed at 4.2 mm, 14.8 mm of the band lands 20 mm and 5 mm further in.
-    const QPointF name = pdftools::at(pdftools::words(backend->jobs()[0].file), QStringLiteral("姓"));
+    const QPointF name = pdftools::at(pdftools::words(backend->jobs()[0].file), "姓");
     EXPECT_NEAR(name.x(), 24.2, 0.3);
     EXPECT_NEAR(name.y(), 19.8, 0.6);
 }

@@ -11,6 +11,7 @@
 #include "app/printprogress.h"
 #include "base/session.h"
 #include "reports/Unit3.h"
+#include "reports/Unit4.h"
 #include "reports/printsettings.h"
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -27,11 +29,10 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        backend = std::make_shared<RefusingBackend>(tmp.path(),
-                                                    QStringList{QStringLiteral("Office_Laser"), QStringLiteral("Ward_DotMatrix")});
+        backend = std::make_shared<RefusingBackend>(tmp.path(), QStringList{"Office_Laser", "Ward_DotMatrix"});
         report::setPrinterBackend(backend);
         session::setWorkdate(QDate(2026, 12, 6));
-        session::setCurrentOperator(QStringLiteral("李四"));
+        session::setCurrentOperator("李四");
         session::setClock([]() { return QDateTime(QDate(2026, 12, 6), QTime(10, 5)); });
         reports::clearPrinterPapers();
         oldDir = QDir::currentPath();
@@ -69,13 +70,19 @@ protected:
         });
         Form1->N4->trigger();
     }
+    // The stub list, its dialog answered by fill.
+    static void stub(std::function<void()> fill)
+    {
+        QTimer::singleShot(0, fill);
+        Form1->N28->trigger();
+    }
     // The text of every job from `from` on, '#' after each.
-    QString printed(size_t from = 0) const
+    QString printed(size_t from = 0, size_t to = SIZE_MAX) const
     {
         QString out;
         const auto jobs = backend->jobs();
-        for (size_t j = from; j < jobs.size(); ++j)
-            out += pdftools::compactText(jobs[j].file) + QLatin1Char('#');
+        for (size_t j = from; j < std::min(to, jobs.size()); ++j)
+            out += pdftools::compactText(jobs[j].file) + '#';
         return out;
     }
     // The main window usable again and the progress window gone.
@@ -85,7 +92,7 @@ protected:
         EXPECT_TRUE(Form1->N3->isEnabled());
         EXPECT_FALSE(frmprintprogress && frmprintprogress->isVisible());
     }
-    QString workFile() const { return QDir(workDir.path()).filePath(QStringLiteral("ttt.txt")); }
+    QString workFile() const { return QDir(workDir.path()).filePath("ttt.txt"); }
 
     QTemporaryDir tmp, workDir;
     QString oldDir;

@@ -6,13 +6,11 @@
 #include "platform/db/dataset.h"
 #include "platform/widgets/statusbar.h"
 #include "qc/qcnamesel.h"
-#include "reports/Unit4.h"
 #include "reports/stub.h"
 
 namespace {
 
-const QString kYesterday = QStringLiteral("2026-12-05");
-const QString kToday = QStringLiteral("2026-12-06");
+const QString kYesterday = "2026-12-05", kToday = "2026-12-06";
 
 void run(const QString &sql, const QVariantList &params = {})
 {
@@ -20,37 +18,23 @@ void run(const QString &sql, const QVariantList &params = {})
     ASSERT_TRUE(db::exec(sql, params, &err)) << err.toStdString() << " in " << sql.toStdString();
 }
 
-// A registered sample of a day with a WBC result (none when value is empty)
-// and a graph row whose first line names the day.
+// A sample of a day with a WBC result (none when value is empty) and a graph
+// row whose first line names the day.
 void addDaySample(const QString &id, const QString &day, const QString &name, const QString &value)
 {
-    run(QStringLiteral("insert into patient (shelfid, name, sex, age, depart, checkdate, takedate, operator, printflag) "
-                       "values (?, ?, '男', '40', '内科', ?, ?, '李四', 0)"),
-        {id, name, day, day});
-    if (value.isEmpty())
-        return;
-    run(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, 1, ?)"), {id, day, value});
-    run(QStringLiteral("insert into gresult (shelfid, checkdate, a1) values (?, ?, ?)"), {id, day, QStringLiteral("g") + day});
+    addSample(id, name, value, "男", day);
+    if (!value.isEmpty())
+        run("insert into gresult (shelfid, checkdate, a1) values (?, ?, ?)", {id, day, "g" + day});
 }
 
-// "bgtime|printflag" of one day's row.
-QString stampOn(const QString &id, const QString &day)
-{
-    return db::scalar(QStringLiteral("select coalesce(bgtime, '') || '|' || coalesce(printflag, 0) from patient "
-                                     "where shelfid = ? and checkdate = ?"), {id, day}).toString();
-}
-
-QString all(const QString &sql)
-{
-    return db::scalar(QStringLiteral("select group_concat(x, ' ') from (%1)").arg(sql)).toString();
-}
+QString all(const QString &sql) { return db::scalar(QString("select group_concat(x, ' ') from (%1)").arg(sql)).toString(); }
 
 class SeveralDays : public PrintingWindow
 {
 protected:
     // Sample 5 of yesterday and of today, and with `control` sample 36 of
     // both days (yesterday's with a second result).
-    void twoDays(bool control, const QString &todays36 = QStringLiteral("质控品1"))
+    void twoDays(bool control, const QString &todays36 = "质控品1")
     {
         addDaySample("5", kYesterday, "张昨日", "4.1");
         addDaySample("5", kToday, "王今日", "7.7");
@@ -65,13 +49,12 @@ protected:
         PrintingWindow::start(kind, paper);
         Form1->buildDayEnd();
     }
-    // Moves the sample list onto one day's row of a sample number.
-    void select(const QString &id, const QString &day)
+    // Moves a list onto the row whose `key` column holds `id` (and of the day, when given).
+    static void select(db::Dataset *list, const QString &id, const QString &day = {}, const char *key = "shelfid")
     {
-        db::Dataset *list = Form1->patientset;
         for (int r = 1; r <= list->recordCount(); ++r) {
             list->setRecNo(r);
-            if (list->text(QStringLiteral("shelfid")) == id && list->value(QStringLiteral("checkdate")).toString() == day)
+            if (list->text(key) == id && (day.isEmpty() || list->value("checkdate").toString() == day))
                 return;
         }
         FAIL() << "no row " << id.toStdString() << " of " << day.toStdString();
@@ -85,28 +68,22 @@ TEST_F(SeveralDays, BatchPrintsEachDaysPatientWithItsOwnResultsAndStampsOnlyIt)
     twoDays(false);
     addDaySample("8", kYesterday, "赵无果", QString());   // nothing to print
     addDaySample("8", kToday, "孙八", "8.8");
-    // Text pages, graphic pages, and one report per sample.
-    const struct
-    {
-        int kind, paper;
-        size_t jobs;
-    } layouts[] = {{1, 0, 1}, {0, 0, 2}, {0, 2, 3}};
-    for (const auto &l : layouts) {
-        SCOPED_TRACE(l.kind * 10 + l.paper);
+    // Text pages, graphic pages, and one report per sample: {kind, paper, jobs}.
+    for (const auto &[kind, paper, jobs] : {std::tuple{1, 0, 1u}, {0, 0, 2u}, {0, 2, 3u}}) {
+        SCOPED_TRACE(kind * 10 + paper);
         run("update patient set bgtime = null, printflag = 0");
-        start(l.kind, l.paper);
+        start(kind, paper);
         const size_t before = backend->jobs().size();
         batch("5", "8");
         EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('|').toStdString();
-        ASSERT_EQ(backend->jobs().size() - before, l.jobs);
+        ASSERT_EQ(backend->jobs().size() - before, jobs);
         const QString text = printed(before);
         for (const char *name : {"张昨日", "王今日", "孙八"})
-            EXPECT_EQ(pdftools::count(text, QString::fromUtf8(name)), 1) << name << " in " << text.toStdString();
-        EXPECT_EQ(pdftools::count(text, QStringLiteral("赵无果")), 0);
+            EXPECT_EQ(pdftools::count(text, name), 1) << name << " in " << text.toStdString();
+        EXPECT_EQ(pdftools::count(text, "赵无果"), 0);
         // Each report carries its own patient's value and no other.
-        EXPECT_EQ(pdftools::count(text, QStringLiteral("4.1")) + pdftools::count(text, QStringLiteral("7.7"))
-                      + pdftools::count(text, QStringLiteral("8.8")), 3);
-        EXPECT_EQ(stampOn("5", kYesterday) + stampOn("5", kToday) + stampOn("8", kToday) + stampOn("8", kYesterday),
+        EXPECT_EQ(pdftools::count(text, "4.1") + pdftools::count(text, "7.7") + pdftools::count(text, "8.8"), 3);
+        EXPECT_EQ(stampOf("5", kYesterday) + stampOf("5", kToday) + stampOf("8", kToday) + stampOf("8", kYesterday),
                   "10:05|110:05|110:05|1|0");
     }
 }
@@ -115,51 +92,48 @@ TEST_F(SeveralDays, ResultPrintAndStubListKeepEachDaysRowApart)
 {
     twoDays(false);
     start(0, 2);
-    select("5", kToday);
+    select(Form1->patientset, "5", kToday);
     // The sample page shows that row's results and graphs only.
     EXPECT_EQ(Form1->testresultset->recordCount(), 1);
-    EXPECT_EQ(Form1->testresultset->text(QStringLiteral("value")), QStringLiteral("7.7"));
+    EXPECT_EQ(Form1->testresultset->text("value"), "7.7");
     ASSERT_EQ(Form1->gresultset->recordCount(), 1);
-    EXPECT_EQ(Form1->gresultset->text(QStringLiteral("a1")), QStringLiteral("g") + kToday);
+    EXPECT_EQ(Form1->gresultset->text("a1"), "g" + kToday);
 
     Form1->N3Click();
     ASSERT_EQ(backend->jobs().size(), 1u);
-    const QString text = printed();
-    EXPECT_TRUE(text.contains("王今日") && text.contains("7.7")) << text.toStdString();
-    EXPECT_FALSE(text.contains("张昨日") || text.contains("4.1")) << text.toStdString();
-    EXPECT_EQ(stampOn("5", kYesterday) + " " + stampOn("5", kToday), "|0 10:05|1");
+    EXPECT_TRUE(printed().contains("王今日") && printed().contains("7.7")) << printed().toStdString();
+    EXPECT_FALSE(printed().contains("张昨日") || printed().contains("4.1")) << printed().toStdString();
+    EXPECT_EQ(stampOf("5", kYesterday) + " " + stampOf("5", kToday), "|0 10:05|1");
 
-    QTimer::singleShot(0, []() { Form4->Button1->click(); });
-    Form1->N28->trigger();
+    stub([]() { Form4->Button1->click(); });
     QFile f(workFile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     QStringList samples;
-    for (const QString &line : reports::fromGbk(f.readAll()).split(QStringLiteral("\r\n")))
-        if (line.contains(QStringLiteral("WBC")))
+    for (const QString &line : reports::fromGbk(f.readAll()).split("\r\n"))
+        if (line.contains("WBC"))
             samples << line.simplified();
-    EXPECT_EQ(samples, (QStringList{QStringLiteral("5 张昨日 内科 40 WBC 4.1"), QStringLiteral("5 王今日 内科 40 WBC 7.7")}));
+    EXPECT_EQ(samples, (QStringList{"5 张昨日 内科 45 WBC 4.1", "5 王今日 内科 45 WBC 7.7"}));
 }
 
 // ---- changes by hand and control capture ---------------------------------------
 
 TEST_F(SeveralDays, HandEditsAndControlCaptureTouchOnlyTheListsRow)
 {
-    twoDays(true, QStringLiteral("王某"));
+    twoDays(true, "王某");
     start(1, 0);
-    Form1->StatusBar1->setPanelText(3, QStringLiteral("李四"));
+    Form1->StatusBar1->setPanelText(3, "李四");
 
     // Marking today's 36 as control material 1 and capturing it.
-    select("36", kToday);
+    select(Form1->patientset, "36", kToday);
     QTimer::singleShot(0, [] { frmqcnamesel->Button1->click(); });
     Form1->N15Click();
     EXPECT_EQ(all("select name as x from patient where shelfid = '36' order by checkdate"), "李三六 质控品1");
     Form1->N14Click();
-    EXPECT_EQ(dialogs.last(), QStringLiteral("质控品已入库"));
-    EXPECT_EQ(all("select qcdate || ':' || itemid || '=' || value1 as x from qctb order by qcdate, itemid"),
-              "2026-12-06:1=9.9");
+    EXPECT_EQ(dialogs.last(), "质控品已入库");
+    EXPECT_EQ(all("select qcdate || ':' || itemid || '=' || value1 as x from qctb order by qcdate, itemid"), "2026-12-06:1=9.9");
 
     // Deleting today's 5's result, then the whole sample.
-    select("5", kToday);
+    select(Form1->patientset, "5", kToday);
     dialogs.answer(true);
     Form1->N7Click();
     dialogs.answer(true);
@@ -181,22 +155,20 @@ TEST_F(SeveralDays, PrintingAndEndOfDayKeepEveryPatientWithItsOwnResults)
 
     batch("1", "99");
     ASSERT_EQ(backend->jobs().size(), 2u);   // four reports, three to a sheet
-    pdftools::savePage(backend->jobs()[0].file, QStringLiteral("several_days_batch"));
-    const QString text = printed();
+    pdftools::savePage(backend->jobs()[0].file, "several_days_batch");
     for (const char *name : {"张昨日", "王今日", "李三六", "质控品1"})
-        EXPECT_EQ(pdftools::count(text, QString::fromUtf8(name)), 1) << name;
+        EXPECT_EQ(pdftools::count(printed(), name), 1) << name;
     EXPECT_EQ(all("select bgtime || printflag as x from patient"), "10:051 10:051 10:051 10:051");
 
     dialogs.clear();
     Form1->N12->trigger();
-    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("确实要结束当日工作吗？")});
+    EXPECT_EQ(dialogs.shown, QStringList{"确实要结束当日工作吗？"});
     EXPECT_EQ(all("select shelfid || checkdate || name as x from histpatient order by checkdate, shelfid"),
               "362026-12-05李三六 52026-12-05张昨日 52026-12-06王今日");
     EXPECT_EQ(all("select shelfid || checkdate || ':' || itemid || '=' || value as x from hisresult "
                   "order by checkdate, shelfid, itemid"),
               "362026-12-05:1=3.6 362026-12-05:2=2.2 52026-12-05:1=4.1 52026-12-06:1=7.7");
-    EXPECT_EQ(all("select shelfid || a1 as x from hisgresult order by checkdate, shelfid"),
-              "36g2026-12-05 5g2026-12-05 5g2026-12-06");
+    EXPECT_EQ(all("select shelfid || a1 as x from hisgresult order by checkdate, shelfid"), "36g2026-12-05 5g2026-12-05 5g2026-12-06");
     EXPECT_EQ(all("select count(*) as x from patient union all select count(*) from testresult "
                   "union all select count(*) from gresult"), "0 0 0");
 
@@ -206,11 +178,7 @@ TEST_F(SeveralDays, PrintingAndEndOfDayKeepEveryPatientWithItsOwnResults)
     Form1->Edit10->setText(kToday);
     Form1->Button3Click();
     ASSERT_EQ(Form1->tmpset1->recordCount(), 3);
-    for (int r = 1; r <= 3; ++r) {
-        Form1->tmpset1->setRecNo(r);
-        if (Form1->tmpset1->text(QStringLiteral("name")) == QStringLiteral("张昨日"))
-            break;
-    }
+    select(Form1->tmpset1, "张昨日", {}, "name");
     Form1->Button4Click();
     ASSERT_EQ(backend->jobs().size(), 3u);
     const QString reprint = printed(2);

@@ -9,24 +9,23 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-inline QString stampOf(const QString &shelfid)
+// The stamp of a sample number's row of the day (of its first row when no day is given).
+inline QString stampOf(const QString &shelfid, const QString &day = {})
 {
-    const QString sql = QStringLiteral("select coalesce(bgtime, '') || '|' || coalesce(printflag, 0) from patient where shelfid = ?");
-    return db::scalar(sql, {shelfid}).toString();
+    return db::scalar("select coalesce(bgtime, '') || '|' || coalesce(printflag, 0) from patient "
+                      "where shelfid = ? and coalesce(?, '') in ('', checkdate)", {shelfid, day}).toString();
 }
 
-// A day sample, with one result of item 1 unless value is empty.
-inline void addSample(const QString &id, const QString &name, const QString &value = QStringLiteral("5"),
-                      const QString &sex = QStringLiteral("男"))
+// A sample of a day, with one result of item 1 unless value is empty.
+inline void addSample(const QString &id, const QString &name, const QString &value = "5", const QString &sex = "男",
+                      const QString &day = "2026-12-06")
 {
     QString err;
-    EXPECT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, name, sex, age, depart, caseno, checkdate, "
-                                        "takedate, taketime, operator, printflag) values (?, ?, ?, '45', '内科', ?, "
-                                        "'2026-12-06', '2026-12-06', '08:10', '李四', 0)"),
-                         {id, name, sex, QStringLiteral("C") + id}, &err)) << err.toStdString();
+    EXPECT_TRUE(db::exec("insert into patient (shelfid, name, sex, age, depart, caseno, checkdate, takedate, taketime, "
+                         "operator, printflag) values (?, ?, ?, '45', '内科', ?, ?, ?, '08:10', '李四', 0)",
+                         {id, name, sex, "C" + id, day, day}, &err)) << err.toStdString();
     if (!value.isEmpty())
-        EXPECT_TRUE(db::exec(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) "
-                                            "values (?, '2026-12-06', 1, ?)"), {id, value}));
+        EXPECT_TRUE(db::exec("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, 1, ?)", {id, day, value}));
 }
 
 class RefusingBackend : public report::PdfFileBackend
@@ -38,7 +37,7 @@ public:
         if (whilePrinting)
             whilePrinting();
         if (refuse)
-            throw report::ReportError(QStringLiteral("打印机脱机"));
+            throw report::ReportError("打印机脱机");
         PdfFileBackend::print(job);
     }
     bool refuse = false;
