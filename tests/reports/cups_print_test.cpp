@@ -13,7 +13,7 @@
 
 namespace {
 
-const QString Queue = QStringLiteral("VORLAN_PDF");
+const QString Queue = "VORLAN_PDF";
 
 // Runs a command; what it printed, nullopt when it failed (its complaints
 // go to the test's output).
@@ -28,15 +28,19 @@ std::optional<QString> run(const QString &program, const QStringList &args)
 }
 
 // The jobs waiting on a queue, one line each ("QUEUE-id user size date").
-QStringList jobsOn(const QString &queue)
-{
-    return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), queue}).value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
+QStringList jobsOn(const QString &queue) { return run("lpstat", {"-o", queue}).value_or(QString()).split('\n', Qt::SkipEmptyParts); }
+QStringList pdfsIn(const QString &dir) { return QDir(dir).entryList({"*.pdf"}, QDir::Files, QDir::Name); }
 
-QStringList pdfsIn(const QString &dir)
+// Runs the commands when it goes, to leave the queues as it found them.
+struct Restore
 {
-    return QDir(dir).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
-}
+    std::vector<QStringList> commands;
+    ~Restore()
+    {
+        for (const QStringList &c : commands)
+            run(c.first(), c.mid(1));
+    }
+};
 
 // Waits (at most a minute) for the queue to write a new PDF and finish it.
 QString waitForNewPdf(const QString &dir, const QStringList &before)
@@ -68,9 +72,8 @@ protected:
     // queues write to, or an empty text (the test then skips).
     QString setUpQueues(const QStringList &queues = {})
     {
-        const auto out = run(QStringLiteral("sh"), QStringList{qEnvironmentVariable("VORLAN_SOURCE_DIR")
-                                                               + QStringLiteral("/tests/reports/cups-setup.sh")} + queues);
-        return out ? out->trimmed().split(QLatin1Char('\n')).last().trimmed() : QString();
+        const auto out = run("sh", QStringList{qEnvironmentVariable("VORLAN_SOURCE_DIR") + "/tests/reports/cups-setup.sh"} + queues);
+        return out ? out->trimmed().split('\n').last().trimmed() : QString();
     }
 
     // The main window with one sample, the real back end and a queue chosen
@@ -78,12 +81,11 @@ protected:
     void printOn(const QString &queue, const std::shared_ptr<report::RealPrinterBackend> &real)
     {
         report::setPrinterBackend(real);
-        addSample(QStringLiteral("0101"), QStringLiteral("张三"), QStringLiteral("12.5"));
+        addSample("0101", "张三", "12.5");
         start(0, 0);
         Form1->ComboBox6->setCurrentIndex(Form1->ComboBox6->findText(queue));
         ASSERT_GE(Form1->ComboBox6->currentIndex(), 0) << "printer list lacks " << queue.toStdString();
     }
-
 };
 
 } // namespace
@@ -101,12 +103,12 @@ TEST_F(CupsPrint, AReportGoesThroughARealQueue)
     const QStringList before = pdfsIn(out);
     Form1->N3Click();
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_NE(stampOf(QStringLiteral("0101")), QStringLiteral("|0"));
+    EXPECT_NE(stampOf("0101"), "|0");
     const QString pdf = waitForNewPdf(out, before);
     ASSERT_FALSE(pdf.isEmpty()) << "the queue wrote no PDF into " << out.toStdString();
     const QSizeF pt = pdftools::pageSizePt(pdf);
     EXPECT_TRUE(std::abs(pt.width() - 595.28) < 2 && std::abs(pt.height() - 420.94) < 2) << pt.width() << " x " << pt.height();
-    pdftools::savePage(pdf, QStringLiteral("cups-half-sheet"));
+    pdftools::savePage(pdf, "cups-half-sheet");
 
     // The queue's renderer drops the text layer's character map, so compare
     // which strips of the paper carry ink with the same report in our own PDF.
@@ -126,39 +128,29 @@ TEST_F(CupsPrint, AReportGoesThroughARealQueue)
 
 TEST_F(CupsPrint, AJobTheQueueRefusesIsNotStampedAndSaysWhy)
 {
-    const QString refusing = QStringLiteral("VORLAN_REFUSE");
+    const QString refusing = "VORLAN_REFUSE";
     if (setUpQueues({refusing}).isEmpty())
         GTEST_SKIP() << "CUPS is not available here (see cups-setup.sh above)";
-    ASSERT_TRUE(run(QStringLiteral("cupsreject"), {QStringLiteral("-r"), QStringLiteral("test"), refusing}).has_value());
-    struct Accept { QString q; ~Accept() { run(QStringLiteral("cupsaccept"), {q}); } } accept{refusing};
+    ASSERT_TRUE(run("cupsreject", {"-r", "test", refusing}).has_value());
+    const Restore accept{{{"cupsaccept", refusing}}};
 
     printOn(refusing, std::make_shared<report::RealPrinterBackend>());
     Form1->N3Click();
-    EXPECT_EQ(stampOf(QStringLiteral("0101")), QStringLiteral("|0"));
+    EXPECT_EQ(stampOf("0101"), "|0");
     ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("没有接受打印任务"))) << dialogs.last().toStdString();
-    EXPECT_TRUE(dialogs.last().contains(refusing)) << dialogs.last().toStdString();
+    EXPECT_TRUE(dialogs.last().contains("没有接受打印任务") && dialogs.last().contains(refusing)) << dialogs.last().toStdString();
     EXPECT_TRUE(jobsOn(refusing).isEmpty());
 }
 
 TEST_F(CupsPrint, AJobWaitingOnAStoppedPrinterIsHandedOverToThePrinterShown)
 {
-    const QString stopped = QStringLiteral("VORLAN_STOPPED"), added = QStringLiteral("VORLAN_ADDED");
-    run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), added});
+    const QString stopped = "VORLAN_STOPPED", added = "VORLAN_ADDED";
+    run("lpadmin", {"-x", added});
     if (setUpQueues({stopped}).isEmpty())
         GTEST_SKIP() << "CUPS is not available here (see cups-setup.sh above)";
-    run(QStringLiteral("cancel"), {QStringLiteral("-a"), stopped});
-    ASSERT_TRUE(run(QStringLiteral("cupsdisable"), {stopped}).has_value());
-    struct CleanUp
-    {
-        QString stopped, added;
-        ~CleanUp()
-        {
-            run(QStringLiteral("cancel"), {QStringLiteral("-a"), stopped});
-            run(QStringLiteral("cupsenable"), {stopped});
-            run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), added});
-        }
-    } cleanUp{stopped, added};
+    run("cancel", {"-a", stopped});
+    ASSERT_TRUE(run("cupsdisable", {stopped}).has_value());
+    const Restore cleanUp{{{"cancel", "-a", stopped}, {"cupsenable", stopped}, {"lpadmin", "-x", added}}};
 
     auto real = std::make_shared<report::RealPrinterBackend>();
     printOn(stopped, real);
@@ -169,10 +161,9 @@ TEST_F(CupsPrint, AJobWaitingOnAStoppedPrinterIsHandedOverToThePrinterShown)
 
     Form1->N3Click();
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_NE(stampOf(QStringLiteral("0101")), QStringLiteral("|0"));
+    EXPECT_NE(stampOf("0101"), "|0");
     const QStringList jobs = jobsOn(stopped);
-    ASSERT_EQ(jobs.size(), 1) << jobs.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(jobs[0].startsWith(QStringLiteral("%1-%2 ").arg(stopped).arg(real->lastJobId())))
-        << jobs[0].toStdString();
+    ASSERT_EQ(jobs.size(), 1) << jobs.join('\n').toStdString();
+    EXPECT_TRUE(jobs[0].startsWith(QString("%1-%2 ").arg(stopped).arg(real->lastJobId()))) << jobs[0].toStdString();
     EXPECT_TRUE(jobsOn(added).isEmpty());
 }

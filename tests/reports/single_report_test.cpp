@@ -19,19 +19,17 @@ using namespace reports;
 
 TEST(ReportRules, LimitsRangesAndFlags)
 {
-    ResultRow r;
-    r.manlow = QStringLiteral("4"), r.manhigh = QStringLiteral("10");
-    r.womanlow = QStringLiteral("3.5"), r.womanhigh = QStringLiteral("9.5");
+    const ResultRow r{{}, {}, {}, {}, "10", "4", "9.5", "3.5"};
     // Only the exact word is female; blank counts as male; anything else has none.
     const std::pair<const char *, const char *> sexes[] = {{"女", "3.5--9.5"}, {"男", "4--10"}, {"", "4--10"},
                                                            {"  ", "4--10"}, {"未知", "-"}, {" 女", "-"}};
     for (const auto &[sex, range] : sexes) {
-        const auto l = limitsFor(QString::fromUtf8(sex), r);
-        EXPECT_EQ(l ? l->low + QStringLiteral("--") + l->high : QStringLiteral("-"), QLatin1String(range)) << sex;
+        const auto l = limitsFor(sex, r);
+        EXPECT_EQ(l ? l->low + "--" + l->high : "-", range) << sex;
     }
     const char *ranges[][3] = {{" 4 ", "10 ", "4--10"}, {" ", "10", "10"}, {"4", "", "4"}, {"", "  ", ""}};
     for (const auto &c : ranges)
-        EXPECT_EQ(rangeText(QLatin1String(c[0]), QLatin1String(c[1])), QLatin1String(c[2])) << c[0] << "|" << c[1];
+        EXPECT_EQ(rangeText(c[0], c[1]), c[2]) << c[0] << "|" << c[1];
     // Strict at the limits; a lone point is 0; a trailing blank makes no number;
     // a blank or text limit gives no arrow on its side only.
     const char *cases[][4] = {{"12.5", "4", "10", "↑"}, {"10", "4", "10", ""}, {"10.0001", "4", "10", "↑"},
@@ -39,59 +37,43 @@ TEST(ReportRules, LimitsRangesAndFlags)
                               {".", "4", "10", "↓"}, {"12.5 ", "4", "10", ""}, {"abc", "4", "10", ""},
                               {"", "4", "10", ""}, {"12.5", "4", "高", ""}, {"1", " ", "10", ""}, {"1", "4", "", "↓"}};
     for (const auto &c : cases)
-        EXPECT_EQ(flagFor(QString::fromUtf8(c[0]), QString::fromUtf8(c[1]), QString::fromUtf8(c[2])),
-                  QString::fromUtf8(c[3])) << c[0] << " " << c[1] << " " << c[2];
+        EXPECT_EQ(flagFor(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << " " << c[2];
 }
 
 // ---- printed reports -----------------------------------------------------------
 
 namespace {
 
-ResultRow row(const QString &name, const char *abbr, const QString &value, const char *lo, const char *hi)
+ResultRow row(const QString &name, const char *abbr, const QString &value, const QString &lo, const QString &hi)
 {
-    return {name, abbr ? QVariant(QLatin1String(abbr)) : QVariant(), value, QStringLiteral("10^9/L"),
-            QLatin1String(hi), QLatin1String(lo), QLatin1String(hi), QLatin1String(lo)};
+    return {name, abbr ? QVariant(abbr) : QVariant(), value, "10^9/L", hi, lo, hi, lo};
 }
 
 std::vector<ResultRow> sampleRows()
 {
-    return {row(QStringLiteral("白细胞计数"), "WBC", QStringLiteral("12.5"), "4", "10"),
-            row(QStringLiteral("红细胞计数"), "RBC", QStringLiteral("3.10"), "4.0", "5.5"),
-            row(QStringLiteral("血红蛋白"), "HGB", QStringLiteral("10"), "", "10"),
-            row(QStringLiteral("备注项"), nullptr, QStringLiteral("abc"), "4", ""),
-            row(QStringLiteral("血小板计数"), "  ", QStringLiteral("250"), "100", "300")};
+    return {row("白细胞计数", "WBC", "12.5", "4", "10"), row("红细胞计数", "RBC", "3.10", "4.0", "5.5"),
+            row("血红蛋白", "HGB", "10", "", "10"), row("备注项", nullptr, "abc", "4", ""),
+            row("血小板计数", "  ", "250", "100", "300")};
 }
 
-PrintSettings settings(int paper, int kind = KindGraphic)
-{
-    return {0, paper, kind, QStringLiteral("5.0"), QStringLiteral("20.0"), QStringLiteral("10.0"), QStringLiteral("20.0")};
-}
+PrintSettings settings(int paper, int kind = KindGraphic) { return {0, paper, kind, "5.0", "20.0", "10.0", "20.0"}; }
 
-constexpr double PxMm = 25.4 / 96;
 const QColor Pictures[4] = {Qt::red, Qt::green, Qt::blue, Qt::magenta};
 
 class SingleReport : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite() { reports::installFontSubstitutions(); }
-    void SetUp() override
-    {
-        pdf = std::make_shared<RefusingBackend>(tmp.path());
-        report::setPrinterBackend(pdf);
-    }
+    void SetUp() override { report::setPrinterBackend(pdf); }
     void TearDown() override { report::setPrinterBackend(nullptr); }
 
     static ReportContent content(std::vector<ResultRow> rows = sampleRows())
     {
-        ReportContent c;
-        c.hospital = QStringLiteral("示例医院");
-        c.patient = {{QStringLiteral("name"), QStringLiteral("张三")}, {QStringLiteral("sex"), QStringLiteral("男")}};
-        c.rows = std::move(rows);
+        ReportContent c{"示例医院", {{"name", "张三"}, {"sex", "男"}}, std::move(rows), {}};
         for (int i = 0; i < 4; ++i) {
-            QImage img(120, 120, QImage::Format_RGB32);
-            img.fill(Qt::white);
-            QPainter(&img).fillRect(10, 10, 100, 100, Pictures[i]);
-            c.images[i] = img;
+            c.images[i] = QImage(120, 120, QImage::Format_RGB32);
+            c.images[i].fill(Qt::white);
+            QPainter(&c.images[i]).fillRect(10, 10, 100, 100, Pictures[i]);
         }
         return c;
     }
@@ -105,7 +87,7 @@ protected:
     }
 
     QTemporaryDir tmp;
-    std::shared_ptr<RefusingBackend> pdf;
+    std::shared_ptr<RefusingBackend> pdf = std::make_shared<RefusingBackend>(tmp.path());
     ReportForms forms;
 };
 
@@ -113,33 +95,32 @@ protected:
 
 TEST_F(SingleReport, EveryChoicePrintsOnePageOfItsPaperWithTitleRowsAndArrows)
 {
-    struct Expect { int paper; int kind; double w, h; const char *image; };
-    const Expect all[] = {{0, 0, 595.28, 420.94, "single-half-148"}, {1, 0, 595.28, 396.00, "single-half-139"},
-                          {2, 0, 595.28, 841.89, "single-a4"}, {3, 0, 515.91, 728.50, "single-b5"},
-                          {0, 1, 595.28, 841.89, "single-text"}};
-    for (const Expect &e : all) {
+    const struct { int paper, kind; double w, h; const char *image; } all[] = {
+        {0, 0, 595.28, 420.94, "single-half-148"}, {1, 0, 595.28, 396.00, "single-half-139"}, {2, 0, 595.28, 841.89, "single-a4"},
+        {3, 0, 515.91, 728.50, "single-b5"}, {0, 1, 595.28, 841.89, "single-text"}};
+    for (const auto &e : all) {
         SCOPED_TRACE(e.image);
         PrintSettings s = settings(e.paper, e.kind);
         if (e.kind == KindText)
-            s.left = QStringLiteral("2%");   // the text report ignores the margins
+            s.left = "2%";   // the text report ignores the margins
         const QString file = print(s);
         const QSizeF pt = pdftools::pageSizePt(file);
         EXPECT_EQ(pdftools::pageCount(file), 1);
         EXPECT_TRUE(std::abs(pt.width() - e.w) < 0.02 && std::abs(pt.height() - e.h) < 0.02) << pt.width() << " x " << pt.height();
-        pdftools::savePage(file, QLatin1String(e.image));
+        pdftools::savePage(file, e.image);
         // The item without abbreviation, and the blank one, get no bracket;
         // the text layout has no arrows.
         const QString text = pdftools::compactText(file);
         const std::pair<const char *, int> texts[] = {{"示例医院检验报告单", 1}, {"[WBC]", 1}, {"[", 3}, {"4--10", 1},
                                                       {"100--300", 1}, {"↑", e.kind == 0}, {"↓", e.kind == 0}, {"张三", 1}};
         for (const auto &[t, n] : texts)
-            EXPECT_EQ(pdftools::count(text, QString::fromUtf8(t)), n) << t;
+            EXPECT_EQ(pdftools::count(text, t), n) << t;
         // The graphic layouts carry the four pictures in their boxes.
         const QImage page = pdftools::pageImage(file, 1, 96);
         const report::ReportForm &f = formFor(forms, layoutFor(s));
         const char *boxes[4] = {"qimg1", "qimg4", "qimg5", "qimg6"};
         for (int i = 0; i < 4 && e.kind == KindGraphic; ++i) {
-            const QColor got = page.pixelColor((f.item(QLatin1String(boxes[i])).mm.translated(20, 5).center() / PxMm).toPoint());
+            const QColor got = page.pixelColor((f.item(boxes[i]).mm.translated(20, 5).center() / report::pxToMm(1)).toPoint());
             EXPECT_LT(std::abs(got.red() - Pictures[i].red()) + std::abs(got.green() - Pictures[i].green())
                           + std::abs(got.blue() - Pictures[i].blue()), 60) << boxes[i] << " " << got.name().toStdString();
         }
@@ -154,7 +135,7 @@ TEST_F(SingleReport, RowLabelsAreFreedAndTheFormIsRecreated)
     // The template's moved footer line is not what a single print uses.
     moveTemplateFooter(forms.frmtestreport);
     print(settings(0));
-    EXPECT_NEAR(forms.frmtestreport.item(QStringLiteral("QRShape4")).mm.top(), 122.8, 1e-9);
+    EXPECT_NEAR(forms.frmtestreport.item("QRShape4").mm.top(), 122.8, 1e-9);
 }
 
 // ---- one sample, with its first-print stamp ------------------------------------
@@ -168,14 +149,14 @@ protected:
     {
         SingleReport::SetUp();
         testdb::fresh(false);
-        ASSERT_TRUE(db::exec(QStringLiteral("insert into itemtb (itemid, abbreviation, name, unit, printorder, "
-                                            "manlow, manhigh, womanlow, womanhigh) values "
-                                            "(1, 'WBC', '白细胞计数', '10^9/L', 2, '4', '10', '3.5', '9.5'), "
-                                            "(2, 'RBC', '红细胞计数', '10^12/L', 1, '4.0', '5.5', '3.5', '5.0')")));
-        ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, name, sex, checkdate) values "
-                                            "('0007', '张三', '女', '2026-12-06'), ('0008', '李四', '男', '2026-12-06')")));
-        ASSERT_TRUE(db::exec(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values "
-                                            "('0007', '2026-12-06', 1, '12.5'), ('0007', '2026-12-06', 2, '4.2')")));
+        for (const char *sql : {"insert into itemtb (itemid, abbreviation, name, unit, printorder, manlow, manhigh, womanlow, womanhigh) "
+                                "values (1, 'WBC', '白细胞计数', '10^9/L', 2, '4', '10', '3.5', '9.5'), "
+                                "(2, 'RBC', '红细胞计数', '10^12/L', 1, '4.0', '5.5', '3.5', '5.0')",
+                                "insert into patient (shelfid, name, sex, checkdate) values "
+                                "('0007', '张三', '女', '2026-12-06'), ('0008', '李四', '男', '2026-12-06')",
+                                "insert into testresult (shelfid, checkdate, itemid, value) values "
+                                "('0007', '2026-12-06', 1, '12.5'), ('0007', '2026-12-06', 2, '4.2')"})
+            ASSERT_TRUE(db::exec(sql)) << sql;
         session::setClock([this]() { return clock; });
     }
     void TearDown() override
@@ -186,7 +167,7 @@ protected:
     SamplePrint printIt(const QString &id, const PrintSettings &s)
     {
         shownRows = false;
-        return printSample(id, QStringLiteral("2026-12-06"), s, content({}), forms, patient, rows, graph, [this]() { shownRows = true; });
+        return printSample(id, "2026-12-06", s, content({}), forms, patient, rows, graph, [this]() { shownRows = true; });
     }
 
     QDateTime clock{QDate(2026, 12, 6), QTime(9, 41, 30)};
@@ -198,45 +179,43 @@ protected:
 
 TEST_F(SamplePrintTest, FirstPrintStampsAndASecondKeepsTheTime)
 {
-    SamplePrint r = printIt(QStringLiteral("0007"), settings(0));
+    SamplePrint r = printIt("0007", settings(0));
     EXPECT_EQ(r.outcome, SamplePrint::Printed) << r.message.toStdString();
     EXPECT_TRUE(r.stamped && shownRows);
-    EXPECT_EQ(stampOf(QStringLiteral("0007")), QStringLiteral("09:41|1"));
+    EXPECT_EQ(stampOf("0007"), "09:41|1");
     // The report shows the new time, the rows in print order and the woman's range.
     const QString text = pdftools::compactText(pdf->jobs().back().file);
-    EXPECT_EQ(pdftools::count(text, QStringLiteral("09:41")), 1);
-    EXPECT_LT(text.indexOf(QStringLiteral("红细胞计数")), text.indexOf(QStringLiteral("白细胞计数")));
-    EXPECT_EQ(pdftools::count(text, QStringLiteral("3.5--9.5")), 1);
+    EXPECT_EQ(pdftools::count(text, "09:41"), 1);
+    EXPECT_LT(text.indexOf("红细胞计数"), text.indexOf("白细胞计数"));
+    EXPECT_EQ(pdftools::count(text, "3.5--9.5"), 1);
 
     clock = clock.addSecs(3600);
-    r = printIt(QStringLiteral("0007"), settings(2));
-    EXPECT_EQ(r.outcome, SamplePrint::Printed);
-    EXPECT_FALSE(r.stamped);
-    EXPECT_EQ(stampOf(QStringLiteral("0007")), QStringLiteral("09:41|1"));
+    r = printIt("0007", settings(2));
+    EXPECT_TRUE(r.outcome == SamplePrint::Printed && !r.stamped);
+    EXPECT_EQ(stampOf("0007"), "09:41|1");
     EXPECT_EQ(pdf->jobs().size(), 2u);
 }
 
 TEST_F(SamplePrintTest, FailedOrEmptyPrintsLeaveTheRowAlone)
 {
-    PrintSettings s = settings(0);
-    s.bottom = QStringLiteral("'");
-    SamplePrint r = printIt(QStringLiteral("0007"), s);
-    EXPECT_EQ(r.outcome, SamplePrint::Failed);
-    EXPECT_TRUE(r.message.contains(QStringLiteral("'")));
-    // A printer index the back end does not know, and a printer that fails.
-    s = settings(0);
-    s.printerIndex = 3;
-    EXPECT_EQ(printIt(QStringLiteral("0007"), s).outcome, SamplePrint::Failed);
+    // A margin that is no number, a printer index the back end does not
+    // know, and a printer that fails.
+    PrintSettings badMargin = settings(0), unknownPrinter = settings(0);
+    badMargin.bottom = "'";
+    unknownPrinter.printerIndex = 3;
+    SamplePrint r = printIt("0007", badMargin);
+    EXPECT_TRUE(r.outcome == SamplePrint::Failed && r.message.contains("'")) << r.message.toStdString();
+    EXPECT_EQ(printIt("0007", unknownPrinter).outcome, SamplePrint::Failed);
     pdf->refuse = true;
-    r = printIt(QStringLiteral("0007"), settings(0));
+    r = printIt("0007", settings(0));
     EXPECT_EQ(r.outcome, SamplePrint::Failed);
-    EXPECT_EQ(r.message, QStringLiteral("打印机脱机"));
-    EXPECT_EQ(stampOf(QStringLiteral("0007")), QStringLiteral("|0"));
+    EXPECT_EQ(r.message, "打印机脱机");
+    EXPECT_EQ(stampOf("0007"), "|0");
     // No results, no such sample, and a number with a quote (only ever a bound value).
     pdf->refuse = false;
-    for (const QString &id : {QStringLiteral("0008"), QStringLiteral("0009"), QStringLiteral("0007' or '1'='1")})
-        EXPECT_EQ(printIt(id, settings(0)).outcome, SamplePrint::NothingToPrint) << id.toStdString();
+    for (const char *id : {"0008", "0009", "0007' or '1'='1"})
+        EXPECT_EQ(printIt(id, settings(0)).outcome, SamplePrint::NothingToPrint) << id;
     EXPECT_FALSE(shownRows);
-    EXPECT_EQ(stampOf(QStringLiteral("0008")), QStringLiteral("|0"));
+    EXPECT_EQ(stampOf("0008"), "|0");
     EXPECT_TRUE(pdf->jobs().empty());
 }
