@@ -143,28 +143,22 @@ protected:
     // the batch run builds it.
     report::DisplayList batchPage(bool text, const std::vector<ResultRow> &rows)
     {
-        const QString title = "示例医院检验报告单";
         const ReportContent c = contentWith(rows);
         report::ReportForm &page = text ? forms.frmtestreport3 : forms.frmtestreport4;
+        report::ReportForm &tmpl = text ? forms.frmtestreport2 : forms.frmtestreport;
         page.recreate();
-        if (text) {
-            forms.frmtestreport2.setCaption("QRLabel1", title);
-            for (int slot = 1; slot <= TextSlots; ++slot) {
-                const int offset = slotOffset(BatchLayout::TextPages, slot);
-                createreporthead(page, forms.frmtestreport2, c.patient, slot, offset);
-                createreportbody(page, forms.frmtestreport2, c.patient, c.rows, slot);
-                createreportfooter(page, forms.frmtestreport2, c.patient, slot, offset);
-            }
-        } else {
-            const Margins m = parseMargins(settingsFor(PaperHalfA4, KindGraphic));
+        tmpl.setCaption(text ? "QRLabel1" : "QRLabel26", "示例医院检验报告单");
+        const Margins m = parseMargins(settingsFor(PaperHalfA4, KindGraphic));
+        if (!text)
             page.setMargins(m.top, m.left, m.bottom, m.right);
-            forms.frmtestreport.setCaption("QRLabel26", title);
-            for (int slot = 1; slot <= GraphicSlots; ++slot) {
-                const int offset = slotOffset(BatchLayout::GraphicPages, slot);
-                createA5reporthead(page, forms.frmtestreport, c.patient, slot, offset);
-                createA5reportbody(page, forms.frmtestreport, c.patient, c.rows, c.images, slot);
-                createA5reportfooter(page, forms.frmtestreport, c.patient, slot, offset);
-            }
+        for (int slot = 1; slot <= (text ? TextSlots : GraphicSlots); ++slot) {
+            const int offset = slotOffset(text ? BatchLayout::TextPages : BatchLayout::GraphicPages, slot);
+            (text ? createreporthead : createA5reporthead)(page, tmpl, c.patient, slot, offset);
+            if (text)
+                createreportbody(page, tmpl, c.patient, c.rows, slot);
+            else
+                createA5reportbody(page, tmpl, c.patient, c.rows, c.images, slot);
+            (text ? createreportfooter : createA5reportfooter)(page, tmpl, c.patient, slot, offset);
         }
         return report::resolve(page, report::emptyRecord());
     }
