@@ -197,13 +197,13 @@ ReceiveResult LinkReceiver::retryWaiting()
     return result;
 }
 
-QString LinkReceiver::writeWaiting(QString *error)
+QString LinkReceiver::writeWaiting(QString *error, int first)
 {
-    if (m_waiting.empty())
+    if (first < 0 || size_t(first) >= m_waiting.size())
         return QString();
     QByteArray bytes;
-    for (const Waiting &w : m_waiting)
-        bytes += w.raw;
+    for (auto w = m_waiting.cbegin() + first; w != m_waiting.cend(); ++w)
+        bytes += w->raw;
     return writeUnsaved(database().databaseName(), bytes, error);
 }
 

@@ -154,9 +154,10 @@ void TForm1::closeSerialPort()
     const QByteArray rest = MSComm1->Input();
     if (!rest.isEmpty())
         LinkReceiver1->receive(rest, isoDate(workdate()));
-    // Records completed just now that the database did not take.
+    // Records completed just now that the database did not take; those that
+    // waited before were written out when the exit was confirmed.
     if (LinkReceiver1->waitingCount() > waiting)
-        LinkReceiver1->writeWaiting();
+        LinkReceiver1->writeWaiting(nullptr, waiting);
     LinkReceiver1->lineBroken();
 }
 
