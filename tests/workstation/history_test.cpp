@@ -20,15 +20,20 @@ ws::HistoryFilter range(const char *first, const char *last)
     return f;
 }
 
-// "day/shelfid" of every row the search finds, in its order, read as the
-// page reads them.
-QStringList found(const ws::HistoryFilter &f)
+// The rows the search finds, opened as the page opens them.
+void openFound(const ws::HistoryFilter &f, db::Dataset *ds)
 {
     QVector<qint64> keys;
     QString err;
     EXPECT_TRUE(ws::findHistory(db::database(), f, &keys, &err)) << err.toStdString();
+    EXPECT_TRUE(ds->openRows(QStringLiteral("histpatient"), ws::historyColumns(), keys));
+}
+
+// "day/shelfid" of every row the search finds, in its order.
+QStringList found(const ws::HistoryFilter &f)
+{
     db::Dataset ds;
-    EXPECT_TRUE(ds.openRows(QStringLiteral("histpatient"), ws::historyColumns(), keys));
+    openFound(f, &ds);
     QStringList out;
     for (int i = 0; i < ds.recordCount(); ++i)
         out << ds.valueAt(i, QStringLiteral("checkdate")).toString() + QLatin1Char('/')
@@ -89,7 +94,6 @@ TEST_F(History, DaysAndEachParticularNarrowTheSearchBoundAndSafely)
     f.name = QStringLiteral("张");
     f.sex = QStringLiteral("女");
     EXPECT_EQ(found(f), QStringList{"2026-12-02/1"});
-    EXPECT_EQ(count("histpatient"), 7);
 }
 
 // Which visit's rows show is checked on the page; here, the rows the page
@@ -113,12 +117,7 @@ TEST_F(History, ArchivedSampleRowsReadForThePageAndThePrint)
 TEST(Workload, CountsPairsOverDayAndHistoryTables)
 {
     testdb::fresh();
-    const auto workload = [](const char *a, const char *b) {
-        QString err;
-        const auto n = ws::workloadCount(day(a), day(b), &err);
-        EXPECT_TRUE(n.has_value()) << err.toStdString();
-        return n.value_or(-1);
-    };
+    const auto workload = [](const char *a, const char *b) { return ws::workloadCount(day(a), day(b), nullptr).value_or(-1); };
     // Day tables: one sample with three results counts once.
     addPatient("1");
     for (int item : {1, 2, 3})
@@ -146,33 +145,23 @@ TEST(Workload, CountsPairsOverDayAndHistoryTables)
 
 namespace {
 
-// The query plan of a statement, one line per step.
-QStringList plan(const QString &sql, const QVariantList &params)
+// Every step of the statement's query plan that reads one of these tables
+// (named as the statement names them) goes through the given index.
+void expectIndexes(const QString &sql, const QVariantList &params, const QMap<QString, QString> &indexOf, const char *what)
 {
-    QVector<QVariantList> rows;
-    QString err;
-    EXPECT_TRUE(db::select(QStringLiteral("explain query plan ") + sql, params, &rows, &err)) << err.toStdString();
-    QStringList steps;
-    for (const QVariantList &r : rows)
-        steps << r.value(3).toString();
-    return steps;
-}
-
-// Every step that reads one of these tables goes through the named index.
-void expectIndexes(const QStringList &steps, const QMap<QString, QString> &indexOf, const QString &what)
-{
-    QStringList seen;
-    for (const QString &step : steps) {
-        for (auto it = indexOf.cbegin(); it != indexOf.cend(); ++it) {
-            if (!step.contains(QLatin1Char(' ') + it.key() + QLatin1Char(' ')) && !step.endsWith(QLatin1Char(' ') + it.key()))
+    QVector<QVariantList> steps;
+    ASSERT_TRUE(db::select(QStringLiteral("explain query plan ") + sql, params, &steps));
+    for (auto it = indexOf.cbegin(); it != indexOf.cend(); ++it) {
+        int reads = 0;
+        for (const QVariantList &r : steps) {
+            const QString step = r.value(3).toString();
+            if (!(step + QLatin1Char(' ')).contains(QLatin1Char(' ') + it.key() + QLatin1Char(' ')))
                 continue;
-            EXPECT_TRUE(step.contains(QStringLiteral("INDEX ") + it.value())) << what.toStdString() << ": " << step.toStdString();
-            seen << it.key();
+            ++reads;
+            EXPECT_TRUE(step.contains(QStringLiteral("INDEX ") + it.value())) << what << ": " << step.toStdString();
         }
+        EXPECT_GT(reads, 0) << what << " never reads " << it.key().toStdString();
     }
-    for (auto it = indexOf.cbegin(); it != indexOf.cend(); ++it)
-        EXPECT_TRUE(seen.contains(it.key())) << what.toStdString() << " never reads " << it.key().toStdString() << "\n"
-                                             << steps.join(QLatin1Char('\n')).toStdString();
 }
 
 } // namespace
@@ -197,49 +186,36 @@ TEST(HistoryPlan, EverySearchAndCountReadsThroughAnIndex)
         for (const auto &[field, text] : s.typed)
             f.*field = QString::fromUtf8(text);
         const ws::BoundSql q = ws::historySearch(f);
-        expectIndexes(plan(q.sql, q.params), {{QStringLiteral("histpatient"), QString::fromLatin1(s.index)}},
-                      QString::fromUtf8(s.what));
+        expectIndexes(q.sql, q.params, {{QStringLiteral("histpatient"), QString::fromLatin1(s.index)}}, s.what);
     }
 
     const QVariantList key{QStringLiteral("10"), QStringLiteral("2026-12-01")};
     for (const auto &[what, sql, index] : {std::tuple{"results", ws::historyResultsSql(), "hisresult_day_sample"},
                                            {"graph row", ws::historyGraphSql(), "hisgresult_day_sample"},
                                            {"print rows", ws::historyPrintRowsSql(), "hisresult_day_sample"}})
-        expectIndexes(plan(sql, key), {{QStringLiteral("a"), QLatin1String(index)}}, QLatin1String(what));
-    // The workload count over the archive.
-    expectIndexes(plan(ws::workloadCountSql(true), {QStringLiteral("2016-01-01"), QStringLiteral("2026-12-31")}),
+        expectIndexes(sql, key, {{QStringLiteral("a"), QLatin1String(index)}}, what);
+    expectIndexes(ws::workloadCountSql(true), {QStringLiteral("2016-01-01"), QStringLiteral("2026-12-31")},
                   {{QStringLiteral("a"), QStringLiteral("histpatient_day_sample")},
-                   {QStringLiteral("b"), QStringLiteral("hisresult_day_sample")}},
-                  QStringLiteral("workload"));
+                   {QStringLiteral("b"), QStringLiteral("hisresult_day_sample")}}, "workload");
 }
 
-// Thousands of archived samples: the answer counts and numbers every row,
-// and rows read again after paging far away still hold their own values.
-TEST(HistoryAnswer, LargeAnswerKeepsExactCountAndRows)
+// Thousands of archived samples: every row once and in order, and rows read
+// again after paging far away still hold their own values.
+TEST(HistoryAnswer, LargeAnswerKeepsEveryRowsOwnValues)
 {
     testdb::fresh();
     run("with recursive n(i) as (select 1 union all select i + 1 from n where i < 6000) "
-        "insert into histpatient (shelfid, checkdate, name) select i % 300, date('2026-01-01', '+' || (i / 300) || ' days'), "
-        "'病人' || i from n");
-    QVector<qint64> keys;
-    QString err;
-    ASSERT_TRUE(ws::findHistory(db::database(), range("2025-01-01", "2026-12-31"), &keys, &err)) << err.toStdString();
+        "insert into histpatient (shelfid, checkdate, name) select i, '2026-01-01', '病人' || i from n");
     db::Dataset ds;
-    ASSERT_TRUE(ds.openRows(QStringLiteral("histpatient"), ws::historyColumns(), keys));
-    ASSERT_EQ(ds.recordCount(), 6000);
-    EXPECT_EQ(ds.recNo(), 1);
-    EXPECT_EQ(ds.text("checkdate") + ds.text("shelfid"), QStringLiteral("2026-01-210")); // newest day, lowest number
-    // Every row once, in order: newest day first, numbers ascending within
-    // a day, each with its own name (row i is day i / 300, number i % 300).
+    openFound(range("2025-01-01", "2026-12-31"), &ds);
     QStringList names, expected;
-    for (int day = 20; day >= 0; --day)
-        for (int i = std::max(1, day * 300); i < std::min(6001, day * 300 + 300); ++i)
-            expected << QStringLiteral("病人%1").arg(i);
     for (ds.first(); !ds.eof(); ds.next())
         names << ds.text("name");
+    ds.first();
+    names << ds.text("name");
+    for (int i = 1; i <= 6000; ++i)
+        expected << QStringLiteral("病人%1").arg(i);
+    expected << expected.first();
     const auto diff = std::mismatch(names.begin(), names.end(), expected.begin(), expected.end());
-    EXPECT_TRUE(names.size() == 6000 && diff.first == names.end()) << "row " << (diff.first - names.begin());
-    // Back at the start, long after its values were let go.
-    ASSERT_TRUE(ds.setRecNo(1));
-    EXPECT_EQ(ds.text("name"), expected[0]);
+    EXPECT_TRUE(names.size() == expected.size() && diff.first == names.end()) << "row " << (diff.first - names.begin());
 }
