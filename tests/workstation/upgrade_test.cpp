@@ -27,56 +27,49 @@ const char *const kEarlierIndexes[][2] = {{"histpatient", "checkdate"}, {"histpa
     {"histpatient", "name"}, {"hisresult", "checkdate"}, {"hisresult", "shelfid"}, {"hisgresult", "checkdate"},
     {"hisgresult", "shelfid"}};
 
-void run(QSqlDatabase d, const QString &sql, const QVariantList &params = {})
-{
-    QString err;
-    ASSERT_TRUE(db::exec(d, sql, params, &err)) << err.toStdString() << " in " << sql.toStdString();
-}
-
-// A connection of its own to `path` for `work`.
-template <typename F> void with(const QString &path, F work)
-{
-    {
-        QString err;
-        EXPECT_TRUE(db::connectNamed(QStringLiteral("other"), path, &err)) << err.toStdString();
-        work(QSqlDatabase::database(QStringLiteral("other")));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("other"));
-}
-
-QStringList names(QSqlDatabase d, const char *where)
+QStringList names(const char *where)
 {
     QStringList out;
-    for (const QVariantList &r : wst::rows(QStringLiteral("select name from sqlite_master where %1 order by name").arg(QLatin1String(where)), d))
+    for (const QVariantList &r : wst::rows(QStringLiteral("select name from sqlite_master where %1 order by name").arg(QLatin1String(where))))
         out << r[0].toString();
     return out;
+}
+
+// The program's connection to `path` for `work`, closed again after it.
+template <typename F> void with(const QString &path, F work)
+{
+    QString err;
+    ASSERT_TRUE(db::connect(path, &err)) << err.toStdString();
+    work();
+    db::disconnect();
 }
 
 // A file as an earlier build left it, with rows of every kind of value;
 // `padding` blocks of 4 KB make it large.
 QString earlierFile(int padding = 0, const char *extra = nullptr)
 {
+    using wst::run;
     const QString path = testdb::tempDir() + QStringLiteral("/jykdb.mdb");
     QString err;
     EXPECT_TRUE(appdb::createDatabaseFile(path, true, &err)) << err.toStdString();
-    with(path, [&](QSqlDatabase d) {
-        for (const QString &index : names(d, "type='index' and tbl_name in ('histpatient','hisresult','hisgresult')"))
-            run(d, QStringLiteral("drop index ") + index);
+    with(path, [&]() {
+        for (const QString &index : names("type='index' and tbl_name in ('histpatient','hisresult','hisgresult')"))
+            run(QStringLiteral("drop index ") + index);
         for (const auto &[table, column] : kEarlierIndexes)
-            run(d, QStringLiteral("create index %1_%2 on %1 (%2)").arg(QLatin1String(table), QLatin1String(column)));
-        run(d, QStringLiteral("insert into histpatient (shelfid, checkdate, name, caseno, age, bgtime) values "
-                              "('5', '2020-03-01', 'O''Neil', 'z100', 40, NULL), ('5a', '2020-03-02', '张三', '', '4.50', '09:30')"));
-        run(d, QStringLiteral("insert into hisresult (shelfid, checkdate, itemid, value) values "
-                              "('5', '2020-03-01', 1, '4.40'), ('5', '2020-03-01', 2, NULL), ('5a', '2020-03-02', 1, 7)"));
-        run(d, QStringLiteral("insert into hisgresult (shelfid, checkdate, a1, a2) values (?, ?, ?, ?)"),
+            run(QStringLiteral("create index %1_%2 on %1 (%2)").arg(QLatin1String(table), QLatin1String(column)));
+        run(QStringLiteral("insert into histpatient (shelfid, checkdate, name, caseno, age, bgtime) values "
+                           "('5', '2020-03-01', 'O''Neil', 'z100', 40, NULL), ('5a', '2020-03-02', '张三', '', '4.50', '09:30')"));
+        run(QStringLiteral("insert into hisresult (shelfid, checkdate, itemid, value) values "
+                           "('5', '2020-03-01', 1, '4.40'), ('5', '2020-03-01', 2, NULL), ('5a', '2020-03-02', 1, 7)"));
+        run(QStringLiteral("insert into hisgresult (shelfid, checkdate, a1, a2) values (?, ?, ?, ?)"),
             {QStringLiteral("5"), QStringLiteral("2020-03-01"), QByteArray("\x01\xff\x80 raw", 8), QStringLiteral("!\"#$")});
-        run(d, QStringLiteral("insert into patient (shelfid, name, checkdate) values ('1', '李四', '2020-03-03')"));
+        run(QStringLiteral("insert into patient (shelfid, name, checkdate) values ('1', '李四', '2020-03-03')"));
         if (padding > 0)
-            run(d, QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < ?) "
-                                  "insert into hisgresult (shelfid, checkdate, a1) select i, '2019-01-01', hex(zeroblob(2048)) from n"),
+            run(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < ?) "
+                               "insert into hisgresult (shelfid, checkdate, a1) select i, '2019-01-01', hex(zeroblob(2048)) from n"),
                 {padding});
         if (extra)
-            run(d, QLatin1String(extra));
+            run(QLatin1String(extra));
     });
     return path;
 }
@@ -88,14 +81,14 @@ using Content = std::pair<QVector<wst::Rows>, QByteArray>;
 Content content(const QString &path, bool withHash = true)
 {
     Content c;
-    with(path, [&](QSqlDatabase d) {
-        c.first << wst::rows(QStringLiteral("pragma user_version"), d)
-                 << wst::rows(QStringLiteral("select type, name, tbl_name, sql from sqlite_master where type <> 'index' order by name"), d);
-        for (const QString &table : names(d, "type = 'table'")) {
+    with(path, [&]() {
+        c.first << wst::rows(QStringLiteral("pragma user_version"))
+                << wst::rows(QStringLiteral("select type, name, tbl_name, sql from sqlite_master where type <> 'index' order by name"));
+        for (const QString &table : names("type = 'table'")) {
             QStringList cols;
-            for (const QVariantList &r : wst::rows(QStringLiteral("select name from pragma_table_info('%1')").arg(table), d))
+            for (const QVariantList &r : wst::rows(QStringLiteral("select name from pragma_table_info('%1')").arg(table)))
                 cols << QStringLiteral("quote(\"%1\")").arg(r[0].toString());
-            c.first << wst::rows(QStringLiteral("select rowid, %1 from \"%2\" order by rowid").arg(cols.join(QLatin1Char(',')), table), d);
+            c.first << wst::rows(QStringLiteral("select rowid, %1 from \"%2\" order by rowid").arg(cols.join(QLatin1Char(',')), table));
         }
     });
     QFile f(path);
@@ -104,17 +97,13 @@ Content content(const QString &path, bool withHash = true)
     return c;
 }
 
-QStringList indexes() { return names(db::database(), "type='index' and sql is not null"); }
+QStringList indexes() { return names("type='index' and sql is not null"); }
 
 // What the message window painted while it was on screen.
-class MessageWatch : public QObject
-{
-public:
+struct MessageWatch : QObject {
     MessageWatch() { qApp->installEventFilter(this); }
     ~MessageWatch() override { qApp->removeEventFilter(this); }
     QStringList painted;
-
-protected:
     bool eventFilter(QObject *o, QEvent *e) override
     {
         if (e->type() == QEvent::Paint && o == frmmessage && frmmessage->isVisible() && !frmmessage->Label1->text().isEmpty()
@@ -129,12 +118,10 @@ class Upgrade : public ::testing::Test
 protected:
     void SetUp() override
     {
-        // The notice the program installs at start-up.
-        setupApplication(*qApp);
-        fresh = testdb::fresh(false);
+        setupApplication(*qApp); // the notice the program installs at start-up
+        testdb::fresh(false);
     }
     void TearDown() override { db::disconnect(); }
-    QString fresh;
 };
 
 } // namespace
