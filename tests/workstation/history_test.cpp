@@ -96,24 +96,6 @@ TEST_F(History, DaysAndEachParticularNarrowTheSearchBoundAndSafely)
     EXPECT_EQ(found(f), QStringList{"2026-12-02/1"});
 }
 
-// Which visit's rows show is checked on the page; here, the rows the page
-// and the reprint read.
-TEST_F(History, ArchivedSampleRowsReadForThePageAndThePrint)
-{
-    archiveResult("10", "2026-12-01", 2, "4.1");
-    archiveResult("10", "2026-12-01", 1, "9.9");
-    archiveResult("10", "2026-12-01", 99, "1.5"); // an item gone from the catalogue keeps its value
-    archiveResult("100", "2026-12-01", 1, "7");   // 100 is no prefix match of 10
-    db::Dataset results, print;
-    ASSERT_TRUE(results.open(ws::historyResultsSql(), {"10", "2026-12-01"})) << results.lastError().toStdString();
-    EXPECT_EQ(column(results, "value") + column(results, "abbreviation"), (QStringList{"9.9", "4.1", "1.5", "WBC", "NEU#", ""}));
-    ASSERT_TRUE(print.open(ws::historyPrintRowsSql(), {"10", "2026-12-01"}));
-    EXPECT_EQ(column(print, "value").mid(0, 1) + column(print, "unit").mid(0, 1), (QStringList{"9.9", "10^9/L"}));
-    // A null key (nothing selected) matches nothing.
-    ASSERT_TRUE(results.open(ws::historyResultsSql(), {QVariant(), QVariant()}));
-    EXPECT_TRUE(results.isEmpty());
-}
-
 TEST(Workload, CountsPairsOverDayAndHistoryTables)
 {
     testdb::fresh();

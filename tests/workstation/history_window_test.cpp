@@ -42,7 +42,9 @@ protected:
         archive("5", "2026-12-01", QStringLiteral("张三"), {}, {}, {}, {}, QStringLiteral("09:30"));
         archive("5", "2026-12-03", QStringLiteral("张三"));
         archive("12", "2026-12-03", QStringLiteral("O'Neil"));
-        for (const auto &[d, item, value] : {std::tuple{"2026-12-01", 1, "4.40"}, {"2026-12-01", 2, "2.10"}, {"2026-12-03", 1, "8.80"}})
+        // Item 99 has gone from the catalogue since; its value still shows.
+        for (const auto &[d, item, value] : {std::tuple{"2026-12-01", 2, "2.10"}, {"2026-12-01", 99, "1.5"},
+                                             {"2026-12-01", 1, "4.40"}, {"2026-12-03", 1, "8.80"}})
             archiveResult("5", d, item, value);
         addGraphs("5", g1, "hisgresult", "2026-12-01");
         addGraphs("5", g2, "hisgresult", "2026-12-03");
@@ -59,18 +61,37 @@ protected:
         Form1->Edit10->setText(last);
         QTest::mouseClick(Form1->Button3, Qt::LeftButton);
     }
-    // Another program holds the database file's write lock for `ms`: the
-    // next count or search waits for it.
-    void lockFor(int ms)
+    // Another program holds the database file's write lock for 800 ms, so the
+    // next count or search waits; at 400 ms the status text and the button's
+    // state are read, then `meanwhile` runs.
+    void lockWhile(StatusBar *bar, QPushButton *button, const std::function<void()> &meanwhile)
     {
         lock = std::make_unique<testdb::FileLock>(db::database().databaseName());
         ASSERT_TRUE(lock->held());
-        QTimer::singleShot(ms, [this]() { lock->release(); });
+        QTimer::singleShot(800, [this]() { lock->release(); });
+        QTimer::singleShot(400, [=]() {
+            during = bar->panelText(1);
+            buttonOn = button->isEnabled();
+            meanwhile();
+        });
     }
+    QString during;
+    bool buttonOn = true;
     QTemporaryDir tmp;
     std::unique_ptr<testdb::FileLock> lock;
     std::shared_ptr<report::PdfFileBackend> pdf;
     graphics::GraphRow g1, g2;
+};
+
+// Paint events a widget gets.
+struct PaintCount : QObject {
+    explicit PaintCount(QWidget *w) { w->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
 };
 
 } // namespace
@@ -87,23 +108,25 @@ TEST_F(HistoryPage, SearchShowsTheSelectedArchivedSample)
               (QStringList{"2026-12-03", "2026-12-03", "2026-12-01", "5", "12", "5"}));
     // The first row (sample 5 of 12-03): its one result, not today's.
     EXPECT_EQ(column(Form1->tmpset2, "value"), QStringList{"8.80"});
+    const QStringList earlier{"4.40", "2.10", "1.5"};
 
     // Down to the same number's earlier visit: its own results.
     Form1->DBGrid10->setFocus();
     QTest::keyClick(Form1->DBGrid10, Qt::Key_Down);
     QTest::keyClick(Form1->DBGrid10, Qt::Key_Down);
     ASSERT_EQ(Form1->tmpset1->recNo(), 3);
-    EXPECT_EQ(column(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
+    EXPECT_EQ(column(Form1->tmpset2, "value") + column(Form1->tmpset2, "abbreviation"),
+              earlier + QStringList({"WBC", "NEU#", ""}));
     // Down on the last row adds none: the row stays selected and so do its results.
     QTest::keyClick(Form1->DBGrid10, Qt::Key_Down);
     EXPECT_EQ(Form1->tmpset1->recNo(), 3);
-    EXPECT_EQ(column(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
+    EXPECT_EQ(column(Form1->tmpset2, "value"), earlier);
 
     // A date that is not one: the error, the boxes and the result as they were.
     search(QStringLiteral("2026-13-01"), QStringLiteral("2026-12-03"));
     EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("'2026-13-01'不是有效的日期")});
     EXPECT_EQ(Form1->tmpset1->recordCount(), 3);
-    EXPECT_EQ(column(Form1->tmpset2, "value"), (QStringList{"4.40", "2.10"}));
+    EXPECT_EQ(column(Form1->tmpset2, "value"), earlier);
 
     // A search that finds nothing empties the results too, silently.
     search(QStringLiteral("2026-12-04"), QStringLiteral("2026-12-06"));
@@ -154,7 +177,7 @@ TEST_F(HistoryPage, ReprintPrintsTheArchivedSampleAndWritesNothing)
     ASSERT_EQ(pdf->jobs().size(), 1u);
     const QString text = pdftools::compactText(pdf->jobs().back().file);
     // The archived visit and its report time; not today's sample of that number.
-    for (const auto &[word, times] : {std::pair{"张三", 1}, {"4.40", 1}, {"09:30", 1}, {"王五", 0}, {"8.80", 0}})
+    for (const auto &[word, times] : {std::pair{"张三", 1}, {"4.40", 1}, {"09:30", 1}, {"王五", 0}, {"8.80", 0}, {"10^9/L", 2}})
         EXPECT_EQ(pdftools::count(text, QString::fromUtf8(word)), times) << word;
     // The archived graphs are in the sample page's pictures the report copied.
     EXPECT_EQ(Form1->Panel1->picture(2), graphics::drawgraphic(g1).image[2]);
@@ -166,66 +189,32 @@ TEST_F(HistoryPage, ReprintPrintsTheArchivedSampleAndWritesNothing)
     EXPECT_TRUE(pdf->jobs().size() == 1u && dialogs.shown.isEmpty());
 }
 
-TEST_F(HistoryPage, WorkloadFromTheMenu)
+// Today's sample 5 plus the two archived visits with results, counted from
+// the menu while another program holds the file.
+TEST_F(HistoryPage, LongCountFromTheMenuKeepsTheWindowPaintingAndRunsOnce)
 {
-    // Today's sample 5 plus the two archived visits with results.
-    QTimer::singleShot(0, []() {
-        frmdayfltj->Edit1->setText(QStringLiteral("2026-12-01"));
-        QTest::mouseClick(frmdayfltj->Button1, Qt::LeftButton);
-        frmdayfltj->reject();
+    int paintsDuring = 0;
+    QTimer::singleShot(0, [&]() {
+        Tfrmdayfltj *w = frmdayfltj;
+        w->Edit1->setText(QStringLiteral("2026-12-01"));
+        PaintCount painted(w->StatusBar1);
+        lockWhile(w->StatusBar1, w->Button1, [&]() {
+            w->Button1Click(); // a second count asked for meanwhile does not start
+            const int before = painted.paints;
+            w->StatusBar1->update();
+            QTimer::singleShot(100, [&, before]() { paintsDuring = painted.paints - before; });
+        });
+        QTest::mouseClick(w->Button1, Qt::LeftButton);
+        w->reject();
     });
     Form1->N27->trigger();
-    EXPECT_EQ(frmdayfltj->Label4->text(), QStringLiteral("3"));
-    EXPECT_EQ(frmdayfltj->StatusBar1->panelText(1), QStringLiteral("统计完成！"));
-}
-
-namespace {
-
-// Paint events a widget gets.
-class PaintCount : public QObject
-{
-public:
-    explicit PaintCount(QWidget *w) { w->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        paints += e->type() == QEvent::Paint;
-        return false;
-    }
-};
-
-} // namespace
-
-TEST_F(HistoryPage, LongCountKeepsTheWindowPaintingAndRunsOnce)
-{
-    Tfrmdayfltj *w = workloadWindow();
-    w->show();
-    w->Edit1->setText(QStringLiteral("2026-12-01"));
-    PaintCount painted(w->StatusBar1);
-    QString during;
-    bool buttonOn = true;
-    int paintsDuring = 0;
-    QTimer::singleShot(400, [&]() {
-        during = w->StatusBar1->panelText(1);
-        buttonOn = w->Button1->isEnabled();
-        // A second count asked for meanwhile does not start.
-        w->Button1Click();
-        const int before = painted.paints;
-        w->StatusBar1->update();
-        QTimer::singleShot(100, [&, before]() { paintsDuring = painted.paints - before; });
-    });
-    lockFor(800);
-    QTest::mouseClick(w->Button1, Qt::LeftButton);
     EXPECT_EQ(during, QStringLiteral("正在统计，请稍候......"));
     EXPECT_FALSE(buttonOn);
     EXPECT_GT(paintsDuring, 0);
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_EQ(w->Label4->text(), QStringLiteral("3"));
-    EXPECT_EQ(w->StatusBar1->panelText(1), QStringLiteral("统计完成！"));
-    EXPECT_TRUE(w->Button1->isEnabled());
-    w->hide();
+    EXPECT_EQ(frmdayfltj->Label4->text(), QStringLiteral("3"));
+    EXPECT_EQ(frmdayfltj->StatusBar1->panelText(1), QStringLiteral("统计完成！"));
+    EXPECT_TRUE(frmdayfltj->Button1->isEnabled());
 }
 
 TEST_F(HistoryPage, LongSearchShowsItsProgressAndRunsOnce)
@@ -238,16 +227,11 @@ TEST_F(HistoryPage, LongSearchShowsItsProgressAndRunsOnce)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1));
     QCoreApplication::processEvents();
     const QString statusBefore = Form1->StatusBar1->panelText(1);
-    QString during;
-    bool buttonOn = true;
     int rowsDuring = -1;
-    QTimer::singleShot(400, [&]() {
-        during = Form1->StatusBar1->panelText(1);
-        buttonOn = Form1->Button3->isEnabled();
+    lockWhile(Form1->StatusBar1, Form1->Button3, [&]() {
         rowsDuring = Form1->tmpset1->recordCount(); // the last answer stays until the new one is in
         Form1->Button3Click();
     });
-    lockFor(800);
     search(QStringLiteral("2026-12-03"), QStringLiteral("2026-12-03"));
     EXPECT_EQ(during, QStringLiteral("正在查询，请稍候......"));
     EXPECT_FALSE(buttonOn);
