@@ -1,7 +1,6 @@
 // Backup, restore and the end of the working day through the main window's
 // handlers, the dialog seam answering and the database checked table by table.
 #include "app/umessage.h"
-#include "platform/db/connection.h"
 #include "wsfixture.h"
 
 #include <QAction>

@@ -2,7 +2,6 @@
 // against a fresh database.
 #include "common/testdb.h"
 
-#include "platform/db/dataset.h"
 #include "workstation/history.h"
 #include "wsdb.h"
 
@@ -94,35 +93,6 @@ TEST_F(History, DaysAndEachParticularNarrowTheSearchBoundAndSafely)
     f.name = QStringLiteral("张");
     f.sex = QStringLiteral("女");
     EXPECT_EQ(found(f), QStringList{"2026-12-02/1"});
-}
-
-TEST(Workload, CountsPairsOverDayAndHistoryTables)
-{
-    testdb::fresh();
-    const auto workload = [](const char *a, const char *b) { return ws::workloadCount(day(a), day(b), nullptr).value_or(-1); };
-    // Day tables: one sample with three results counts once.
-    addPatient("1");
-    for (int item : {1, 2, 3})
-        addResult("1", item, "1");
-    addPatient("2");                          // registered, no results
-    addResult("3", 1, "1");                   // results, no registration
-    addPatient("4");                          // registered on another day than its results
-    addResult("4", 1, "1", "2026-12-05");
-    // History: the same number on two days counts once per day.
-    for (const char *d : {"2026-12-01", "2026-12-03"}) {
-        archive("1", d);
-        archiveResult("1", d, 1);
-        archiveResult("1", d, 2);
-    }
-    archive("7", "2026-12-03");               // no results
-    archiveResult("8", "2026-12-03", 1);      // no registration
-
-    // Both ends inclusive; nothing when the first day is after the last.
-    const struct { const char *first, *last; int expected; } cases[] = {
-        {"2026-12-01", "2026-12-06", 3}, {"2026-12-06", "2026-12-06", 1}, {"2026-12-01", "2026-12-01", 1},
-        {"2026-12-02", "2026-12-05", 1}, {"2026-12-04", "2026-12-05", 0}, {"2026-12-06", "2026-12-01", 0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(workload(c.first, c.last), c.expected) << c.first << ".." << c.last;
 }
 
 namespace {

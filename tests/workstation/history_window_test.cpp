@@ -9,7 +9,6 @@
 #include "reports/forms.h"
 #include "samplerow.h"
 #include "testdb.h"
-#include "platform/db/connection.h"
 #include "workstation/dayfltj.h"
 #include "wsfixture.h"
 
@@ -46,6 +45,7 @@ protected:
         for (const auto &[d, item, value] : {std::tuple{"2026-12-01", 2, "2.10"}, {"2026-12-01", 99, "1.5"},
                                              {"2026-12-01", 1, "4.40"}, {"2026-12-03", 1, "8.80"}})
             archiveResult("5", d, item, value);
+        archiveResult("12", "2026-12-01", 1); // a result of a day sample 12 was not registered on
         addGraphs("5", g1, "hisgresult", "2026-12-01");
         addGraphs("5", g2, "hisgresult", "2026-12-03");
         // Today's sample with the same number is a different patient.

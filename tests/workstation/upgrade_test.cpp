@@ -7,8 +7,6 @@
 #include "app/umessage.h"
 #include "common/testdb.h"
 #include "wsdb.h"
-#include "platform/db/command.h"
-#include "platform/db/connection.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -16,8 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-
-#include <gtest/gtest.h>
 
 namespace {
 
