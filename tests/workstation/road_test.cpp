@@ -7,8 +7,6 @@
 #include "graphics/drawgraphic.h"
 #include "graphics/graphpanel.h"
 #include "pdftools.h"
-#include "platform/db/dataset.h"
-#include "platform/db/connection.h"
 #include "platform/comm/commcontrol.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dbedits.h"
