@@ -1,5 +1,5 @@
-// The history search, the archived sample's data and the workload count
-// against a fresh database.
+// The history search against a fresh database: what each typed particular
+// finds, through which index every search and count reads, a large answer.
 #include "common/testdb.h"
 
 #include "workstation/history.h"
@@ -40,26 +40,37 @@ QStringList found(const ws::HistoryFilter &f)
     return out;
 }
 
-class History : public ::testing::Test
+// Every step of the statement's query plan that reads one of these tables
+// (named as the statement names them) goes through the given index.
+void expectIndexes(const QString &sql, const QVariantList &params, const QMap<QString, QString> &indexOf, const char *what)
 {
-protected:
-    void SetUp() override
-    {
-        testdb::fresh();
-        archive("10", "2026-11-30", "张三", "男", "Z100", "M1", "内科");
-        archive("9", "2026-12-01", "李四", "女", "Z200", "M2", "外科");
-        archive("10", "2026-12-01", "王张", "男", "Z1000", "M3", "内科");
-        archive("2", "2026-12-01", "O'Brien", "男", "Z300", "M4", "儿科");
-        archive("1a", "2026-12-02", "赵六", "女", "Z100", "M5", "妇产科");
-        archive("1", "2026-12-02", "50%张", "女", "Z400", "M6", "内科");
-        archive("3", "2026-12-03", "钱七", "男", "Z500", "M7", "内科");
+    QVector<QVariantList> steps;
+    ASSERT_TRUE(db::select(QStringLiteral("explain query plan ") + sql, params, &steps));
+    for (auto it = indexOf.cbegin(); it != indexOf.cend(); ++it) {
+        int reads = 0;
+        for (const QVariantList &r : steps) {
+            const QString step = r.value(3).toString();
+            if (!(step + QLatin1Char(' ')).contains(QLatin1Char(' ') + it.key() + QLatin1Char(' ')))
+                continue;
+            ++reads;
+            EXPECT_TRUE(step.contains(QStringLiteral("INDEX ") + it.value())) << what << ": " << step.toStdString();
+        }
+        EXPECT_GT(reads, 0) << what << " never reads " << it.key().toStdString();
     }
-};
+}
 
 } // namespace
 
-TEST_F(History, DaysAndEachParticularNarrowTheSearchBoundAndSafely)
+TEST(History, DaysAndEachParticularNarrowTheSearchBoundAndSafely)
 {
+    testdb::fresh();
+    archive("10", "2026-11-30", "张三", "男", "Z100", "M1", "内科");
+    archive("9", "2026-12-01", "李四", "女", "Z200", "M2", "外科");
+    archive("10", "2026-12-01", "王张", "男", "Z1000", "M3", "内科");
+    archive("2", "2026-12-01", "O'Brien", "男", "Z300", "M4", "儿科");
+    archive("1a", "2026-12-02", "赵六", "女", "Z100", "M5", "妇产科");
+    archive("1", "2026-12-02", "50%张", "女", "Z400", "M6", "内科");
+    archive("3", "2026-12-03", "钱七", "男", "Z500", "M7", "内科");
     // Newest day first, then by number; both ends belong to the range.
     EXPECT_EQ(found(range("2026-12-01", "2026-12-02")),
               (QStringList{"2026-12-02/1", "2026-12-02/1a", "2026-12-01/2", "2026-12-01/9", "2026-12-01/10"}));
@@ -94,29 +105,6 @@ TEST_F(History, DaysAndEachParticularNarrowTheSearchBoundAndSafely)
     f.sex = QStringLiteral("女");
     EXPECT_EQ(found(f), QStringList{"2026-12-02/1"});
 }
-
-namespace {
-
-// Every step of the statement's query plan that reads one of these tables
-// (named as the statement names them) goes through the given index.
-void expectIndexes(const QString &sql, const QVariantList &params, const QMap<QString, QString> &indexOf, const char *what)
-{
-    QVector<QVariantList> steps;
-    ASSERT_TRUE(db::select(QStringLiteral("explain query plan ") + sql, params, &steps));
-    for (auto it = indexOf.cbegin(); it != indexOf.cend(); ++it) {
-        int reads = 0;
-        for (const QVariantList &r : steps) {
-            const QString step = r.value(3).toString();
-            if (!(step + QLatin1Char(' ')).contains(QLatin1Char(' ') + it.key() + QLatin1Char(' ')))
-                continue;
-            ++reads;
-            EXPECT_TRUE(step.contains(QStringLiteral("INDEX ") + it.value())) << what << ": " << step.toStdString();
-        }
-        EXPECT_GT(reads, 0) << what << " never reads " << it.key().toStdString();
-    }
-}
-
-} // namespace
 
 // Ten years of archive make a full scan of these tables take seconds: each
 // search and count must keep finding its rows through an index.

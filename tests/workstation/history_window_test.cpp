@@ -177,7 +177,8 @@ TEST_F(HistoryPage, ReprintPrintsTheArchivedSampleAndWritesNothing)
     ASSERT_EQ(pdf->jobs().size(), 1u);
     const QString text = pdftools::compactText(pdf->jobs().back().file);
     // The archived visit and its report time; not today's sample of that number.
-    for (const auto &[word, times] : {std::pair{"张三", 1}, {"4.40", 1}, {"09:30", 1}, {"王五", 0}, {"8.80", 0}, {"10^9/L", 2}})
+    const std::pair<const char *, int> words[] = {{"张三", 1}, {"4.40", 1}, {"09:30", 1}, {"10^9/L", 2}, {"王五", 0}, {"8.80", 0}};
+    for (const auto &[word, times] : words)
         EXPECT_EQ(pdftools::count(text, QString::fromUtf8(word)), times) << word;
     // The archived graphs are in the sample page's pictures the report copied.
     EXPECT_EQ(Form1->Panel1->picture(2), graphics::drawgraphic(g1).image[2]);

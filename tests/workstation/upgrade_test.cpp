@@ -26,7 +26,8 @@ const char *const kEarlierIndexes[][2] = {{"histpatient", "checkdate"}, {"histpa
 QStringList names(const char *where)
 {
     QStringList out;
-    for (const QVariantList &r : wst::rows(QStringLiteral("select name from sqlite_master where %1 order by name").arg(QLatin1String(where))))
+    const QString sql = QStringLiteral("select name from sqlite_master where %1 order by name").arg(QLatin1String(where));
+    for (const QVariantList &r : wst::rows(sql))
         out << r[0].toString();
     return out;
 }
