@@ -1,19 +1,17 @@
 // The single patient report: reference limits, range texts and arrows; the
 // layouts printed through the PDF back end and read back (paper, texts,
-// pictures; positions are the golden test's); the first-print stamp and the
-// failures that must leave it alone.
-#include "common/testdb.h"
+// pictures; positions are the golden test's; the first-print stamp is the
+// print window test's).
 #include "pdftools.h"
-#include "stamp.h"
 
-#include "base/session.h"
-#include "platform/db/dataset.h"
+#include "platform/report/printing.h"
 #include "reports/forms.h"
 #include "reports/printsettings.h"
 #include "reports/singlereport.h"
 
 #include <QPainter>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 using namespace reports;
 
@@ -87,7 +85,7 @@ protected:
     }
 
     QTemporaryDir tmp;
-    std::shared_ptr<RefusingBackend> pdf = std::make_shared<RefusingBackend>(tmp.path());
+    std::shared_ptr<report::PdfFileBackend> pdf = std::make_shared<report::PdfFileBackend>(tmp.path());
     ReportForms forms;
 };
 
@@ -136,79 +134,4 @@ TEST_F(SingleReport, RowLabelsAreFreedAndTheFormIsRecreated)
     moveTemplateFooter(forms.frmtestreport);
     print(settings(0));
     EXPECT_NEAR(forms.frmtestreport.item("QRShape4").mm.top(), 122.8, 1e-9);
-}
-
-// ---- one sample, with its first-print stamp ------------------------------------
-
-namespace {
-
-class SamplePrintTest : public SingleReport
-{
-protected:
-    void SetUp() override
-    {
-        SingleReport::SetUp();
-        testdb::fresh(false);
-        for (const char *sql : {"insert into itemtb (itemid, abbreviation, name, unit, printorder, manlow, manhigh, womanlow, womanhigh) "
-                                "values (1, 'WBC', '白细胞计数', '10^9/L', 2, '4', '10', '3.5', '9.5'), "
-                                "(2, 'RBC', '红细胞计数', '10^12/L', 1, '4.0', '5.5', '3.5', '5.0')",
-                                "insert into patient (shelfid, name, sex, checkdate) values "
-                                "('0007', '张三', '女', '2026-12-06'), ('0008', '李四', '男', '2026-12-06')",
-                                "insert into testresult (shelfid, checkdate, itemid, value) values "
-                                "('0007', '2026-12-06', 1, '12.5'), ('0007', '2026-12-06', 2, '4.2')"})
-            ASSERT_TRUE(db::exec(sql)) << sql;
-        session::setClock([this]() { return clock; });
-    }
-    void TearDown() override
-    {
-        session::setClock(nullptr);
-        SingleReport::TearDown();
-    }
-    SamplePrint printIt(const QString &id, const PrintSettings &s)
-    {
-        shownRows = false;
-        return printSample(id, "2026-12-06", s, content({}), forms, patient, rows, graph, [this]() { shownRows = true; });
-    }
-
-    QDateTime clock{QDate(2026, 12, 6), QTime(9, 41, 30)};
-    db::Dataset patient, rows, graph;
-    bool shownRows = false;
-};
-
-} // namespace
-
-TEST_F(SamplePrintTest, FirstPrintStampsAndASecondKeepsTheTime)
-{
-    SamplePrint r = printIt("0007", settings(0));
-    EXPECT_EQ(r.outcome, SamplePrint::Printed) << r.message.toStdString();
-    EXPECT_TRUE(r.stamped && shownRows);
-    EXPECT_EQ(stampOf("0007"), "09:41|1");
-    // The report shows the new time, the rows in print order and the woman's range.
-    const QString text = pdftools::compactText(pdf->jobs().back().file);
-    EXPECT_EQ(pdftools::count(text, "09:41"), 1);
-    EXPECT_LT(text.indexOf("红细胞计数"), text.indexOf("白细胞计数"));
-    EXPECT_EQ(pdftools::count(text, "3.5--9.5"), 1);
-
-    clock = clock.addSecs(3600);
-    r = printIt("0007", settings(2));
-    EXPECT_TRUE(r.outcome == SamplePrint::Printed && !r.stamped);
-    EXPECT_EQ(stampOf("0007"), "09:41|1");
-    EXPECT_EQ(pdf->jobs().size(), 2u);
-}
-
-TEST_F(SamplePrintTest, FailedOrEmptyPrintsLeaveTheRowAlone)
-{
-    // (A margin that is no number and a printer index the back end does not
-    // know are tried on the window and on the report layer.)
-    pdf->refuse = true;
-    const SamplePrint r = printIt("0007", settings(0));
-    EXPECT_TRUE(r.outcome == SamplePrint::Failed && r.message == "打印机脱机") << r.message.toStdString();
-    EXPECT_EQ(stampOf("0007"), "|0");
-    // No results, no such sample, and a number with a quote (only ever a bound value).
-    pdf->refuse = false;
-    for (const char *id : {"0008", "0009", "0007' or '1'='1"})
-        EXPECT_EQ(printIt(id, settings(0)).outcome, SamplePrint::NothingToPrint) << id;
-    EXPECT_FALSE(shownRows);
-    EXPECT_EQ(stampOf("0008"), "|0");
-    EXPECT_TRUE(pdf->jobs().empty());
 }
