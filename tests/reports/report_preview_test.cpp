@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -14,17 +15,6 @@
 using namespace report;
 
 namespace {
-
-class ReportPreview : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite() { reports::installFontSubstitutions(); }
-    void TearDown() override
-    {
-        setPrinterBackend(nullptr);
-        dlg::setResponder(nullptr);
-    }
-};
 
 PrintJob twoPages()
 {
@@ -38,11 +28,18 @@ PrintJob twoPages()
 
 } // namespace
 
-TEST_F(ReportPreview, PagesThroughPrintsAndShowsPrinterErrors)
+TEST(ReportPreview, PagesThroughPrintsAndShowsPrinterErrors)
 {
+    reports::installFontSubstitutions();
     QTemporaryDir tmp;
     auto pdf = std::make_shared<PdfFileBackend>(tmp.path());
     setPrinterBackend(pdf);
+    QStringList shown;
+    dlg::setResponder([&](const dlg::Request &r) { return shown << r.text, dlg::Reply{}; });
+    const auto ends = qScopeGuard([] {
+        setPrinterBackend(nullptr);
+        dlg::setResponder(nullptr);
+    });
 
     ReportPreviewDialog dialog(twoPages());
     auto *pageLabel = dialog.findChild<QLabel *>("pageLabel"), *view = dialog.findChild<QLabel *>("pageView");
@@ -50,18 +47,18 @@ TEST_F(ReportPreview, PagesThroughPrintsAndShowsPrinterErrors)
     auto *zoom = dialog.findChild<QComboBox *>("zoomBox");
     ASSERT_TRUE(pageLabel && view && next && prev && zoom);
 
+    // Page label, page picture size, back and forward enabled, zoom.
+    const auto state = [&] {
+        const QSize px = view->pixmap().size();
+        return QString("%1 %2x%3 %4%5 %6").arg(pageLabel->text()).arg(px.width()).arg(px.height())
+            .arg(prev->isEnabled()).arg(next->isEnabled()).arg(dialog.zoomPercent());
+    };
     // 210 x 148.5 mm at 96 per inch, then 182 x 257 mm, then that at half size.
-    EXPECT_EQ(pageLabel->text(), "第 1 页，共 2 页");
-    EXPECT_FALSE(prev->isEnabled());
-    EXPECT_EQ(view->pixmap().size(), QSize(794, 561));
+    EXPECT_EQ(state(), "第 1 页，共 2 页 794x561 01 100");
     QTest::mouseClick(next, Qt::LeftButton);
-    EXPECT_EQ(dialog.currentPage(), 1);
-    EXPECT_EQ(pageLabel->text(), "第 2 页，共 2 页");
-    EXPECT_FALSE(next->isEnabled());
-    EXPECT_EQ(view->pixmap().size(), QSize(688, 971));
+    EXPECT_EQ(state(), "第 2 页，共 2 页 688x971 10 100");
     zoom->setCurrentText("50%");
-    EXPECT_EQ(dialog.zoomPercent(), 50);
-    EXPECT_EQ(view->pixmap().size(), QSize(344, 486));
+    EXPECT_EQ(state(), "第 2 页，共 2 页 344x486 10 50");
 
     QTest::mouseClick(dialog.findChild<QPushButton *>("printButton"), Qt::LeftButton);
     EXPECT_TRUE(dialog.printed());
@@ -70,9 +67,7 @@ TEST_F(ReportPreview, PagesThroughPrintsAndShowsPrinterErrors)
 
     // A printer error is shown, not swallowed.
     PrintJob job = twoPages();
-    job.printerIndex = 5;   // not installed
-    QStringList shown;
-    dlg::setResponder([&](const dlg::Request &r) { return shown << r.text, dlg::Reply{}; });
+    job.printerIndex = 1;   // one past the one printer installed
     ReportPreviewDialog failing(job);
     QTest::mouseClick(failing.findChild<QPushButton *>("printButton"), Qt::LeftButton);
     EXPECT_FALSE(failing.printed());
