@@ -61,11 +61,8 @@ TEST_F(BatchWindow, BatchPutsThreeTextOrTwoGraphicReportsOnASheetAndStampsAfterP
             SCOPED_TRACE(ids[k].toStdString());
             const auto ws = pdftools::words(jobs[first + k / l.perSheet].file);
             const QPointF off(0, (k % l.perSheet) * l.slotMm);
-            const QPointF name = pdftools::at(ws, "名" + ids[k]) - off, value = pdftools::at(ws, ids[k] + ".25") - off;
-            EXPECT_NEAR(name.x(), l.name.x(), 0.5);
-            EXPECT_NEAR(name.y(), l.name.y(), 0.5);
-            EXPECT_NEAR(value.x(), l.value.x(), 0.5);
-            EXPECT_NEAR(value.y(), l.value.y(), 0.6);
+            for (const auto &[text, want] : {std::pair{"名" + ids[k], l.name}, {ids[k] + ".25", l.value}})
+                EXPECT_LT((pdftools::at(ws, text) - off - want).manhattanLength(), 0.7) << text.toStdString();
         }
     }
     // The first sheet shows the time this very batch stamped, and the kept one.
@@ -79,8 +76,20 @@ TEST_F(BatchWindow, RangeAndFilterChooseTheSamples)
     markPrinted("6");
     start(1, -1);
 
-    // Letters typed into the dialog are dropped: "5x" is 5.
-    batch("5x", "x5");
+    // Letters typed into the dialog are dropped, Delete works and Tab goes on
+    // to the upper bound: "5x" is 5.
+    QTimer::singleShot(0, [this] {
+        activate(Form3);
+        QTest::keyClicks(Form3->Edit1, "15x");
+        // (with the texts a keyboard gives these keys)
+        const std::pair<Qt::Key, const char *> keys[] = {{Qt::Key_Home, ""}, {Qt::Key_Delete, "\x7f"}, {Qt::Key_Tab, "\t"}};
+        for (const auto &[key, text] : keys)
+            QTest::sendKeyEvent(QTest::Click, Form3->Edit1, key, QString(text), Qt::NoModifier);
+        EXPECT_TRUE(Form3->Edit2->hasFocus());
+        QTest::keyClicks(Form3->Edit2, "x5");
+        Form3->Button1->click();
+    });
+    Form1->N4->trigger();
     ASSERT_EQ(backend->jobs().size(), 1u);
     EXPECT_TRUE(printed(0).contains("名05") && printed(0).contains("名5") && !printed(0).contains("名6"));
 
@@ -148,19 +157,6 @@ TEST_F(BatchWindow, OtherPapersPrintOneReportPerSample)
     EXPECT_NEAR(pdftools::pageSizePt(backend->jobs()[0].file).height(), 841.89, 0.5);
     EXPECT_TRUE(printed(1).contains("名3"));
     EXPECT_EQ(stamps({"2", "3"}), "|0 10:05|1");
-}
-
-TEST_F(BatchWindow, TabAndDeleteWorkInTheRangeBoxes)
-{
-    createMain();
-    activate(Form3);
-    QTest::keyClicks(Form3->Edit1, "12");
-    for (Qt::Key key : {Qt::Key_Home, Qt::Key_Delete})
-        QTest::keyClick(Form3->Edit1, key);
-    EXPECT_EQ(Form3->Edit1->text(), "2");
-    QTest::keyClick(Form3->Edit1, Qt::Key_Tab);
-    EXPECT_TRUE(Form3->Edit2->hasFocus());
-    Form3->close();
 }
 
 // ---- stub list -------------------------------------------------------------------------
