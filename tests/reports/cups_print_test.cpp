@@ -8,6 +8,7 @@
 #include "platform/report/realprinter.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QThread>
 #include <optional>
 
@@ -30,17 +31,6 @@ std::optional<QString> run(const QString &program, const QStringList &args)
 // The jobs waiting on a queue, one line each ("QUEUE-id user size date").
 QStringList jobsOn(const QString &queue) { return run("lpstat", {"-o", queue}).value_or(QString()).split('\n', Qt::SkipEmptyParts); }
 QStringList pdfsIn(const QString &dir) { return QDir(dir).entryList({"*.pdf"}, QDir::Files, QDir::Name); }
-
-// Runs the commands when it goes, to leave the queues as it found them.
-struct Restore
-{
-    std::vector<QStringList> commands;
-    ~Restore()
-    {
-        for (const QStringList &c : commands)
-            run(c.first(), c.mid(1));
-    }
-};
 
 // Waits (at most a minute) for the queue to write a new PDF and finish it.
 QString waitForNewPdf(const QString &dir, const QStringList &before)
@@ -132,7 +122,7 @@ TEST_F(CupsPrint, AJobTheQueueRefusesIsNotStampedAndSaysWhy)
     if (setUpQueues({refusing}).isEmpty())
         GTEST_SKIP() << "CUPS is not available here (see cups-setup.sh above)";
     ASSERT_TRUE(run("cupsreject", {"-r", "test", refusing}).has_value());
-    const Restore accept{{{"cupsaccept", refusing}}};
+    const auto accept = qScopeGuard([&] { run("cupsaccept", {refusing}); });
 
     printOn(refusing, std::make_shared<report::RealPrinterBackend>());
     Form1->N3Click();
@@ -150,7 +140,11 @@ TEST_F(CupsPrint, AJobWaitingOnAStoppedPrinterIsHandedOverToThePrinterShown)
         GTEST_SKIP() << "CUPS is not available here (see cups-setup.sh above)";
     run("cancel", {"-a", stopped});
     ASSERT_TRUE(run("cupsdisable", {stopped}).has_value());
-    const Restore cleanUp{{{"cancel", "-a", stopped}, {"cupsenable", stopped}, {"lpadmin", "-x", added}}};
+    const auto cleanUp = qScopeGuard([&] {
+        run("cancel", {"-a", stopped});
+        run("cupsenable", {stopped});
+        run("lpadmin", {"-x", added});
+    });
 
     auto real = std::make_shared<report::RealPrinterBackend>();
     printOn(stopped, real);

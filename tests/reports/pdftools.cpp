@@ -24,12 +24,6 @@ QStringList pageArgs(int page) { return {"-f", QString::number(page), "-l", QStr
 
 } // namespace
 
-int pageCount(const QString &pdf)
-{
-    const auto m = QRegularExpression("Pages:\\s+(\\d+)").match(run("pdfinfo", {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
 QSizeF pageSizePt(const QString &pdf, int page)
 {
     const auto m = QRegularExpression(QString("Page\\s+%1 size:\\s+([\\d.]+) x ([\\d.]+) pts").arg(page))

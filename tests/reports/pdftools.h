@@ -8,8 +8,7 @@
 
 namespace pdftools {
 
-int pageCount(const QString &pdf);
-// Page size in points of one page (1-based).
+// Page size in points of one page (1-based); throws when the page is not there.
 QSizeF pageSizePt(const QString &pdf, int page = 1);
 // pdftotext -raw without any blanks or line breaks, for counting captions.
 QString compactText(const QString &pdf);

@@ -56,14 +56,10 @@ QVariantMap longestPatient()
 
 ReportContent contentWith(std::vector<ResultRow> rows)
 {
-    ReportContent c;
-    c.hospital = "示例医院";
-    c.patient = longestPatient();
-    c.rows = std::move(rows);
-    for (auto &img : c.images) {
-        img = QImage(60, 60, QImage::Format_RGB32);
-        img.fill(Qt::lightGray);
-    }
+    ReportContent c{"示例医院", longestPatient(), std::move(rows), {}};
+    QImage grey(60, 60, QImage::Format_RGB32);
+    grey.fill(Qt::lightGray);
+    c.images.fill(grey);
     return c;
 }
 
@@ -219,48 +215,48 @@ protected:
 
 } // namespace
 
-TEST_F(ReportGolden, SingleReportsStandWhereDesignedAndNothingOverprints)
+TEST_F(ReportGolden, EveryFormStandsWhereDesignedAndNothingOverprints)
 {
-    const struct { const char *name; int paper, kind; } cases[] = {
-        {"frmtestreport", PaperHalfA4, KindGraphic}, {"frmtestreport-continuous", PaperHalfContinuous, KindGraphic},
-        {"frmtestreport1", PaperA4, KindGraphic}, {"frmtestreport1-b5", PaperB5, KindGraphic}, {"frmtestreport2", PaperA4, KindText}};
     const std::vector<ResultRow> catalogue = catalogueRows();
     ASSERT_GE(catalogue.size(), 20u);
-    for (const auto &c : cases) {
-        const QString name = c.name;
-        const Printed p = printPage(reportPage(settingsFor(c.paper, c.kind), contentWith(catalogue)), name);
-        expectGolden(p, name);
-        expectNothingMeets(p, name);
+    // Each page with how many case numbers and reports of the longest patient
+    // it shows (a preview form shows the patient but no results).
+    struct Page { QString name; report::DisplayList page; long caseNumbers, reports; };
+    std::vector<Page> pages;
+    const struct { const char *name; int paper, kind; } singles[] = {
+        {"frmtestreport", PaperHalfA4, KindGraphic}, {"frmtestreport-continuous", PaperHalfContinuous, KindGraphic},
+        {"frmtestreport1", PaperA4, KindGraphic}, {"frmtestreport1-b5", PaperB5, KindGraphic}, {"frmtestreport2", PaperA4, KindText}};
+    for (const auto &c : singles)
+        pages.push_back({c.name, reportPage(settingsFor(c.paper, c.kind), contentWith(catalogue)), 1, 1});
+    for (const char *n : {"frmnomreport", "a4Report", "a5Report"}) {
+        report::ReportForm &form = forms.byName(n);
+        form.setCaption("QRLabel1", "示例医院检验报告单");
+        pages.push_back({n, report::resolve(form, report::recordFromMap(longestPatient())), 1, 0});
+    }
+    pages.push_back({"frmtestreport3", batchPage(true, catalogue), TextSlots, TextSlots});
+    pages.push_back({"frmtestreport4", batchPage(false, catalogue), GraphicSlots, GraphicSlots});
+
+    // A 31-day control month with a value on every day, the widest values a
+    // cell shows (four decimals) and a long lot and statistics line.
+    qc::ChartModel chart = qc::screenChartModel();
+    chart.title = {qc::chartTitle("2026", "12", "RDW-CV")};
+    qc::drawLimitLines(chart, 500, 100, 31);
+    for (int day = 1; day <= 31; ++day)
+        chart.get("LineSeries1").addXY(day, day % 2 ? 888.8888 : 123.4567);
+    report::ReportForm qcForm = report::ReportForm::instanceOf(qc::frmqcreportDesign());
+    qc::fillQcReport(qcForm, chart, "示例医院", qc::reportCaption("2026120699", "X=8888.88 SD=8888.88 CV=8888.88%"));
+    pages.push_back({"frmqcreport", report::resolve(qcForm, report::emptyRecord()), 0, 0});
+
+    for (const Page &page : pages) {
+        const Printed p = printPage(page.page, page.name);
+        expectGolden(p, page.name);
+        expectNothingMeets(p, page.name);
         // The 10-digit case number and every value print whole (the reader
         // joins the case number to its caption's colon).
-        EXPECT_EQ(count(p, "1234567890", true), 1) << c.name;
-        EXPECT_EQ(count(p, "8888.88"), long(catalogue.size())) << c.name;
-    }
-}
-
-TEST_F(ReportGolden, PreviewFormsStandWhereDesignedAndNothingOverprints)
-{
-    for (const char *n : {"frmnomreport", "a4Report", "a5Report"}) {
-        const QString name = n;
-        report::ReportForm &form = forms.byName(name);
-        form.setCaption("QRLabel1", "示例医院检验报告单");
-        const Printed p = printPage(report::resolve(form, report::recordFromMap(longestPatient())), name);
-        expectGolden(p, name);
-        expectNothingMeets(p, name);
-    }
-}
-
-TEST_F(ReportGolden, BatchPagesStandWhereDesignedAndNothingOverprints)
-{
-    const std::vector<ResultRow> catalogue = catalogueRows();
-    for (bool text : {true, false}) {
-        const QString name = text ? "frmtestreport3" : "frmtestreport4";
-        const int slotCount = text ? TextSlots : GraphicSlots;
-        const Printed p = printPage(batchPage(text, catalogue), name);
-        expectGolden(p, name);
-        expectNothingMeets(p, name);
-        EXPECT_EQ(count(p, "1234567890", true), slotCount) << name.toStdString();
-        EXPECT_EQ(count(p, "8888.88"), long(catalogue.size()) * slotCount) << name.toStdString();
+        EXPECT_EQ(count(p, "1234567890", true), page.caseNumbers) << page.name.toStdString();
+        EXPECT_EQ(count(p, "8888.88"), long(catalogue.size()) * page.reports) << page.name.toStdString();
+        if (page.name == "frmqcreport")
+            EXPECT_EQ(QString("%1 %2").arg(count(p, "888.8888")).arg(count(p, "123.4567")), "16 15");
     }
 }
 
@@ -284,22 +280,4 @@ TEST_F(ReportGolden, MoreRowsThanAFormHoldsAreSqueezedAndNeverOverprint)
             EXPECT_EQ(count(p, "8888.88"), long(n) * (text ? TextSlots : GraphicSlots)) << name.toStdString();
         }
     }
-}
-
-TEST_F(ReportGolden, ControlChartPrintoutStandsWhereDesignedAndNothingOverprints)
-{
-    // A 31-day month with a value on every day, the widest values a cell
-    // shows (four decimals) and a long lot and statistics line.
-    qc::ChartModel chart = qc::screenChartModel();
-    chart.title = {qc::chartTitle("2026", "12", "RDW-CV")};
-    qc::drawLimitLines(chart, 500, 100, 31);
-    for (int day = 1; day <= 31; ++day)
-        chart.get("LineSeries1").addXY(day, day % 2 ? 888.8888 : 123.4567);
-    report::ReportForm form = report::ReportForm::instanceOf(qc::frmqcreportDesign());
-    qc::fillQcReport(form, chart, "示例医院", qc::reportCaption("2026120699", "X=8888.88 SD=8888.88 CV=8888.88%"));
-    const Printed p = printPage(report::resolve(form, report::emptyRecord()), "frmqcreport");
-    expectGolden(p, "frmqcreport");
-    expectNothingMeets(p, "frmqcreport");
-    EXPECT_EQ(count(p, "888.8888"), 16);
-    EXPECT_EQ(count(p, "123.4567"), 15);
 }

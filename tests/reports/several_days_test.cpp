@@ -12,19 +12,13 @@ namespace {
 
 const QString kYesterday = "2026-12-05", kToday = "2026-12-06";
 
-void run(const QString &sql, const QVariantList &params = {})
-{
-    QString err;
-    ASSERT_TRUE(db::exec(sql, params, &err)) << err.toStdString() << " in " << sql.toStdString();
-}
-
 // A sample of a day with a WBC result (none when value is empty) and a graph
 // row whose first line names the day.
 void addDaySample(const QString &id, const QString &day, const QString &name, const QString &value)
 {
     addSample(id, name, value, "男", day);
     if (!value.isEmpty())
-        run("insert into gresult (shelfid, checkdate, a1) values (?, ?, ?)", {id, day, "g" + day});
+        EXPECT_TRUE(db::exec("insert into gresult (shelfid, checkdate, a1) values (?, ?, ?)", {id, day, "g" + day}));
 }
 
 QString all(const QString &sql) { return db::scalar(QString("select group_concat(x, ' ') from (%1)").arg(sql)).toString(); }
@@ -42,7 +36,8 @@ protected:
             return;
         addDaySample("36", kYesterday, "李三六", "3.6");
         addDaySample("36", kToday, todays36, "9.9");
-        run("insert into testresult (shelfid, checkdate, itemid, value) values ('36', ?, 2, '2.2')", {kYesterday});
+        EXPECT_TRUE(db::exec("insert into testresult (shelfid, checkdate, itemid, value) values ('36', ?, 2, '2.2')",
+                             {kYesterday}));
     }
     void start(int kind, int paper)
     {
@@ -71,7 +66,7 @@ TEST_F(SeveralDays, BatchPrintsEachDaysPatientWithItsOwnResultsAndStampsOnlyIt)
     // Text pages, graphic pages, and one report per sample: {kind, paper, jobs}.
     for (const auto &[kind, paper, jobs] : {std::tuple{1, 0, 1u}, {0, 0, 2u}, {0, 2, 3u}}) {
         SCOPED_TRACE(kind * 10 + paper);
-        run("update patient set bgtime = null, printflag = 0");
+        ASSERT_TRUE(db::exec("update patient set bgtime = null, printflag = 0"));
         start(kind, paper);
         const size_t before = backend->jobs().size();
         batch("5", "8");
