@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <stdexcept>
 
 namespace pdftools {
@@ -59,10 +60,8 @@ std::vector<Word> words(const QString &pdf, int page)
 
 QPointF at(const std::vector<Word> &ws, const QString &text)
 {
-    for (const auto &w : ws)
-        if (w.text == text)
-            return w.mm.topLeft();
-    return {qQNaN(), qQNaN()};
+    const auto w = std::find_if(ws.begin(), ws.end(), [&](const Word &w) { return w.text == text; });
+    return w == ws.end() ? QPointF(qQNaN(), qQNaN()) : w->mm.topLeft();
 }
 
 void savePage(const QString &pdf, const QString &name) { pageImage(pdf, 1, 96, outputDir() + '/' + name); }

@@ -19,8 +19,6 @@ void pick(QComboBox *box, int index)
     emit box->activated(index);
 }
 
-QString margins() { return QStringList{Form1->Edit6->text(), Form1->Edit7->text(), Form1->Edit8->text(), Form1->Edit9->text()}.join(' '); }
-
 class PrintWindow : public PrintingWindow
 {
 protected:
@@ -41,7 +39,7 @@ TEST_F(PrintWindow, StartUpShowsTheStoredChoices)
     setRow("prntindex=1, paperindex=3, rptindex=0, p_top=0, p_left=12.34, p_bottom=NULL, p_right=0");
     openSettings();
     EXPECT_EQ(QStringList({Form1->ComboBox6->currentText(), Form1->ComboBox7->currentText(), Form1->ComboBox8->currentText(),
-                           margins()}).join(' '),
+                           Form1->Edit6->text(), Form1->Edit7->text(), Form1->Edit8->text(), Form1->Edit9->text()}).join(' '),
               "Ward_DotMatrix 4.B5 1.图形报告 5.0 12.3 0.0 20.0");
     // What is shown went back into the row: a 0 margin is now its default.
     EXPECT_EQ(db::scalar("select p_top || ' ' || p_left || ' ' || p_bottom from corpration").toString(), "5.0 12.3 0.0");

@@ -20,10 +20,9 @@ inline QString stampOf(const QString &shelfid, const QString &day = {})
 inline void addSample(const QString &id, const QString &name, const QString &value = "5", const QString &sex = "男",
                       const QString &day = "2026-12-06")
 {
-    QString err;
     EXPECT_TRUE(db::exec("insert into patient (shelfid, name, sex, age, depart, caseno, checkdate, takedate, taketime, "
                          "operator, printflag) values (?, ?, ?, '45', '内科', ?, ?, ?, '08:10', '李四', 0)",
-                         {id, name, sex, "C" + id, day, day}, &err)) << err.toStdString();
+                         {id, name, sex, "C" + id, day, day}));
     if (!value.isEmpty())
         EXPECT_TRUE(db::exec("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, 1, ?)", {id, day, value}));
 }
