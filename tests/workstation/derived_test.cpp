@@ -35,9 +35,8 @@ struct Sample
 
 TEST(Formula, ArithmeticPrecedenceExactDivisionAndRounding)
 {
-    Sample s;
-    s.values = {{1, "7"}, {2, "2"}, {3, "3"}, {4, "-3"}, {5, "1.5"}, {6, "-1"}, {12, "0.0001"}, {13, "0.0003"},
-                {14, "0.00015"}, {15, "0.00025"}};
+    Sample s{{{1, "7"}, {2, "2"}, {3, "3"}, {4, "-3"}, {5, "1.5"}, {6, "-1"}, {12, "0.0001"}, {13, "0.0003"},
+              {14, "0.00015"}, {15, "0.00025"}}};
     const struct { const char *formula, *expected; int decimals = -1; /* -1: shortest text */ } cases[] = {
         // Never integer division; * before +; left to right; 7 - (-3): the value is one operand.
         {"(1)/(2)", "3.5"}, {"(1)+(2)*(3)", "13"}, {"(1)-(2)-(3)", "2"}, {"(1)-(4)", "10"},
@@ -60,8 +59,7 @@ TEST(Formula, ArithmeticPrecedenceExactDivisionAndRounding)
 
 TEST(Formula, MissingOperandsFailuresAndLookups)
 {
-    Sample s;
-    s.values = {{1, "5"}, {2, "0"}, {3, "H"}, {4, QVariant()}, {5, ""}, {6, " 4"}};
+    Sample s{{{1, "5"}, {2, "0"}, {3, "H"}, {4, QVariant()}, {5, ""}, {6, " 4"}, {7, "5 "}}};
 
     // The same reference twice is looked up once.
     EXPECT_EQ(s.eval("(1)*(1)+(1)").value.shortest(), "30");
@@ -85,7 +83,6 @@ TEST(Formula, MissingOperandsFailuresAndLookups)
     EXPECT_EQ(s.eval("(1)*x(6)").error, QStringLiteral("公式有误：无法识别“x(6)”"));
     // Blanks after a number make it no number, as everywhere in the program;
     // the message says where the blank is.
-    s.values[7] = QStringLiteral("5 ");
     EXPECT_EQ(s.eval("(7)+1").error, QStringLiteral("指标 7 的结果“5 ”不是数字（数字后面有空格）"));
 }
 
@@ -112,7 +109,7 @@ protected:
     QString recompute(const QString &id, int itemid, const QString &day = kDay)
     {
         QString error;
-        const bool ok = fieldcount.calcexpression(id, day, itemid, stored(id, itemid), &error);
+        const bool ok = fieldcount.calcexpression(id, day, itemid, stored(id, {itemid}), &error);
         return ok ? QString() : error.isEmpty() ? QStringLiteral("<failed>") : error;
     }
     Tfrmfieldcount fieldcount;
@@ -138,7 +135,7 @@ TEST_F(DerivedItems, RecomputesTheReferringItemsOfOneSampleOnly)
     EXPECT_EQ(recompute("5", 2, day) + recompute("5", 3, day) + recompute("5", 2), "");
     EXPECT_EQ(rows("select itemid, value, checkdate from testresult where shelfid='5' and itemid > 20 order by checkdate, itemid"),
               (Rows{{23, "3.50", day}, {24, "100.5", day}, {23, "10.00", kDay}}));
-    EXPECT_EQ(stored("6", 23), "<none>");
+    EXPECT_EQ(stored("6", {23}), "<none>");
 
     // (1) is not (11); no decimals means no point; no cascade to item 32.
     EXPECT_EQ(recompute("1'2", 1, day), "");
@@ -147,7 +144,7 @@ TEST_F(DerivedItems, RecomputesTheReferringItemsOfOneSampleOnly)
     // A missing operand keeps the old value and creates none.
     run("delete from testresult where itemid=3 and shelfid in ('5', '6')");
     EXPECT_EQ(recompute("5", 2, day) + recompute("6", 2, day), "");
-    EXPECT_EQ(stored("5", 23) + '/' + stored("6", 23), "3.50|10.00/<none>");
+    EXPECT_EQ(stored("5", {23}) + '/' + stored("6", {23}), "3.50|10.00/<none>");
     EXPECT_EQ(fieldcount.lastWritten(), 0);
 }
 
@@ -164,7 +161,7 @@ TEST_F(DerivedItems, FailureStopsTheRunAndKeepsWhatWasWritten)
     run("update testresult set value='0' where itemid=5");
     addItem(33, "(1)*100000000", 4);
     EXPECT_NE(recompute("5", 1), "");
-    EXPECT_EQ(stored("5", 33), "<none>");
+    EXPECT_EQ(stored("5", {33}), "<none>");
 
     // A mistyped formula is named as the user wrote it.
     run("delete from itemtb where itemid=33");

@@ -31,7 +31,7 @@ TEST_F(LineJust, CtrlEnterRecomputesTheCurrentSamplesDerivedItems)
 
     QTest::keyClick(grid, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_EQ(stored("5", 23) + stored("6", 23), "3.50<none>");
+    EXPECT_EQ(stored("5", {23}) + stored("6", {23}), "3.50<none>");
     // The grid shows the new row and stays on the result it was on.
     EXPECT_EQ(column(Form1->testresultset, "itemid"), (QStringList{"2", "3", "23"}));
     EXPECT_EQ(Form1->testresultset->asInteger("itemid"), 3);
@@ -43,7 +43,7 @@ TEST_F(LineJust, CtrlEnterRecomputesTheCurrentSamplesDerivedItems)
     QTest::keyClick(grid, Qt::Key_Return, Qt::ShiftModifier);
     ASSERT_EQ(dialogs.kinds, std::vector<dlg::Kind>{dlg::Kind::Error});
     EXPECT_TRUE(dialogs.last().contains("H"));
-    EXPECT_EQ(stored("5", 23), "9.99");
+    EXPECT_EQ(stored("5", {23}), "9.99");
 }
 
 TEST_F(LineJust, CorrectsTheListedRangeInOneGo)
@@ -72,20 +72,20 @@ TEST_F(LineJust, CorrectsTheListedRangeInOneGo)
     frmlinejust->samp2->setText("8");
     frmlinejust->Button1->click();
     EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_EQ(stored("8", 2), "12.50");
+    EXPECT_EQ(stored("8", {2}), "12.50");
 
     // All samples, bounds reversed; derived items follow, the grid is read again.
     Form1->N25Click();
     frmlinejust->samp1->setText(" 10");
     frmlinejust->Button1->click();
     EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("数据调整完毕！")});
-    EXPECT_EQ(stored("8", {2, 23, 3}) + '/' + stored("9", 2) + '/' + stored("10", {2, 23}), "13.75/6.88/2/3.3/H/<none>"); // 6.875 to even
+    EXPECT_EQ(stored("8", {2, 23, 3}) + '/' + stored("9", {2}) + '/' + stored("10", {2, 23}), "13.75/6.88/2/3.3/H/<none>"); // 6.875 to even
     ASSERT_TRUE(Form1->patientset->locate("shelfid", "8"));
     EXPECT_EQ(Form1->testresultset->recordCount(), 3);
     // An item number with a fraction names no item.
     frmlinejust->edititemid->setText("2.5");
     frmlinejust->Button1->click();
-    EXPECT_EQ(stored("8", 2), "13.75");
+    EXPECT_EQ(stored("8", {2}), "13.75");
     frmlinejust->edititemid->setText("2");
 
     // A failure on sample 9, after 8 was corrected in the same run: the

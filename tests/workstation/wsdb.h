@@ -54,21 +54,16 @@ inline void archiveResult(const QString &shelfid, const QString &day, int itemid
     run(QStringLiteral("insert into hisresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"), {shelfid, day, itemid, value});
 }
 
-// The stored value, "<none>" when the sample has no row for the item;
-// duplicate rows show as "a|b".
-inline QString stored(const QString &id, int itemid)
-{
-    const QVariant v = db::scalar(QStringLiteral("select group_concat(value, '|') from testresult "
-                                                 "where shelfid=? and itemid=?"), {id, itemid});
-    return v.isNull() ? QStringLiteral("<none>") : v.toString();
-}
-
-// The stored values of several items of one sample, "/"-joined.
+// The stored values of items of one sample, "/"-joined: "<none>" for an item
+// the sample has no row of, duplicate rows as "a|b".
 inline QString stored(const QString &id, std::initializer_list<int> items)
 {
     QStringList out;
-    for (int item : items)
-        out << stored(id, item);
+    for (int item : items) {
+        const QVariant v = db::scalar(QStringLiteral("select group_concat(value, '|') from testresult "
+                                                     "where shelfid=? and itemid=?"), {id, item});
+        out << (v.isNull() ? QStringLiteral("<none>") : v.toString());
+    }
     return out.join(QLatin1Char('/'));
 }
 

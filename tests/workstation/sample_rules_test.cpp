@@ -1,9 +1,13 @@
-// Manual entry, deleting and renumbering without windows: a sample is its
-// number on its day, never a look-alike number or the same number of
-// another day, and its rows move or go all together.
+// The sample rules the windows do not reach, against a fresh database: a
+// sample is its number on its day, never a look-alike number (quotes,
+// wildcards, leading zeros) or the same number of another day, and its rows
+// are read, moved or deleted all together.
 #include "common/testdb.h"
 
+#include "platform/db/dataset.h"
+#include "workstation/patientreg.h"
 #include "workstation/sampleedit.h"
+#include "workstation/samplelist.h"
 #include "wsdb.h"
 
 using namespace wst;
@@ -28,6 +32,49 @@ QString holding(const QString &id)
 }
 
 } // namespace
+
+TEST(SampleList, DetailsAndResultDeleteBindTheQuotedNumber)
+{
+    testdb::fresh();
+    const QString quoted = QStringLiteral("1'2");
+    addResult(quoted, 1, "7.1");
+    addResult("1_2", 1, "3.3");
+    run(QStringLiteral("insert into gresult (shelfid, checkdate, a2) values (?, ?, 'abc')"), {quoted, kDay});
+    db::Dataset results, graphs;
+    QString err;
+    ASSERT_TRUE(ws::openSampleDetails(results, graphs, quoted, kDay, QString(), &err)) << err.toStdString();
+    EXPECT_EQ(column(results, "value") + column(graphs, "a2"), (QStringList{"7.1", "abc"}));
+    ASSERT_TRUE(ws::deleteResult(quoted, kDay, 1, &err)) << err.toStdString();
+    EXPECT_EQ(rowsUnder("testresult", "1_2") + rowsUnder("testresult", quoted), 1);
+}
+
+// The next number after an odd one, and numbers typed with wildcards or quotes.
+TEST(PatientRules, NextNumberAndExactLoad)
+{
+    const struct { const char *now, *next; } numbers[] = {{"007", "8"}, {"12a", "13"}, {"a12", "1"}, {"", "1"}};
+    for (const auto &c : numbers)
+        EXPECT_EQ(ws::nextSampleNumber(c.now), QLatin1String(c.next)) << c.now;
+
+    testdb::fresh();
+    addPatient("15", QStringLiteral("张三"));
+    addPatient("1%", QStringLiteral("百分"));
+    db::Dataset ds;
+    QString err;
+    ds.setUpdateTable(QStringLiteral("patient"));
+    ds.onNewRecord = [](db::Dataset &d) { d.setValue("operator", kOperator); };
+    ASSERT_TRUE(ws::openEmptyPatient(ds, &err)) << err.toStdString();
+    for (const QString &typed : {QStringLiteral("1_"), QStringLiteral("%"), QStringLiteral("1'5")}) {
+        ASSERT_TRUE(ws::loadSample(ds, typed, QDate(2026, 12, 6), &err)) << err.toStdString();
+        EXPECT_EQ(ds.state(), db::Dataset::State::Insert) << typed.toStdString();
+        EXPECT_EQ(ds.text("shelfid") + ds.text("name"), typed);
+    }
+    // Saving a quoted number stores it as typed; the existing "1%" loads as it is.
+    EXPECT_EQ(ws::savePatient(ds, QStringLiteral("1'5"), kOperator, &err), ws::SaveResult::Saved) << err.toStdString();
+    EXPECT_EQ(rowsUnder("patient", QStringLiteral("1'5")), 1);
+    ASSERT_TRUE(ws::loadSample(ds, "1%", QDate(2026, 12, 6), &err));
+    EXPECT_EQ(ds.state(), db::Dataset::State::Browse);
+    EXPECT_EQ(ds.text("name"), QStringLiteral("百分"));
+}
 
 TEST(SampleEdit, ItemsFoundByNumberOrLiteralAbbreviation)
 {
