@@ -31,7 +31,6 @@ Tfrmfieldcount::~Tfrmfieldcount()
 bool Tfrmfieldcount::calcexpression(const QString &shelfid, const QVariant &checkdate, int itemid, const QString &,
                                     QString *error)
 {
-    m_written = 0;
     auto failed = [error](const QString &why) {
         if (error)
             *error = why;
@@ -94,7 +93,6 @@ bool Tfrmfieldcount::calcexpression(const QString &shelfid, const QVariant &chec
             && !db::exec(QStringLiteral("insert into testresult (shelfid, checkdate, itemid, value) values (?, ?, ?, ?)"),
                          {shelfid, checkdate, target, text}, &dbError))
             return failed(dbError);
-        ++m_written;
     }
     return true;
 }

@@ -28,14 +28,8 @@ public:
     bool calcexpression(const QString &shelfid, const QVariant &checkdate, int itemid, const QString &value,
                         QString *error = nullptr);
 
-    // Derived items written by the last run.
-    int lastWritten() const { return m_written; }
-
     db::Dataset *fielditemset = nullptr; // the derived items to recompute
     db::Dataset *resultset = nullptr;    // one referenced result
-
-private:
-    int m_written = 0;
 };
 
 extern Tfrmfieldcount *frmfieldcount;

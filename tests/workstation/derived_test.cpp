@@ -16,27 +16,21 @@ using namespace wst;
 
 namespace {
 
-// Evaluates a formula over a fixed set of results; counts the look-ups.
-struct Sample
-{
-    QMap<int, QVariant> values;
-    int lookups = 0;
+using Values = QMap<int, QVariant>;
 
-    FormulaOutcome eval(const QString &formula)
-    {
-        return derived::evaluateFormula(formula, [this](int id) {
-            ++lookups;
-            return derived::Operand{values.contains(id), values.value(id)};
-        });
-    }
-};
+// A formula evaluated over a fixed set of results.
+FormulaOutcome eval(const Values &values, const char *formula)
+{
+    return derived::evaluateFormula(QString::fromUtf8(formula),
+                                    [&](int id) { return derived::Operand{values.contains(id), values.value(id)}; });
+}
 
 } // namespace
 
 TEST(Formula, ArithmeticPrecedenceExactDivisionAndRounding)
 {
-    Sample s{{{1, "7"}, {2, "2"}, {3, "3"}, {4, "-3"}, {5, "1.5"}, {6, "-1"}, {12, "0.0001"}, {13, "0.0003"},
-              {14, "0.00015"}, {15, "0.00025"}}};
+    const Values s{{1, "7"}, {2, "2"}, {3, "3"}, {4, "-3"}, {5, "1.5"}, {6, "-1"}, {12, "0.0001"}, {13, "0.0003"},
+                   {14, "0.00015"}, {15, "0.00025"}};
     const struct { const char *formula, *expected; int decimals = -1; /* -1: shortest text */ } cases[] = {
         // Never integer division; * before +; left to right; 7 - (-3): the value is one operand.
         {"(1)/(2)", "3.5"}, {"(1)+(2)*(3)", "13"}, {"(1)-(2)-(3)", "2"}, {"(1)-(4)", "10"},
@@ -50,40 +44,33 @@ TEST(Formula, ArithmeticPrecedenceExactDivisionAndRounding)
         {"2.125+0", "2.12", 2}, {"2.135+0", "2.14", 2}, {"(2)/3", "1", 0},
     };
     for (const auto &c : cases) {
-        const FormulaOutcome o = s.eval(QString::fromUtf8(c.formula));
+        const FormulaOutcome o = eval(s, c.formula);
         ASSERT_EQ(o.status, FormulaOutcome::Ok) << c.formula << ": " << o.error.toStdString();
         EXPECT_EQ(c.decimals < 0 ? o.value.shortest() : o.value.format(c.decimals), QLatin1String(c.expected))
             << c.formula;
     }
 }
 
-TEST(Formula, MissingOperandsFailuresAndLookups)
+TEST(Formula, MissingOperandsAndFailures)
 {
-    Sample s{{{1, "5"}, {2, "0"}, {3, "H"}, {4, QVariant()}, {5, ""}, {6, " 4"}, {7, "5 "}}};
-
-    // The same reference twice is looked up once.
-    EXPECT_EQ(s.eval("(1)*(1)+(1)").value.shortest(), "30");
-    EXPECT_EQ(s.lookups, 1);
-    EXPECT_EQ(s.eval("(6)+1").value.shortest(), "5"); // leading blanks are a number
-
-    // Missing is found before a later operand is even read.
-    s.lookups = 0;
-    EXPECT_EQ(s.eval("(9)+(3)").status, FormulaOutcome::MissingOperand);
-    EXPECT_EQ(s.lookups, 1);
+    const Values s{{1, "5"}, {2, "0"}, {3, "H"}, {4, QVariant()}, {5, ""}, {6, " 4"}, {7, "5 "}};
+    EXPECT_EQ(eval(s, "(6)+1").value.shortest(), "5"); // leading blanks are a number
+    // Missing wins over a later operand that is no number.
+    EXPECT_EQ(eval(s, "(9)+(3)").status, FormulaOutcome::MissingOperand);
 
     for (const char *bad : {"(1)/(2)", "(2)/(2)", "(1)+(3)", "(4)*1", "(5)*1", "(a)+1", "((1)+(2))*2", "()+1",
                             "(1)+", "(1) 2", "(1)*x", "1)+(1", "2^(1)^(1)^(1)^(1)*1e300", "."}) {
-        const FormulaOutcome o = s.eval(QString::fromLatin1(bad));
+        const FormulaOutcome o = eval(s, bad);
         EXPECT_TRUE(o.status == FormulaOutcome::Error && !o.error.isEmpty()) << bad;
     }
-    EXPECT_EQ(s.eval("(1)/(2)").error, QStringLiteral("除数为零"));
-    EXPECT_TRUE(s.eval("(1)+(3)").error.contains("H"));
+    EXPECT_EQ(eval(s, "(1)/(2)").error, QStringLiteral("除数为零"));
+    EXPECT_TRUE(eval(s, "(1)+(3)").error.contains("H"));
     // A formula error quotes the references as they are written.
-    EXPECT_EQ(s.eval("(1)( 2)").error, QStringLiteral("公式有误：无法识别“( 2)”"));
-    EXPECT_EQ(s.eval("(1)*x(6)").error, QStringLiteral("公式有误：无法识别“x(6)”"));
+    EXPECT_EQ(eval(s, "(1)( 2)").error, QStringLiteral("公式有误：无法识别“( 2)”"));
+    EXPECT_EQ(eval(s, "(1)*x(6)").error, QStringLiteral("公式有误：无法识别“x(6)”"));
     // Blanks after a number make it no number, as everywhere in the program;
     // the message says where the blank is.
-    EXPECT_EQ(s.eval("(7)+1").error, QStringLiteral("指标 7 的结果“5 ”不是数字（数字后面有空格）"));
+    EXPECT_EQ(eval(s, "(7)+1").error, QStringLiteral("指标 7 的结果“5 ”不是数字（数字后面有空格）"));
 }
 
 // ---------------------------------------------------------------------------
@@ -135,7 +122,6 @@ TEST_F(DerivedItems, RecomputesTheReferringItemsOfOneSampleOnly)
     EXPECT_EQ(recompute("5", 2, day) + recompute("5", 3, day) + recompute("5", 2), "");
     EXPECT_EQ(rows("select itemid, value, checkdate from testresult where shelfid='5' and itemid > 20 order by checkdate, itemid"),
               (Rows{{23, "3.50", day}, {24, "100.5", day}, {23, "10.00", kDay}}));
-    EXPECT_EQ(stored("6", {23}), "<none>");
 
     // (1) is not (11); no decimals means no point; no cascade to item 32.
     EXPECT_EQ(recompute("1'2", 1, day), "");
@@ -145,7 +131,6 @@ TEST_F(DerivedItems, RecomputesTheReferringItemsOfOneSampleOnly)
     run("delete from testresult where itemid=3 and shelfid in ('5', '6')");
     EXPECT_EQ(recompute("5", 2, day) + recompute("6", 2, day), "");
     EXPECT_EQ(stored("5", {23}) + '/' + stored("6", {23}), "3.50|10.00/<none>");
-    EXPECT_EQ(fieldcount.lastWritten(), 0);
 }
 
 TEST_F(DerivedItems, FailureStopsTheRunAndKeepsWhatWasWritten)
@@ -174,12 +159,12 @@ TEST_F(DerivedItems, FailureStopsTheRunAndKeepsWhatWasWritten)
 TEST(LinearCorrection, RangeAndArithmetic)
 {
     // The list is in numeric order; text order would put "100" before "8".
-    // Bounds are trimmed and compare as upper-case text ("08" is not "8").
+    // Bounds compare as upper-case text ("08" is not "8"); the window tries
+    // trimmed and reversed bounds.
     const QStringList list{"8", "9", "10", "100", "B7"};
     using R = std::optional<std::pair<int, int>>;
     const struct { const char *from, *to; R range; } ranges[] = {
-        {"8", "10", R({0, 2})}, {"10", "8", R({0, 2})}, {" 9 ", "9", R({1, 1})}, {"b7", "100", R({3, 4})},
-        {"08", "10", std::nullopt}, {"8", "11", std::nullopt}};
+        {"8", "10", R({0, 2})}, {"b7", "100", R({3, 4})}, {"08", "10", std::nullopt}, {"8", "11", std::nullopt}};
     for (const auto &c : ranges)
         EXPECT_EQ(ws::correctionRange(list, c.from, c.to), c.range) << c.from << ".." << c.to;
     EXPECT_EQ(ws::correctionRange({}, "8", "8"), std::nullopt);

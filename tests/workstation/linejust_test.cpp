@@ -33,8 +33,8 @@ TEST_F(LineJust, CtrlEnterRecomputesTheCurrentSamplesDerivedItems)
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
     EXPECT_EQ(stored("5", {23}) + stored("6", {23}), "3.50<none>");
     // The grid shows the new row and stays on the result it was on.
-    EXPECT_EQ(column(Form1->testresultset, "itemid"), (QStringList{"2", "3", "23"}));
-    EXPECT_EQ(Form1->testresultset->asInteger("itemid"), 3);
+    EXPECT_EQ(column(Form1->testresultset, "itemid") << Form1->testresultset->text("itemid"),
+              (QStringList{"2", "3", "23", "3"}));
 
     // An operand that is not a number: the reason is shown, nothing stored.
     run("update testresult set value='H' where shelfid='5' and itemid=2");
@@ -49,11 +49,10 @@ TEST_F(LineJust, CtrlEnterRecomputesTheCurrentSamplesDerivedItems)
 TEST_F(LineJust, CorrectsTheListedRangeInOneGo)
 {
     // "线性校正" opens it modally on the current result's item.
-    for (const QString id : {"8", "9", "10"})
-        addPatient(id, {}, id == "9" ? 1 : 0);
-    addResults("8", {{2, "12.50"}, {3, "2"}});
-    addResults("9", {{2, "3"}, {3, "2"}});
-    addResults("10", {{2, "H"}, {3, "2"}}); // a flag text is not corrected
+    for (const auto &[id, value] : {std::pair{"8", "12.50"}, {"9", "3"}, {"10", "H"}}) { // a flag is not corrected
+        addPatient(id, {}, *id == '9' ? 1 : 0);
+        addResults(id, {{2, value}, {3, "2"}});
+    }
     Form1->samplePageShow();
     bool wasModal = false;
     QTimer::singleShot(0, [&]() {

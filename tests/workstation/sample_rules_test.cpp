@@ -7,7 +7,6 @@
 #include "platform/db/dataset.h"
 #include "workstation/patientreg.h"
 #include "workstation/sampleedit.h"
-#include "workstation/samplelist.h"
 #include "wsdb.h"
 
 using namespace wst;
@@ -33,21 +32,6 @@ QString holding(const QString &id)
 
 } // namespace
 
-TEST(SampleList, DetailsAndResultDeleteBindTheQuotedNumber)
-{
-    testdb::fresh();
-    const QString quoted = QStringLiteral("1'2");
-    addResult(quoted, 1, "7.1");
-    addResult("1_2", 1, "3.3");
-    run(QStringLiteral("insert into gresult (shelfid, checkdate, a2) values (?, ?, 'abc')"), {quoted, kDay});
-    db::Dataset results, graphs;
-    QString err;
-    ASSERT_TRUE(ws::openSampleDetails(results, graphs, quoted, kDay, QString(), &err)) << err.toStdString();
-    EXPECT_EQ(column(results, "value") + column(graphs, "a2"), (QStringList{"7.1", "abc"}));
-    ASSERT_TRUE(ws::deleteResult(quoted, kDay, 1, &err)) << err.toStdString();
-    EXPECT_EQ(rowsUnder("testresult", "1_2") + rowsUnder("testresult", quoted), 1);
-}
-
 // The next number after an odd one, and numbers typed with wildcards or quotes.
 TEST(PatientRules, NextNumberAndExactLoad)
 {
@@ -68,12 +52,9 @@ TEST(PatientRules, NextNumberAndExactLoad)
         EXPECT_EQ(ds.state(), db::Dataset::State::Insert) << typed.toStdString();
         EXPECT_EQ(ds.text("shelfid") + ds.text("name"), typed);
     }
-    // Saving a quoted number stores it as typed; the existing "1%" loads as it is.
+    // Saving a quoted number stores it as typed.
     EXPECT_EQ(ws::savePatient(ds, QStringLiteral("1'5"), kOperator, &err), ws::SaveResult::Saved) << err.toStdString();
     EXPECT_EQ(rowsUnder("patient", QStringLiteral("1'5")), 1);
-    ASSERT_TRUE(ws::loadSample(ds, "1%", QDate(2026, 12, 6), &err));
-    EXPECT_EQ(ds.state(), db::Dataset::State::Browse);
-    EXPECT_EQ(ds.text("name"), QStringLiteral("百分"));
 }
 
 TEST(SampleEdit, ItemsFoundByNumberOrLiteralAbbreviation)
