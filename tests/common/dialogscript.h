@@ -14,25 +14,16 @@ public:
             shown.append(r.text.isEmpty() ? r.prompt : r.text);
             captions.append(r.caption);
             kinds.push_back(r.kind);
-            dlg::Reply reply;
-            if (!answers.empty()) {
-                reply = answers.front();
-                answers.pop_front();
-            } else {
-                reply.accepted = defaultAccept;
-            }
+            if (answers.empty())
+                return dlg::Reply{}; // OK when no answer is queued
+            const dlg::Reply reply = answers.front();
+            answers.pop_front();
             return reply;
         });
     }
     ~DialogScript() { dlg::setResponder(nullptr); }
 
-    void answer(bool accepted, const QString &text = QString())
-    {
-        dlg::Reply r;
-        r.accepted = accepted;
-        r.text = text;
-        answers.push_back(r);
-    }
+    void answer(bool accepted, const QString &text = QString()) { answers.push_back({accepted, text}); }
     QString last() const { return shown.isEmpty() ? QString() : shown.last(); }
     void clear() { shown.clear(); captions.clear(); kinds.clear(); }
 
@@ -40,5 +31,4 @@ public:
     QStringList captions;
     std::vector<dlg::Kind> kinds;
     std::deque<dlg::Reply> answers;
-    bool defaultAccept = true;
 };

@@ -26,7 +26,7 @@ class FileLock
 {
 public:
     explicit FileLock(const QString &path);
-    ~FileLock();
+    ~FileLock() { release(); }
     bool held() const { return m_held; }
     void release();
 
