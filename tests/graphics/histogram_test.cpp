@@ -53,6 +53,7 @@ TEST(HistogramCurve, StepLevelsDipFilterDivisorAndColour)
     };
     for (const auto &c : cases)
         EXPECT_EQ(px::ofColour(curve(c.kind, c.data), c.colour), c.painted) << c.why;
+    EXPECT_EQ(curve("RBC", "AAA").pixel(1, 41), qRgb(255, 0, 0)); // colour numbers keep red in the low byte
 }
 
 TEST(HistogramCurve, AxesAndClipping)
