@@ -25,9 +25,10 @@ TEST(DrawGraphic, EachFieldDrawsOrClearsItsOwnPicture)
     EXPECT_GT(std::min({px::countOf(p.image[3], clr::Yellow), px::countOf(p.image[4], clr::Navy),
                         px::countOf(p.image[1], clr::Fuchsia), px::countOf(p.image[1], clr::Navy),
                         px::countOf(p.image[5], clr::Navy)}), 50);
-    // Image6 is left alone when there is a row; the histograms keep their
-    // bottom ten rows outside the labels.
+    // Image6 is left alone when there is a row; a curve clears all but the
+    // bottom ten rows, which hold the labels.
     EXPECT_TRUE(px::allOf(p.image[6], clr::Green));
+    EXPECT_EQ(px::countOf(p.image[3], clr::Green, QRect(0, 0, 142, 50)), 0);
     EXPECT_EQ(px::at(p.image[3], 141, 59), clr::Green);
     // No row at all clears all six.
     drawgraphic(p, nullptr);

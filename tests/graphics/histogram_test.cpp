@@ -56,18 +56,6 @@ TEST(HistogramCurve, StepLevelsDipFilterDivisorAndColour)
     EXPECT_EQ(curve("RBC", "AAA").pixel(1, 41), qRgb(255, 0, 0)); // colour numbers keep red in the low byte
 }
 
-TEST(HistogramCurve, AxesAndClipping)
-{
-    QImage img = px::blank(142, 60, clr::Green);
-    drawcurve(img, "RBC", "z", "");
-    EXPECT_TRUE(px::allOf(img, clr::Black, QRect(1, 47, 129, 1))); // base line 1..129
-    EXPECT_EQ(px::at(img, 130, 47), clr::White);
-    EXPECT_TRUE(px::allOf(img, clr::Black, QRect(1, 0, 1, 48)));  // axis clipped at the top
-    EXPECT_EQ(px::at(img, 0, 30), clr::White);
-    // Long data is clipped at the right edge.
-    EXPECT_TRUE(px::allOf(curve("RBC", QByteArray(100000, 'A')), clr::Red, QRect(1, 41, 141, 1)));
-}
-
 // Discriminators are dotted lines; the dotted pen stays for the ticks after
 // them. "12.7" reads as 12; unreadable numbers are dropped, never stopping
 // the drawing; far-off positions are clipped.

@@ -55,12 +55,11 @@ graphics::GraphRow realisticRow(unsigned seed)
     // Lymphocytes, monocytes, neutrophils, eosinophils, plus debris.
     row.a[5] = scatter({{32, 22, 6, 700}, {55, 30, 5, 160}, {92, 58, 10, 1200}, {88, 108, 7, 90}, {8, 6, 4, 120}}, rng);
     row.a[6] = scatter({{20, 30, 11, 900}, {60, 50, 11, 80}}, rng);
-    row.a[7] = "";
-    row.a[8] = "22 120 ";
-    row.a[9] = "4 90";
-    row.a[10] = " 45";
-    row.a[11] = "15 25 45 35 110 20 50 60 70 75 95 0 45 95 65";
-    row.a[12] = "40 60 80 100 70 120 160 150";
+    // a7 stays empty; a8..a12 are the threshold lists.
+    int n = 8;
+    for (const char *list : {"22 120 ", "4 90", " 45", "15 25 45 35 110 20 50 60 70 75 95 0 45 95 65",
+                             "40 60 80 100 70 120 160 150"})
+        row.a[n++] = list;
     return row;
 }
 

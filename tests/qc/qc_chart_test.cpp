@@ -30,8 +30,8 @@ qc::ChartModel chartOfMonth(int days, const QVector<QPointF> &values)
 bool colourAt(const QImage &img, int x, double y, const QColor &c)
 {
     for (int yy = int(std::lround(y)) - 1; yy <= int(std::lround(y)) + 1; ++yy) {
-        const QColor p = yy >= 0 && yy < img.height() ? img.pixelColor(x, yy) : QColor();
-        if (p.isValid() && std::abs(p.red() - c.red()) < 40 && std::abs(p.green() - c.green()) < 40 && std::abs(p.blue() - c.blue()) < 40)
+        const QColor p = img.pixelColor(x, std::clamp(yy, 0, img.height() - 1));
+        if (std::max({std::abs(p.red() - c.red()), std::abs(p.green() - c.green()), std::abs(p.blue() - c.blue())}) < 40)
             return true;
     }
     return false;
@@ -59,7 +59,6 @@ TEST_F(QcChart, LimitLinesAreDrawnAtTheirValues)
 {
     const qc::ChartModel m = chartOfMonth(30, {{5, 5.2}, {6, 4.7}});
     const QImage img = painted(m, 900, 262);
-    img.save(pdftools::outputDir() + "/qc-chart.png");
     const qc::ChartGeometry g = qc::chartGeometry(m, QRectF(0, 0, 900, 262));
     ASSERT_GT(g.plot.height(), 100);
     const int x = int(g.xToPx(20));
@@ -93,7 +92,6 @@ TEST_F(QcChart, PrintoutHasACellForEachDayOfTheMonthOnly)
     EXPECT_TRUE(pdftools::compactText(pdf).contains("5.1235"));
     for (const pdftools::Word &w : pdftools::words(pdf))
         EXPECT_NE(w.text, "31");
-    pdftools::savePage(pdf, "qc-printout");
 
     // A 28-day month printed afterwards starts clean; points are kept in day
     // order and day 31's value gets no cell.
