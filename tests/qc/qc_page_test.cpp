@@ -60,11 +60,22 @@ protected:
         run(QByteArray("update qcpara set ") + targets + " where itemno=1");
         run(QByteArray("insert into qctb (qcdate, itemid, value1) values ") + values);
     }
-    // Sample 1 of the work day, named as given, with one result.
-    static void workdaySample(const char *name)
+    // A sample of a day with results of items 1, 2, ... (empty: none).
+    static void sample(const char *id, const char *name, const QStringList &values, const char *day = "2024-04-10")
     {
-        run(QByteArray("insert into patient (shelfid, name, checkdate, operator) values ('1', '") + name + "', '2024-04-10', '李四')");
-        run("insert into testresult (shelfid, checkdate, itemid, value) values ('1', '2024-04-10', 1, '6.30')");
+        ASSERT_TRUE(db::exec("insert into patient (shelfid, name, checkdate, operator) values (?,?,?,'李四')",
+                             {id, QString::fromUtf8(name), day}));
+        for (int i = 0; i < values.size(); ++i)
+            if (!values[i].isEmpty())
+                ASSERT_TRUE(db::exec("insert into testresult (shelfid, checkdate, itemid, value) values (?,?,?,?)",
+                                     {id, day, i + 1, values[i]}));
+    }
+    // Control values as "day:item:value1/value2/value3" ("-" for none), by day and item.
+    static std::string qcRows()
+    {
+        return db::scalar("select group_concat(r, ' ') from (select qcdate||':'||itemid||':'||coalesce(value1,'-')||'/'||"
+                          "coalesce(value2,'-')||'/'||coalesce(value3,'-') r from qctb order by qcdate, itemid)")
+            .toString().toStdString();
     }
 };
 
@@ -133,7 +144,7 @@ TEST_F(QcPage, EnterDrawsTheChartAndStatisticsAndPrintsThem)
 
 TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
 {
-    workdaySample("王五");
+    sample("1", "王五", {"6.30"});
     start();
     ASSERT_TRUE(Form1->patientset->open());
     ASSERT_EQ(Form1->patientset->recordCount(), 1);
@@ -184,6 +195,27 @@ TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
     Form1->N21Click();
     EXPECT_EQ(count("qctb where qcdate='2024-04-05' and value1 is null and value3='1'"), 1);
     EXPECT_EQ(shown().substr(0, 4), "2 0 "); // the row of day 5 stays for material 3
+}
+
+// Samples named as a control material go to their day and material; of two
+// samples of one material on one day the later wins.
+TEST_F(QcPage, CaptureCopiesMarkedSamplesIntoTheirDayAndMaterial)
+{
+    sample("1", "质控品1", {"7.20", "****", "4.5"}, "2024-03-05");
+    sample("2", "质控品2", {"15.123456"}, "2024-03-05");
+    sample("3", "质控品12", {"99"}, "2024-03-05");
+    sample("4", "张三", {"88"}, "2024-03-05");
+    sample("5", "质控品1", {"7.4"}, "2024-03-06");
+    start();
+    Form1->N14Click();
+    EXPECT_EQ(qcRows(), "2024-03-05:1:7.2/15.1235/- 2024-03-05:3:4.5/-/- 2024-03-06:1:7.4/-/-");
+    // Capturing again updates the same rows with the current results.
+    run("update testresult set value='7.3' where shelfid='1' and itemid=1");
+    Form1->N14Click();
+    EXPECT_EQ(qcRows(), "2024-03-05:1:7.3/15.1235/- 2024-03-05:3:4.5/-/- 2024-03-06:1:7.4/-/-");
+    sample("6", "质控品1", {"8"}, "2024-03-05");
+    Form1->N14Click();
+    EXPECT_EQ(qcRows(), "2024-03-05:1:8/15.1235/- 2024-03-05:3:4.5/-/- 2024-03-06:1:7.4/-/-");
 }
 
 TEST_F(QcPage, TargetsTakeOnlyNumbersAndTheMonthWaitsForThem)
