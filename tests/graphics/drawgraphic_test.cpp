@@ -32,10 +32,8 @@ TEST(DrawGraphic, EachFieldDrawsOrClearsItsOwnPicture)
     EXPECT_EQ(px::at(p.image[3], 141, 59), clr::Green);
     // No row at all clears all six.
     drawgraphic(p, nullptr);
-    for (int n = 1; n <= 6; ++n) {
-        EXPECT_EQ(p.image[n].size(), graphPictureSize(n)) << n;
+    for (int n = 1; n <= 6; ++n)
         EXPECT_TRUE(px::allOf(p.image[n], clr::White)) << n;
-    }
 }
 
 // The bytes of a stored row come back as the analyser sent them (text one

@@ -129,9 +129,8 @@ TEST(MatrixDotColour, NineRulesLastMatchWins)
     // Rule 5 on its own (t9 far right so rule 9 does not reach the strip):
     // line P14 (82,90) - P15 (102,70), slope -1.
     const MatrixPoints r5 = points("15 25 45 35 110 20 50 60 120 75 95 0 45 95 65");
-    const C rule5[] = {{92, 80, clr::Fuchsia, "on the line"}, {92, 79, clr::Green, "above"},
-                       {101, 90, clr::Fuchsia, "Y1 inclusive"}, {82, 80, clr::Green, "rule 3 up to X14"}};
-    for (const C &c : rule5)
+    for (const C &c : {C{92, 80, clr::Fuchsia, "on the line"}, C{92, 79, clr::Green, "above"},
+                       C{101, 90, clr::Fuchsia, "Y1 inclusive"}, C{82, 80, clr::Green, "rule 3 up to X14"}})
         EXPECT_EQ(getmatrixdotcolor(r5, c.x, c.y), c.c) << c.why;
     EXPECT_EQ(getmatrixdotcolor(points("15 25 45"), 40, 60), clr::Black); // too few thresholds
 }

@@ -1,9 +1,8 @@
-// Targets of a month, lot numbers, control values and statistics against a
-// fresh database (what the control page reaches is tried there).
+// Targets of a month, lot numbers and statistics against a fresh database
+// (control values are captured, corrected and deleted on the page).
 #include "common/testdb.h"
 
 #include "platform/db/command.h"
-#include "platform/db/dataset.h"
 #include "qc/qclogic.h"
 
 #include <gtest/gtest.h>
@@ -14,19 +13,10 @@ void run(const QString &sql) { QString err; ASSERT_TRUE(db::exec(sql, {}, &err))
 QVector<QVariantList> rows(const QString &sql) { QVector<QVariantList> r; EXPECT_TRUE(db::select(sql, {}, &r)); return r; }
 int count(const QString &where) { return db::scalar("select count(*) from " + where).toInt(); }
 
-// Control values as "day:item:value1/value2/value3" ("-" for none), by day and item.
-std::string qcRows()
-{
-    return db::scalar("select group_concat(r, ' ') from (select qcdate||':'||itemid||':'||coalesce(value1,'-')||'/'||"
-                      "coalesce(value2,'-')||'/'||coalesce(value3,'-') r from qctb order by qcdate, itemid)")
-        .toString().toStdString();
-}
-
 class QcLogic : public ::testing::Test
 {
 protected:
     void SetUp() override { testdb::fresh(); }
-
 };
 
 } // namespace
@@ -61,24 +51,6 @@ TEST(QcRules, StatisticsSkipWhatIsNoNumber)
     // Values are stored as short four-decimal text.
     for (const auto &[in, out] : {std::pair{"5.10", "5.1"}, {"5.12346", "5.1235"}, {" 7", "7"}, {"****", "-"}, {"", "-"}, {"5%", "-"}})
         EXPECT_EQ(qc::normaliseValue(in).value_or("-"), out) << in;
-}
-
-TEST_F(QcLogic, CorrectionAndDeletionTouchOnlyTheirMaterial)
-{
-    QString err;
-    bool stored = true;
-    run("insert into qctb (qcdate, itemid, value1, value2) values ('2024-03-05', 1, '7', '15')");
-    // A value replaces only its material's; a text that is no number stores nothing.
-    ASSERT_TRUE(qc::storeValue(QDate(2024, 3, 5), 1, 1, "7.50", &stored, &err));
-    ASSERT_TRUE(qc::storeValue(QDate(2024, 3, 5), 1, 2, "%", &stored, &err));
-    EXPECT_FALSE(stored);
-    EXPECT_EQ(qcRows(), "2024-03-05:1:7.5/15/-");
-
-    // Deleting material 1 keeps material 2 of that day; the last value takes the row.
-    ASSERT_TRUE(qc::deleteValue(QDate(2024, 3, 5), 1, 1, &err)) << err.toStdString();
-    EXPECT_EQ(qcRows(), "2024-03-05:1:-/15/-");
-    ASSERT_TRUE(qc::deleteValue(QDate(2024, 3, 5), 1, 2, &err));
-    EXPECT_EQ(qcRows(), "");
 }
 
 TEST_F(QcLogic, LotFillsOnlyEmptyTargetsFromTheLatestMonthWithIt)
