@@ -3,7 +3,6 @@
 #include "graphics/canvas.h"
 
 #include <QImage>
-#include <QPoint>
 #include <QRect>
 #include <QSet>
 
