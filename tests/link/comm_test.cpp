@@ -22,10 +22,16 @@ QByteArray randomBytes(int n, quint64 seed)
     return out;
 }
 
-struct Receiver
+// The control on one end of a pseudo-terminal pair; what the owner's thread
+// is handed is kept, with a log of "<bytes handed over>" and other codes.
+class CommOnPty : public ::testing::Test
 {
-    explicit Receiver(CommControl &c) : comm(c)
+protected:
+    void SetUp() override
     {
+        if (!pty::haveSocat())
+            GTEST_SKIP() << "socat not installed";
+        comm.setPortName(pair.a);
         QObject::connect(&comm, &CommControl::OnComm, [this] {
             // A pseudo-terminal has no line counters: only "characters
             // waiting" and the device's own notifications.
@@ -47,36 +53,17 @@ struct Receiver
         while (received.size() < n && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
-    CommControl &comm;
-    QByteArray received;
-    QByteArray log; // "<bytes handed over>" and other codes in order
+    pty::Pair pair{testdb::tempDir()};
+    CommControl comm;
+    QByteArray received, log;
 };
 
 } // namespace
 
-// The control on one end of a pseudo-terminal pair.
-class CommOnPty : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        if (!pty::haveSocat())
-            GTEST_SKIP() << "socat not installed";
-        comm.setPortName(pair.a);
-    }
-    void startAndOpen()
-    {
-        ASSERT_TRUE(pair.start());
-        ASSERT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.errorString());
-    }
-    pty::Pair pair{testdb::tempDir()};
-    CommControl comm;
-    Receiver rx{comm};
-};
-
 TEST_F(CommOnPty, NothingIsLostWhileTheUserInterfaceThreadIsBusy)
 {
-    ASSERT_NO_FATAL_FAILURE(startAndOpen());
+    ASSERT_TRUE(pair.start());
+    ASSERT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.errorString());
     // Far more than the kernel's and socat's buffers hold together; the
     // owner's thread handles no events meanwhile, so the reader thread alone
     // must keep draining the device.
@@ -88,19 +75,24 @@ TEST_F(CommOnPty, NothingIsLostWhileTheUserInterfaceThreadIsBusy)
     ASSERT_TRUE(written);
     EXPECT_EQ(comm.InBufferCount(), data.size());
 
-    rx.waitFor(data.size());
-    EXPECT_TRUE(rx.received == data);
+    waitFor(data.size());
+    EXPECT_TRUE(received == data);
     comm.setPortOpen(false);
     EXPECT_FALSE(comm.PortOpen());
 }
 
-// The writer closes and reopens its end between records, then the whole
-// pair goes away (socat ends) and comes back. Bytes still queued when the
-// line hangs up are never handed over together with the bytes that come
-// after it, however late the owner's thread reads.
-TEST_F(CommOnPty, SurvivesTheOtherSideGoingAwayAndHandsOverBytesAroundAHangUpApart)
+// A device missing when the port is opened is opened once it appears. The
+// writer closes and reopens its end between records, then the whole pair
+// goes away (socat ends) and comes back. Bytes still queued when the line
+// hangs up are never handed over together with the bytes that come after
+// it, however late the owner's thread reads.
+TEST_F(CommOnPty, OpensALateDeviceSurvivesItGoingAwayAndHandsOverBytesAroundAHangUpApart)
 {
-    ASSERT_NO_FATAL_FAILURE(startAndOpen());
+    EXPECT_FALSE(comm.setPortOpen(true));
+    EXPECT_FALSE(comm.PortOpen());
+    EXPECT_TRUE(comm.errorString().contains(pair.a)) << qPrintable(comm.errorString());
+    ASSERT_TRUE(pair.start());
+    ASSERT_TRUE(pty::waitUntil([&] { return comm.PortOpen(); }));
     QByteArray expected;
     for (int i = 0; i < 3; ++i) {
         const QByteArray part = randomBytes(3000, 100 + i);
@@ -116,22 +108,8 @@ TEST_F(CommOnPty, SurvivesTheOtherSideGoingAwayAndHandsOverBytesAroundAHangUpApa
     ASSERT_TRUE(pty::writeDevice(pair.b, "after", 5));
     ASSERT_TRUE(pty::waitUntil([&] { return comm.InBufferCount() == expected.size(); }));
     // Only now does the owner's thread look.
-    rx.waitFor(expected.size());
+    waitFor(expected.size());
     QCoreApplication::processEvents();
-    EXPECT_TRUE(rx.received == expected);
-    EXPECT_EQ(rx.log, QByteArray("<9000>2001 2003 2002 <5>"));
-}
-
-// A device missing when the port is opened is opened once it appears.
-TEST_F(CommOnPty, ADeviceThatAppearsAfterStartIsOpened)
-{
-    EXPECT_FALSE(comm.setPortOpen(true));
-    EXPECT_FALSE(comm.PortOpen());
-    EXPECT_TRUE(comm.errorString().contains(pair.a)) << qPrintable(comm.errorString());
-    ASSERT_TRUE(pair.start());
-    ASSERT_TRUE(pty::waitUntil([&] { return comm.PortOpen(); }));
-    ASSERT_TRUE(pty::writeDevice(pair.b, "late", 4));
-    rx.waitFor(4);
-    EXPECT_EQ(rx.received, QByteArray("late"));
-    EXPECT_EQ(rx.log, QByteArray("2002 <4>"));
+    EXPECT_TRUE(received == expected);
+    EXPECT_EQ(log, QByteArray("2002 <9000>2001 2003 2002 <5>"));
 }

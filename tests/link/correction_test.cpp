@@ -40,18 +40,24 @@ protected:
 
 } // namespace
 
+// Quotes and wildcards are just characters. A number listed twice finds
+// nothing left to move the second time; the same correction given twice is
+// no clash with itself.
 TEST_F(Correction, CorrectedRowsMoveAndLeaveTheListOthersStayInOrder)
 {
-    samples({"A", "B", "C", "D", "E12", "12", "F7"});
-    ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO patient (shelfid, name, checkdate) VALUES ('A', 'x', '2026-12-06')")));
-    const CorrectionOutcome out = apply({{"A", " 101 "}, {"B", ""}, {"E12", "12"}, {"C", "103"}, {"D", "   "}, {"F7", "7"}});
-    EXPECT_TRUE(out.error.isEmpty() && out.anyCorrection);
+    samples({"A", "B", "C", "D", "E12", "12", "F7", "O'B", "1%", "10", "X", "Y"});
+    ASSERT_TRUE(db::exec("INSERT INTO patient (shelfid, name, checkdate) VALUES ('A', 'x', '2026-12-06')"));
+    const CorrectionOutcome out = apply({{"A", " 101 "}, {"B", ""}, {"E12", "12"}, {"C", "103"}, {"D", "   "},
+                                         {"F7", "7"}, {"O'B", "20'"}, {"1%", "30"}, {"X", "40"}, {"X", "41"},
+                                         {"Y", "50"}, {"Y", "50"}});
+    EXPECT_TRUE(out.error.isEmpty() && out.anyCorrection) << qPrintable(out.error);
     ASSERT_EQ(out.refusals.size(), 1);
     EXPECT_TRUE(out.refusals[0].contains("12") && out.refusals[0].contains("E12"));
     EXPECT_EQ(out.remaining, (QVector<CorrectionRow>{{"B", ""}, {"E12", "12"}, {"D", "   "}}));
     // No duplicates; the rows after the refusal still moved.
     EXPECT_EQ(rows({"101", "103", "A", "C", "B", "12", "E12", "7", "F7"}),
               "101:2/1 103:2/1 A:0/0 C:0/0 B:2/1 12:2/1 E12:2/1 7:2/1 F7:0/0");
+    EXPECT_EQ(rows({"20'", "30", "10", "40", "41", "50"}), "20':2/1 30:2/1 10:2/1 40:2/1 41:0/0 50:2/1");
     // Registrations are not renumbered here.
     EXPECT_EQ(db::scalar("SELECT count(*) FROM patient WHERE shelfid = 'A'").toInt(), 1);
     // A number known only from its graph row counts as in use too.
@@ -63,17 +69,6 @@ TEST_F(Correction, CorrectedRowsMoveAndLeaveTheListOthersStayInOrder)
     const CorrectionOutcome none = apply(blanks);
     EXPECT_FALSE(none.anyCorrection);
     EXPECT_EQ(none.remaining, blanks);
-}
-
-TEST_F(Correction, QuotesAndWildcardsAreJustCharactersAndARepeatedRowFindsNothingLeft)
-{
-    // A number listed twice: the second correction finds nothing to move,
-    // and the same correction given twice is no clash with itself.
-    samples({"O'B", "1%", "10", "X", "Y"});
-    const CorrectionOutcome out = apply({{"O'B", "20'"}, {"1%", "30"}, {"X", "40"}, {"X", "41"}, {"Y", "50"}, {"Y", "50"}});
-    EXPECT_TRUE(out.error.isEmpty() && out.refusals.isEmpty()) << qPrintable(out.error);
-    EXPECT_TRUE(out.remaining.isEmpty());
-    EXPECT_EQ(rows({"20'", "30", "10", "40", "41", "50"}), "20':2/1 30:2/1 10:2/1 40:2/1 41:0/0 50:2/1");
 }
 
 TEST_F(Correction, AFailingRowMovesNothingAndStopsTheRun)

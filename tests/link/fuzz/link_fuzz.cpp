@@ -6,7 +6,6 @@
 //   its own bytes, and its graph lines are among its own bytes;
 // - the buffer never holds more pending text than its limit (also with a
 //   small limit, so that trimming is reached by short inputs).
-// Built with libFuzzer when clang is there, else driven by random_driver.cpp.
 // The simulator's streams (clean, noisy, faulty, cut short) are written as
 // seeds into the folder named by VORLAN_FUZZ_SEEDS before the corpus is read.
 #include "recordgen.h"
@@ -67,15 +66,12 @@ void setUp()
 // (after its last 0x02): "u " at the start or right after a CR or CR LF.
 QStringList numberLines(const QByteArray &raw)
 {
-    qsizetype from = raw.lastIndexOf(intake::kStartOfText) + 1;
-    const QByteArray text = raw.mid(from);
+    const QList<QByteArray> lines = raw.mid(raw.lastIndexOf(intake::kStartOfText) + 1).split('\r');
     QStringList out;
-    for (qsizetype p = 0; p + 1 < text.size(); ++p) {
-        const bool lineStart = p == 0 || text[p - 1] == '\r' || (p >= 2 && text[p - 1] == '\n' && text[p - 2] == '\r');
-        if (!lineStart || text[p] != 'u' || text[p + 1] != ' ')
-            continue;
-        qsizetype end = text.indexOf('\r', p);
-        out.append(QString::fromLatin1(text.mid(p + 2, end < 0 ? -1 : end - p - 2)));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray line = i > 0 && lines[i].startsWith('\n') ? lines[i].mid(1) : lines[i];
+        if (line.startsWith("u "))
+            out.append(QString::fromLatin1(line.mid(2)));
     }
     return out;
 }
@@ -101,8 +97,7 @@ QVector<QStringList> takeRows()
     const auto out = rowsOf(QStringLiteral("SELECT shelfid, itemid, value, checkdate FROM testresult "
                                            "ORDER BY shelfid, itemid"))
         + rowsOf(QStringLiteral("SELECT * FROM gresult ORDER BY shelfid"));
-    if (!db::exec(db, QStringLiteral("DELETE FROM testresult")) || !db::exec(db, QStringLiteral("DELETE FROM gresult")))
-        fail("delete");
+    FUZZ_CHECK(db::exec(db, "DELETE FROM testresult") && db::exec(db, "DELETE FROM gresult"));
     return out;
 }
 
@@ -132,8 +127,7 @@ Fed feed(const QByteArray &stream, const std::vector<int> &sizes, qsizetype limi
                 FUZZ_CHECK(own.size() > limit ? own.endsWith(r->raw) : own == r->raw, r->raw);
 
                 const intake::SaveOutcome out = intake::DataSavetoTB(db, r->text, kDay);
-                if (out.failed)
-                    fail("store:", out.error.toUtf8());
+                FUZZ_CHECK(!out.failed, out.error.toUtf8());
                 fed.stored.append(out.stored ? out.shelfid : QString());
                 if (!out.stored)
                     continue;
