@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <thread>
 #include <unistd.h>
 
@@ -106,19 +107,15 @@ protected:
     pty::Pair pair{testdb::tempDir()};
 };
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The unsaved files beside the database, oldest first.
-QStringList unsavedFiles(const QString &dbPath)
+// The unsaved files beside the database: their paths and contents.
+QMap<QString, QByteArray> unsavedFiles(const QString &dbPath)
 {
     const QDir dir = QFileInfo(dbPath).absoluteDir();
-    QStringList out;
-    for (const QString &f : dir.entryList({QStringLiteral("*-unsaved-*.txt")}, QDir::Files, QDir::Name))
-        out << dir.filePath(f);
+    QMap<QString, QByteArray> out;
+    for (const QString &name : dir.entryList({QStringLiteral("*-unsaved-*.txt")}, QDir::Files)) {
+        QFile f(dir.filePath(name));
+        out[f.fileName()] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     return out;
 }
 
@@ -207,8 +204,7 @@ TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
     pumpFor(1500);
     EXPECT_EQ(count("SELECT count(*) FROM gresult") + count("SELECT count(*) FROM testresult"), 0);
     EXPECT_TRUE(status().contains(QStringLiteral("标本号2401、2402的数据无法确定属于哪个标本"))) << qPrintable(status());
-    ASSERT_EQ(unsavedFiles(dbPath).size(), 1);
-    EXPECT_EQ(fileBytes(unsavedFiles(dbPath).last()), r2401 + r2402);
+    EXPECT_EQ(unsavedFiles(dbPath).values(), QByteArrayList{r2401 + r2402});
 
     // A stray line like a WBC line before sample 7.
     ASSERT_TRUE(pty::writeDevice(pair.b, "\x11\xFE\rA 99.9\ru 7\rA  5.20\r\x03u 8\rA  5.30\r\x03", 64));
@@ -239,8 +235,9 @@ TEST_F(MainWindowLink, APulledCableEndsTheRecordInProgress)
     EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = '103'"),
               count("SELECT count(*) FROM testresult WHERE shelfid = '101'"));
     // 102's bytes up to the hang-up, and nothing of 103, are set aside.
-    ASSERT_EQ(unsavedFiles(dbPath).size(), 1);
-    const QByteArray cut = fileBytes(unsavedFiles(dbPath).last());
+    const QByteArrayList files = unsavedFiles(dbPath).values();
+    ASSERT_EQ(files.size(), 1);
+    const QByteArray &cut = files[0];
     EXPECT_EQ(cut.size(), 100);
     EXPECT_TRUE(cut.contains("\ru 102\r") && !cut.contains('\x03')) << cut.constData();
 }
@@ -310,13 +307,11 @@ TEST_F(MainWindowLink, RecordsAReadOnlyDatabaseRefusedAreWrittenToAFileOnClosing
     dialogs.answer(true);
     Form1->close();
     ASSERT_EQ(dialogs.shown.size(), 1);
-    QStringList files = unsavedFiles(dbPath);
+    const auto files = unsavedFiles(dbPath);
     ASSERT_EQ(files.size(), 2);
-    std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) { return fileBytes(a).size() > fileBytes(b).size(); });
-    EXPECT_TRUE(dialogs.last().contains(QDir::toNativeSeparators(files[0]))
+    EXPECT_FALSE(files.key(all).isEmpty() || files.key(sent[30]).isEmpty());
+    EXPECT_TRUE(dialogs.last().contains(QDir::toNativeSeparators(files.key(all)))
                 && dialogs.last().contains(QStringLiteral("退出程序将不能接收数据"))) << qPrintable(dialogs.last());
-    EXPECT_TRUE(fileBytes(files[0]) == all);
-    EXPECT_TRUE(fileBytes(files[1]) == sent[30]);
     QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::WriteOwner);
 }
 

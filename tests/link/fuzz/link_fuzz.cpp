@@ -20,7 +20,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -44,12 +43,9 @@ const QString kDay = QStringLiteral("2026-12-06");
 
 QSqlDatabase db;
 
-void setUp()
+void setUp(int *argc, char ***argv)
 {
-    static int argc = 1;
-    static char name[] = "link_fuzz";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    static QCoreApplication app(*argc, *argv);
     static QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/jykdb.mdb");
     QString error;
@@ -57,9 +53,8 @@ void setUp()
         fail("database:", error.toUtf8());
     db = db::database();
     // Speed only: nothing here needs to survive a crash.
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("PRAGMA synchronous = OFF"));
-    q.exec(QStringLiteral("PRAGMA journal_mode = MEMORY"));
+    db::exec(db, QStringLiteral("PRAGMA synchronous = OFF"));
+    db::exec(db, QStringLiteral("PRAGMA journal_mode = MEMORY"));
 }
 
 // The sample numbers of the sample-number lines of a record's own text
@@ -174,9 +169,9 @@ void writeSeeds(const QString &folder)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    setUp();
+    setUp(argc, argv);
     const QString seeds = qEnvironmentVariable("VORLAN_FUZZ_SEEDS");
     if (!seeds.isEmpty())
         writeSeeds(seeds);
