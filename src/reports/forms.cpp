@@ -304,12 +304,15 @@ ReportForm a4ReportDesign()
 
 ReportForm a5ReportDesign()
 {
-    Builder b(QStringLiteral("Ta5Report"), QStringLiteral("a5Report"), QStringLiteral("a5rpt"));
+    // The A4 preview on the B5 sheet, shrunk as a whole to the sheet's
+    // width, as the B5 report prints: the A4 layout reaches past 182 mm.
     // Paper "B5" here is the 182 x 257 mm sheet (JIS), not ISO B5.
-    b.form.pageSize = QPageSize(QPageSize::JisB5);
-    b.page(10, 10, 10, 10, 161.9, 265.6);
-    a4Body(b, true);
-    return b.done();
+    ReportForm f = a4ReportDesign();
+    f.className = QStringLiteral("Ta5Report");
+    f.instanceName = f.title = QStringLiteral("a5Report");
+    f.unitName = QStringLiteral("a5rpt");
+    f.fitToPaper(QPageSize(QPageSize::JisB5));
+    return f;
 }
 
 ReportForm frmnomreportDesign()

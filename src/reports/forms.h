@@ -18,7 +18,7 @@ report::ReportForm frmtestreport2Design();  // text report, 90 mm band
 report::ReportForm frmtestreport3Design();  // page of the three-per-sheet text batch (empty band)
 report::ReportForm frmtestreport4Design();  // page of the two-per-sheet graphic batch (empty band)
 report::ReportForm a4ReportDesign();        // preview for paper 2
-report::ReportForm a5ReportDesign();        // preview for paper 3 (JIS B5)
+report::ReportForm a5ReportDesign();        // preview for paper 3: the A4 preview shrunk to JIS B5
 report::ReportForm frmnomreportDesign();    // preview for papers 0 and 1
 
 // The patient fields shown on the graphic forms (15) and on the text form (13).

@@ -311,8 +311,10 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
         const Margins m = parseMargins(s);
         if (layout == Layout::HalfSheet)
             form.setPageMm(210, s.paperIndex == PaperHalfContinuous ? 139.7 : 148.5);
+        else if (s.paperIndex == PaperB5)
+            form.fitToPaper(forms.a5Report.pageSize);   // the A4 report, smaller
         else
-            form.pageSize = (s.paperIndex == PaperB5 ? forms.a5Report : forms.a4Report).pageSize;
+            form.pageSize = forms.a4Report.pageSize;
         form.setMargins(m.top, m.left, m.bottom, m.right);
     }
     // Title.

@@ -207,3 +207,31 @@ TEST_F(PrintWindow, F9PrintsTheLastSampleAfterLastAndNext)
     EXPECT_EQ(stampOf("1"), "|0");
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
 }
+
+// Paper B5 chosen on the settings page: F9's report and the page's preview
+// lie whole on the 182 x 257 mm sheet, the doctor's name at the right end of
+// its line included.
+TEST_F(PrintWindow, B5ReportAndPreviewStayOnTheSheet)
+{
+    addSample("1", "张三");
+    ASSERT_TRUE(db::exec("update patient set doctor = '诸葛明远' where shelfid = '1'"));
+    openSettings();
+    Form1->samplePageShow();
+    pick(Form1->ComboBox6, 0);
+    pick(Form1->ComboBox8, 0);
+    pick(Form1->ComboBox7, 3);
+    Form1->N3Click();
+    Form1->Button2Click();
+    ASSERT_EQ(backend->log().size(), 2u) << dialogs.last().toStdString();
+    for (const auto &e : backend->log()) {
+        const QSizeF page = pdftools::pageSizePt(e.file) / pdftools::ptPerMm;
+        EXPECT_TRUE(std::abs(page.width() - 182) < 0.01 && std::abs(page.height() - 257) < 0.01) << page.width() << " x " << page.height();
+        bool doctor = false;
+        for (const auto &w : pdftools::words(e.file)) {
+            doctor = doctor || w.text.endsWith("诸葛明远");
+            EXPECT_TRUE(QRectF(QPointF(), page).contains(w.mm))
+                << e.file.toStdString() << ": \"" << w.text.toStdString() << "\" ends at " << w.mm.right() << " mm";
+        }
+        EXPECT_TRUE(doctor) << e.file.toStdString();
+    }
+}

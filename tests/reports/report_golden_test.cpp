@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
+#include <map>
 #include <gtest/gtest.h>
 
 using namespace reports;
@@ -95,6 +96,8 @@ protected:
         std::vector<pdftools::Word> words;
         std::vector<pdftools::Word> lines;
         std::vector<QRectF> rules;
+        std::vector<QRectF> pictures;
+        QSizeF pageMm;
     };
     Printed printPage(const report::DisplayList &page, const QString &name)
     {
@@ -102,8 +105,11 @@ protected:
         out.pdf = QDir(tmp.path()).filePath(name + ".pdf");
         report::renderPdf({page}, out.pdf);
         out.words = pdftools::words(out.pdf);
+        out.pageMm = pdftools::pageSizePt(out.pdf) / pdftools::ptPerMm;
         for (const auto &p : page.prims)
-            if (p.kind == report::Primitive::Line)
+            if (p.kind == report::Primitive::Image || p.kind == report::Primitive::Chart)
+                out.pictures.push_back(p.mm);
+            else if (p.kind == report::Primitive::Line)
                 out.rules.push_back(ruleBox(p));
             else if (p.kind == report::Primitive::Rect) {
                 // A frame is four rules, each with the frame's pen.
@@ -180,6 +186,29 @@ protected:
         }
     }
 
+    // Every word the reader finds, every line of text as placed, every rule
+    // and every picture lies on the paper. A word wholly past the edge is
+    // not read at all: the golden lists and the counts of whole values
+    // catch those.
+    static void expectInsidePage(const Printed &p, const QString &what)
+    {
+        const QRectF page = QRectF(QPointF(), p.pageMm).adjusted(-0.01, -0.01, 0.01, 0.01);
+        ASSERT_FALSE(p.pageMm.isEmpty()) << what.toStdString();
+        auto inside = [&](const QRectF &r, const QString &thing) {
+            EXPECT_TRUE(page.contains(r)) << what.toStdString() << ": " << thing.toStdString() << " at " << r.left() << ".."
+                                          << r.right() << " x " << r.top() << ".." << r.bottom() << " mm on a page of "
+                                          << p.pageMm.width() << " x " << p.pageMm.height();
+        };
+        for (const auto &w : p.words)
+            inside(w.mm, "\"" + w.text + "\"");
+        for (const auto &l : p.lines)
+            inside(l.mm, "the line \"" + l.text + "\"");
+        for (const QRectF &r : p.rules)
+            inside(r, "a rule");
+        for (const QRectF &r : p.pictures)
+            inside(r, "a picture");
+    }
+
     static void expectGolden(const Printed &p, const QString &name)
     {
         QStringList lines;
@@ -251,6 +280,7 @@ TEST_F(ReportGolden, EveryFormStandsWhereDesignedAndNothingOverprints)
         const Printed p = printPage(page.page, page.name);
         expectGolden(p, page.name);
         expectNothingMeets(p, page.name);
+        expectInsidePage(p, page.name);
         // The 10-digit case number and every value print whole (the reader
         // joins the case number to its caption's colon).
         EXPECT_EQ(count(p, "1234567890", true), page.caseNumbers) << page.name.toStdString();
@@ -280,4 +310,49 @@ TEST_F(ReportGolden, MoreRowsThanAFormHoldsAreSqueezedAndNeverOverprint)
             EXPECT_EQ(count(p, "8888.88"), long(n) * (text ? TextSlots : GraphicSlots)) << name.toStdString();
         }
     }
+}
+
+// Every paper with either report kind, and the settings page's previews with
+// the margins the settings give them, print inside the paper. Paper B5 carries
+// the A4 report whole: every word where the A4 page has it, shrunk by 182/210.
+TEST_F(ReportGolden, EveryPaperPrintsInsideItAndB5IsTheA4ReportSmaller)
+{
+    const ReportContent c = contentWith(catalogueRows());
+    std::map<int, Printed> graphic;
+    for (int paper : {PaperHalfA4, PaperHalfContinuous, PaperA4, PaperB5})
+        for (int kind : {KindGraphic, KindText}) {
+            const QString name = QString("paper%1-kind%2").arg(paper).arg(kind);
+            const Printed p = printPage(reportPage(settingsFor(paper, kind), c), name);
+            expectInsidePage(p, name);
+            if (kind == KindGraphic)
+                graphic[paper] = p;
+        }
+    const Margins m = parseMargins(settingsFor(PaperA4, KindGraphic));
+    for (const char *n : {"frmnomreport", "a4Report", "a5Report"}) {
+        report::ReportForm &form = forms.byName(n);
+        form.setMargins(m.top, m.left, m.bottom, m.right);
+        form.setCaption("QRLabel1", "示例医院检验报告单");
+        const Printed p = printPage(report::resolve(form, report::recordFromMap(longestPatient())), QString(n) + "-margins");
+        expectInsidePage(p, n);
+        EXPECT_TRUE(std::any_of(p.words.begin(), p.words.end(), [](const auto &w) { return w.text.endsWith("司马医生"); })) << n;
+    }
+
+    const Printed &a4 = graphic[PaperA4], &b5 = graphic[PaperB5];
+    EXPECT_NEAR(b5.pageMm.width(), 182, 0.01);
+    EXPECT_NEAR(b5.pageMm.height(), 257, 0.01);
+    ASSERT_EQ(a4.words.size(), b5.words.size());
+    const double k = 182.0 / 210;
+    for (const auto &w : a4.words) {
+        const QRectF want(w.mm.topLeft() * k, w.mm.size() * k);
+        const bool found = std::any_of(b5.words.begin(), b5.words.end(), [&](const pdftools::Word &v) {
+            return v.text == w.text && std::abs(v.mm.left() - want.left()) < 0.3 && std::abs(v.mm.right() - want.right()) < 0.3
+                   && std::abs(v.mm.top() - want.top()) < 0.3 && std::abs(v.mm.bottom() - want.bottom()) < 0.3;
+        });
+        EXPECT_TRUE(found) << "\"" << w.text.toStdString() << "\" of A4 at " << w.mm.left() << ", " << w.mm.top()
+                           << " mm is not on B5 at " << want.left() << ", " << want.top();
+    }
+    ASSERT_EQ(a4.rules.size(), b5.rules.size());
+    for (size_t i = 0; i < a4.rules.size(); ++i)
+        EXPECT_LT((QRectF(a4.rules[i].topLeft() * k, a4.rules[i].size() * k).topLeft() - b5.rules[i].topLeft()).manhattanLength()
+                      + std::abs(a4.rules[i].width() * k - b5.rules[i].width()), 0.05) << "rule " << i;
 }

@@ -93,9 +93,10 @@ protected:
 
 TEST_F(SingleReport, EveryChoicePrintsOnePageOfItsPaperWithTitleRowsAndArrows)
 {
-    const struct { int paper, kind; double w, h; const char *image; } all[] = {
-        {0, 0, 595.28, 420.94, "single-half-148"}, {1, 0, 595.28, 396.00, "single-half-139"}, {2, 0, 595.28, 841.89, "single-a4"},
-        {3, 0, 515.91, 728.50, "single-b5"}, {0, 1, 595.28, 841.89, "single-text"}};
+    // B5 prints the A4 report shrunk to its width.
+    const struct { int paper, kind; double w, h; const char *image; double scale; } all[] = {
+        {0, 0, 595.28, 420.94, "single-half-148", 1}, {1, 0, 595.28, 396.00, "single-half-139", 1}, {2, 0, 595.28, 841.89, "single-a4", 1},
+        {3, 0, 515.91, 728.50, "single-b5", 182.0 / 210}, {0, 1, 595.28, 841.89, "single-text", 1}};
     for (const auto &e : all) {
         SCOPED_TRACE(e.image);
         PrintSettings s = settings(e.paper, e.kind);
@@ -113,14 +114,33 @@ TEST_F(SingleReport, EveryChoicePrintsOnePageOfItsPaperWithTitleRowsAndArrows)
                                                       {"100--300", 1}, {"↑", e.kind == 0}, {"↓", e.kind == 0}, {"张三", 1}};
         for (const auto &[t, n] : texts)
             EXPECT_EQ(pdftools::count(text, t), n) << t;
-        // The graphic layouts carry the four pictures in their boxes.
+        // The graphic layouts carry the four pictures whole in their boxes,
+        // read from the page as the paper shows it: each picture's colour
+        // covers the box as laid out (on B5 shrunk with the page) and stops
+        // short of the paper's edge.
         const QImage page = pdftools::pageImage(file, 1, 96);
         const report::ReportForm &f = formFor(forms, layoutFor(s));
         const char *boxes[4] = {"qimg1", "qimg4", "qimg5", "qimg6"};
+        const double mmPerDot = report::pxToMm(1);
         for (int i = 0; i < 4 && e.kind == KindGraphic; ++i) {
-            const QColor got = page.pixelColor((f.item(boxes[i]).mm.translated(20, 5).center() / report::pxToMm(1)).toPoint());
-            EXPECT_LT(std::abs(got.red() - Pictures[i].red()) + std::abs(got.green() - Pictures[i].green())
-                          + std::abs(got.blue() - Pictures[i].blue()), 60) << boxes[i] << " " << got.name().toStdString();
+            QRect found;
+            for (int y = 0; y < page.height(); ++y)
+                for (int x = 0; x < page.width(); ++x) {
+                    const QColor got = page.pixelColor(x, y);
+                    if (std::abs(got.red() - Pictures[i].red()) + std::abs(got.green() - Pictures[i].green())
+                            + std::abs(got.blue() - Pictures[i].blue()) < 60)
+                        found |= QRect(x, y, 1, 1);
+                }
+            const QRectF box = f.item(boxes[i]).mm.translated(20, 5);
+            // The colour fills the picture but for its 10 of 120 dots of white all round.
+            const QRectF laidOut = box.adjusted(box.width() / 12, box.height() / 12, -box.width() / 12, -box.height() / 12);
+            const QRectF want(laidOut.topLeft() * e.scale, laidOut.size() * e.scale);
+            const QRectF got(QPointF(found.left(), found.top()) * mmPerDot, QPointF(found.right() + 1, found.bottom() + 1) * mmPerDot);
+            EXPECT_TRUE(std::abs(got.left() - want.left()) < 0.6 && std::abs(got.right() - want.right()) < 0.6
+                        && std::abs(got.top() - want.top()) < 0.6 && std::abs(got.bottom() - want.bottom()) < 0.6)
+                << boxes[i] << " prints at " << got.left() << ".." << got.right() << " x " << got.top() << ".." << got.bottom()
+                << " mm, laid out at " << want.left() << ".." << want.right() << " x " << want.top() << ".." << want.bottom();
+            EXPECT_TRUE(found.right() < page.width() - 1 && found.bottom() < page.height() - 1) << boxes[i] << " reaches the edge";
         }
     }
 }

@@ -253,6 +253,27 @@ static void resolveText(const ReportForm &form, const ReportItem &item, QString 
     }
 }
 
+// A page laid out at one size printed at another: every position, type
+// size, pen and picture box shrinks (or grows) about the paper's corner.
+static void scalePage(DisplayList &page, double s)
+{
+    auto rect = [s](const QRectF &r) { return QRectF(r.topLeft() * s, r.size() * s); };
+    for (Primitive &p : page.prims) {
+        p.mm = rect(p.mm);
+        p.box = rect(p.box);
+        p.line = QLineF(p.line.p1() * s, p.line.p2() * s);
+        p.penMm *= s;
+        p.font.pointSize *= s;
+        if (p.chart) {
+            // A chart sizes its pens and type from the millimetres it is
+            // given; it draws smaller when a millimetre of its layout is.
+            p.chart = [chart = p.chart, s](QPainter &painter, const QRectF &deviceRect, double pxPerMm) {
+                chart(painter, deviceRect, pxPerMm * s);
+            };
+        }
+    }
+}
+
 DisplayList resolve(const ReportForm &form, const Record &record)
 {
     DisplayList out;
@@ -312,6 +333,8 @@ DisplayList resolve(const ReportForm &form, const Record &record)
             break;
         }
     }
+    if (form.scale != 1)
+        scalePage(out, form.scale);
     return out;
 }
 

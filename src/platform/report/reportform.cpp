@@ -121,6 +121,13 @@ void ReportForm::setPageMm(double width, double length)
                          QStringLiteral("Custom Size"), QPageSize::ExactMatch);
 }
 
+void ReportForm::fitToPaper(const QPageSize &paper)
+{
+    const double laidOut = pageSize.size(QPageSize::Millimeter).width() / scale;
+    pageSize = paper;
+    scale = paper.size(QPageSize::Millimeter).width() / laidOut;
+}
+
 void ReportForm::setMargins(double top, double left, double bottom, double right)
 {
     marginsMm = QMarginsF(left, top, right, bottom);

@@ -150,7 +150,15 @@ public:
     int copies = 1;
     QString title;                           // print job name
 
+    // The whole page (margins, band, type, pens and pictures) prints at this
+    // size: a form laid out for one sheet and printed on a smaller one.
+    double scale = 1;
+
     void setPageMm(double width, double length);     // a custom paper, exact size
+    // Prints the form on another paper, shrunk or enlarged as a whole so that
+    // the width it was laid out for fills the paper's width. A sheet of the
+    // same shape (A4 on B5) then holds the whole report, only smaller.
+    void fitToPaper(const QPageSize &paper);
     void setMargins(double top, double left, double bottom, double right);
     QPageLayout pageLayout() const;                  // margins are not part of it: the band is placed by resolve()
 
