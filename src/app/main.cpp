@@ -19,9 +19,7 @@ int main(int argc, char *argv[])
 
     frmoprput = new Tfrmoprput;
     frmpssinput = new Tfrmpssinput;
-    dbdata = new Tdbdata(QString::fromLatin1(appdb::kDatabaseFile));
-    if (!dbdata->connected()) {
-        dlg::error(dbdata->openError());
+    if (!createDataModule(QString::fromLatin1(appdb::kDatabaseFile))) {
         destroyWindows();
         return 1;
     }

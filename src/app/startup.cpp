@@ -27,6 +27,16 @@ void release(T *&p)
 }
 } // namespace
 
+bool createDataModule(const QString &databaseFile)
+{
+    dbdata = new Tdbdata(databaseFile);
+    if (dbdata->connected())
+        return true;
+    dlg::error(dbdata->openError());
+    release(dbdata);
+    return false;
+}
+
 void createMainWindows()
 {
     // Before the windows build their menus.

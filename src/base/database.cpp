@@ -3,6 +3,7 @@
 #include "platform/db/connection.h"
 
 #include <QFile>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QList>
 #include <QPair>
@@ -10,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -28,35 +30,6 @@ QString notOurs(const QString &path, const QString &why)
 {
     return QStringLiteral("数据库文件 %1 不是本系统的数据库：%2")
         .arg(QFileInfo(path).fileName(), why);
-}
-
-struct FileError
-{
-    const char *fragments[3]; // lower-case pieces of the database's own texts
-    const char *sentence;
-};
-
-const FileError kFileErrors[] = {
-    {{"database is locked", "table is locked", "database is busy"},
-     "数据库文件正被其他程序占用，暂时无法写入。请关闭正在使用该数据库的程序，本系统会自动重试。"},
-    {{"readonly database", "read-only", "readonly"},
-     "数据库文件是只读的，无法写入。请检查文件属性和所在文件夹的写入权限。"},
-    {{"database or disk is full", "no space left", nullptr},
-     "磁盘空间已满，数据无法写入数据库。请清理磁盘空间后再试。"},
-    {{"malformed", "file is not a database", "corrupt"},
-     "数据库文件已损坏。请不要删除或替换该文件，先复制保存一份，再用备份恢复或联系维护人员。"},
-    {{"disk i/o error", "i/o error", nullptr},
-     "读写数据库文件时发生磁盘错误。请检查磁盘或网络连接后再试。"},
-};
-
-const FileError *findFileError(const QString &text)
-{
-    const QString lower = text.toLower();
-    for (const FileError &e : kFileErrors)
-        for (const char *f : e.fragments)
-            if (f && lower.contains(QLatin1String(f)))
-                return &e;
-    return nullptr;
 }
 
 bool execScript(sqlite3 *h, const QByteArray &sql, QString *error)
@@ -127,39 +100,38 @@ const SchemaMap &expectedSchema()
     return schema;
 }
 
+// A file of another database format begins with that format's signature:
+// such a file is not ours. Any other file without SQLite's header is taken
+// for ours, damaged, so that the user is sent to the backup.
+bool hasForeignSignature(const QByteArray &head)
+{
+    static const QByteArray prefix("\x00\x01\x00\x00", 4);
+    return head.startsWith(prefix + "Standard Jet DB") || head.startsWith(prefix + "Standard ACE DB");
+}
+
 bool hasSqliteHeader(const QString &path, QString *error)
 {
+    const QString fileName = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("无法读取数据库文件 %1：%2")
-                         .arg(QFileInfo(path).fileName(), file.errorString());
+            *error = db::describeFault(db::FileFault::Damaged,
+                                       QStringLiteral("无法读取 %1：%2").arg(fileName, file.errorString()));
         return false;
     }
     static const char magic[] = "SQLite format 3";  // with its terminating zero: 16 bytes
-    const QByteArray head = file.read(16);
-    if (head != QByteArray(magic, 16)) {
-        if (error)
-            *error = notOurs(path, QStringLiteral("文件不是 SQLite 数据库"));
-        return false;
-    }
-    return true;
+    const QByteArray head = file.read(32);
+    if (head.startsWith(QByteArray(magic, 16)))
+        return true;
+    if (error)
+        *error = hasForeignSignature(head)
+            ? notOurs(path, QStringLiteral("这是另一种数据库程序的文件"))
+            : db::describeFault(db::FileFault::Damaged,
+                                QStringLiteral("%1 的文件头不是 SQLite 数据库的文件头").arg(fileName));
+    return false;
 }
 
 } // namespace
-
-QString describeError(const QString &databaseText)
-{
-    const FileError *e = findFileError(databaseText);
-    if (!e)
-        return databaseText;
-    return QString::fromUtf8(e->sentence) + QStringLiteral("（") + databaseText.trimmed() + QStringLiteral("）");
-}
-
-bool isKnownFileError(const QString &databaseText)
-{
-    return findFileError(databaseText) != nullptr;
-}
 
 QString schemaSql()
 {
@@ -212,7 +184,9 @@ bool createDatabaseFile(const QString &path, bool withDefaults, QString *error)
     return ok;
 }
 
-bool verifySchema(QString *error)
+namespace {
+
+bool verifySchemaOf(QString *error, bool opening)
 {
     QSqlDatabase database = db::database();
     const QString path = database.databaseName();
@@ -237,7 +211,9 @@ bool verifySchema(QString *error)
         const auto failed = [&] {
             const QString text = q.lastError().text();
             if (error)
-                *error = isKnownFileError(text) ? describeError(text) : notOurs(path, text);
+                *error = db::fileFault(text) == db::FileFault::None ? notOurs(path, text)
+                    : opening                                     ? db::describeOpenError(text)
+                                                                  : db::describeError(text);
             return false;
         };
         if (!q.prepare(QStringLiteral("select name from pragma_table_info(?)")))
@@ -270,6 +246,13 @@ bool verifySchema(QString *error)
     return false;
 }
 
+} // namespace
+
+bool verifySchema(QString *error)
+{
+    return verifySchemaOf(error, false);
+}
+
 namespace {
 
 std::function<void(bool)> g_upgradeNotice;
@@ -296,6 +279,41 @@ const QList<QPair<QString, QString>> &expectedIndexes()
         return list;
     }();
     return indexes;
+}
+
+// Runs the statements in one transaction on a connection and thread of their
+// own. This thread meanwhile goes on handling events, so its windows (the
+// notice among them) repaint; user input waits until the work is done, as
+// the program is not ready for it before.
+bool runSteps(const QString &path, const QStringList &steps, QString *why)
+{
+    bool ok = false;
+    QThread *thread = QThread::create([&]() {
+        sqlite3 *h = nullptr;
+        const QByteArray nativePath = QFile::encodeName(path);
+        const int rc = sqlite3_open_v2(nativePath.constData(), &h, SQLITE_OPEN_READWRITE, nullptr);
+        ok = rc == SQLITE_OK;
+        if (!ok)
+            *why = QString::fromUtf8(h ? sqlite3_errmsg(h) : sqlite3_errstr(rc));
+        if (ok) {
+            sqlite3_busy_timeout(h, 5000);
+            ok = execScript(h, "BEGIN IMMEDIATE", why);
+        }
+        for (const QString &sql : steps)
+            ok = ok && execScript(h, sql.toUtf8(), why);
+        ok = ok && execScript(h, "COMMIT", why);
+        if (!ok && h && !sqlite3_get_autocommit(h))
+            sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(h);
+    });
+    QEventLoop loop;
+    QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    if (!thread->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+    delete thread;
+    return ok;
 }
 
 // A file made by an earlier build lacks indexes this build's searches rely
@@ -326,28 +344,12 @@ bool addMissingIndexes(const QString &path, QString *error)
     if (large && g_upgradeNotice)
         g_upgradeNotice(true);
     QString why;
-    bool ok = database.transaction();
-    if (!ok)
-        why = database.lastError().text();
-    for (const QString &sql : std::as_const(missing)) {
-        if (!ok)
-            break;
-        QSqlQuery q(database);
-        ok = q.exec(sql);
-        if (!ok)
-            why = q.lastError().text();
-    }
-    if (ok) {
-        ok = database.commit();
-        if (!ok)
-            why = database.lastError().text();
-    }
-    if (!ok)
-        database.rollback();
+    const bool ok = runSteps(path, missing, &why);
     if (large && g_upgradeNotice)
         g_upgradeNotice(false);
     if (!ok && error)
-        *error = QStringLiteral("无法为数据库文件 %1 建立索引：%2").arg(QFileInfo(path).fileName(), why);
+        *error = db::describeOpenError(
+            QStringLiteral("无法为数据库文件 %1 建立索引：%2").arg(QFileInfo(path).fileName(), why));
     return ok;
 }
 
@@ -355,9 +357,12 @@ bool addMissingIndexes(const QString &path, QString *error)
 // connected.
 bool connectVerified(const QString &path, QString *error)
 {
-    if (!db::connect(path, error))
+    if (!db::connect(path, error)) {
+        if (error)
+            *error = db::describeOpenError(*error);
         return false;
-    if (!verifySchema(error)) {
+    }
+    if (!verifySchemaOf(error, true)) {
         db::disconnect();
         return false;
     }

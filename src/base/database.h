@@ -2,6 +2,8 @@
 // The database file of the program: opened as the one connection, created
 // from the schema and default data compiled into the program when missing,
 // and checked to be ours (every table and column present) when it exists.
+#include "platform/db/errortext.h"
+
 #include <QString>
 #include <functional>
 
@@ -14,14 +16,17 @@ enum class OpenResult { Opened, Created, Failed };
 
 // Opens `path` as the program's connection ("jykdbconnect"). A missing file is
 // created with the schema and default data. A file that is not such a
-// database (not SQLite, a table or column missing) is left untouched and
-// Failed is returned with the reason in *error.
+// database (another format's file, a table or column missing) is left
+// untouched and Failed is returned with the reason in *error; so is a file
+// of ours that cannot be used (locked, damaged, its header unreadable), told
+// in the program's wording for database failures.
 OpenResult openOrCreate(const QString &path, QString *error);
 
-// An existing file made by an earlier build gains the indexes this build
-// adds, in one transaction, when it is opened; when the file is at least this
-// large the notice runs with true before and false after, so that the user
-// sees why the program is waiting.
+// An existing file made by an earlier build gains what this build adds (its
+// indexes), in one transaction, when it is opened. The work runs on a thread
+// and connection of its own while this thread goes on painting (user input
+// waits); when the file is at least this large the notice runs with true
+// before and false after, so that the user sees why the program is waiting.
 inline constexpr qint64 kUpgradeNoticeBytes = 16 * 1024 * 1024;
 void setUpgradeNotice(std::function<void(bool running)> notice);
 
@@ -36,13 +41,8 @@ QString defaultsSql();
 // Checks that the open connection holds every table and column we use.
 bool verifySchema(QString *error);
 
-// A database failure as the staff read it: for a locked or busy, read-only,
-// full, damaged or unreadable file a Chinese sentence that says what happened
-// and what to do, followed by the database's own text in brackets; any other
-// text unchanged.
-QString describeError(const QString &databaseText);
-// True when describeError recognises the text (the file is ours but cannot be
-// used right now, as opposed to a file that is not our database).
-bool isKnownFileError(const QString &databaseText);
+// A database failure as the staff read it: the one wording of the program
+// (see platform/db/errortext.h), under the name the receive path uses.
+inline QString describeError(const QString &databaseText) { return db::describeError(databaseText); }
 
 } // namespace appdb

@@ -31,6 +31,11 @@
 #include <optional>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 // The title a window system shows for a window: what each platform window
 // of Qt passes its caption through (exported by QtGui, declared privately).
 class QPlatformWindow
@@ -62,7 +67,116 @@ protected:
     int mainRuns = 0;
 };
 
+// A database file the system refuses to change. The superuser passes over a
+// file's mode, not over its immutable attribute; without the right to set
+// that, the mode is enough.
+class ReadOnlyFile
+{
+public:
+    explicit ReadOnlyFile(const QString &path) : m_path(path)
+    {
+        m_immutable = setImmutable(true);
+        m_held = m_immutable
+            || (geteuid() != 0 && QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    }
+    ~ReadOnlyFile()
+    {
+        if (m_immutable)
+            setImmutable(false);
+        else if (m_held)
+            QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    bool held() const { return m_held; }
+
+private:
+    bool setImmutable(bool on)
+    {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY);
+        int flags = 0;
+        bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return ok;
+    }
+    QString m_path;
+    bool m_immutable = false;
+    bool m_held = false;
+};
+
 } // namespace
+
+// A file that cannot be used at start-up is told as what happened and what
+// to do, and the program does not start: a damaged header is damaged (with
+// the backup named), only another format's signature makes a file foreign,
+// and a locked file asks for the other program to be closed and the system
+// started again. The file is never changed.
+TEST_F(Windows, StartUpTellsWhyTheDatabaseFileCannotBeUsed)
+{
+    const QString copy = testdb::tempDir() + QStringLiteral("/jykdb.mdb");
+    const auto startOn = [&](const QByteArray &head, bool locked = false) {
+        QFile::remove(copy);
+        QFile::copy(dbPath, copy);
+        QFile f(copy);
+        if (!head.isEmpty() && !(f.open(QIODevice::ReadWrite) && f.write(head) == head.size()))
+            return QStringLiteral("not written");
+        f.close();
+        QFile before(copy);
+        before.open(QIODevice::ReadOnly);
+        const QByteArray bytes = before.readAll();
+        std::optional<testdb::FileLock> lock;
+        if (locked)
+            lock.emplace(copy);
+        delete dbdata;
+        dbdata = nullptr;
+        dialogs.clear();
+        const bool started = createDataModule(copy);
+        lock.reset();
+        return QStringLiteral("%1|%2|%3").arg(started).arg(dialogs.shown.size()).arg(before.seek(0) && before.readAll() == bytes)
+            + QLatin1Char('|') + dialogs.last();
+    };
+    const QString damaged = startOn(QByteArray("0123456789abcdef"));
+    EXPECT_TRUE(damaged.startsWith(QStringLiteral("0|1|1|")) && damaged.contains(QStringLiteral("已损坏或无法读取"))
+                && damaged.contains(QStringLiteral("jykdb.mbk")) && !damaged.contains(QStringLiteral("不是本系统")))
+        << damaged.toStdString();
+    for (const char *format : {"Jet", "ACE"}) {
+        const QString foreign = startOn(QByteArray("\x00\x01\x00\x00Standard ", 13) + format + " DB");
+        EXPECT_TRUE(foreign.startsWith(QStringLiteral("0|1|1|")) && foreign.contains(QStringLiteral("不是本系统的数据库"))
+                    && !foreign.contains(QStringLiteral("已损坏")))
+            << foreign.toStdString();
+    }
+    const QString locked = startOn(QByteArray(), true);
+    EXPECT_TRUE(locked.startsWith(QStringLiteral("0|1|1|数据库文件正被其他程序占用"))
+                && locked.contains(QStringLiteral("重新启动本系统")) && !locked.contains(QStringLiteral("自动重试"))
+                && locked.contains(QStringLiteral("database is locked")))
+        << locked.toStdString();
+    EXPECT_EQ(startOn(QByteArray()), QStringLiteral("1|0|1|"));
+}
+
+// Started on a file that cannot be written, the log-on works and whatever
+// the database refuses on the way is said in Chinese with its own text
+// after it, never as the raw text alone.
+TEST_F(Windows, LogOnWithAReadOnlyFileSaysSoInChinese)
+{
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid, name) values ('', 'x')")));
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (100, 'malvor', 'malvor')")));
+    delete dbdata;
+    dbdata = nullptr;
+    db::disconnect();
+    ReadOnlyFile readOnly(dbPath);
+    if (!readOnly.held())
+        GTEST_SKIP() << "this file system cannot make a file read-only for this user";
+    ASSERT_TRUE(createDataModule(dbPath)) << dialogs.last().toStdString();
+    logOn();
+    showMain();
+    EXPECT_EQ(mainRuns, 1);
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    for (const QString &said : dialogs.shown)
+        EXPECT_TRUE(said.startsWith(QStringLiteral("数据库文件是只读的")) && said.contains(QStringLiteral("（"))
+                    && said.endsWith(QStringLiteral("）")) && said.contains(QStringLiteral("readonly database")))
+            << said.toStdString();
+}
 
 // Passwords compare exactly after trimming the stored one; a number the
 // whole-number rule refuses finds no operator, not operator 0. Each try is

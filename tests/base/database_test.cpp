@@ -105,14 +105,17 @@ TEST_F(OpenDatabase, DatabaseWithoutOurTablesOrColumnsIsRefused)
 }
 
 // Failures of a file of ours read as what happened and what to do, with the
-// database's own text kept; a locked file is never called foreign.
-TEST_F(OpenDatabase, FileErrorsAreToldInChineseAndALockedFileIsNotForeign)
+// database's own text kept; a text told once is not told again (message
+// boxes tell every text they show), and texts of other files are left alone.
+TEST_F(OpenDatabase, FileErrorsAreToldInChineseOnce)
 {
     const struct { const char *text, *sentence; } cases[] = {
         {"database is locked", "正被其他程序占用"},
+        {"database table is locked", "正被其他程序占用"},
         {"attempt to write a readonly database", "只读"},
         {"database or disk is full", "磁盘空间已满"},
-        {"database disk image is malformed", "已损坏"},
+        {"database disk image is malformed", "已损坏或无法读取"},
+        {"file is not a database", "已损坏或无法读取"},
         {"disk I/O error", "磁盘错误"},
     };
     for (const auto &c : cases) {
@@ -120,16 +123,13 @@ TEST_F(OpenDatabase, FileErrorsAreToldInChineseAndALockedFileIsNotForeign)
         EXPECT_TRUE(said.contains(QString::fromUtf8(c.sentence))
                     && said.endsWith(QStringLiteral("（%1 Unable to fetch row）").arg(QLatin1String(c.text))))
             << said.toStdString();
+        const QString inContext = QStringLiteral("标本未能保存：") + said;
+        EXPECT_EQ(appdb::describeError(said).toStdString(), said.toStdString());
+        EXPECT_EQ(appdb::describeError(inContext).toStdString(), inContext.toStdString());
     }
-    EXPECT_EQ(appdb::describeError(QStringLiteral("no such table: x")), QStringLiteral("no such table: x"));
-
-    QString error;
-    ASSERT_TRUE(appdb::createDatabaseFile(path(), true, &error));
-    testdb::FileLock lock(path());
-    ASSERT_TRUE(lock.held());
-    EXPECT_EQ(appdb::openOrCreate(path(), &error), appdb::OpenResult::Failed);
-    EXPECT_TRUE(error.contains(QStringLiteral("正被其他程序占用")) && !error.contains(QStringLiteral("不是本系统的数据库")))
-        << error.toStdString();
+    for (const char *other : {"no such table: x", "无法写入 ttt.txt：No space left on device",
+                              "无法写入 ttt.txt：Read-only file system", "无法读取 ttt.txt：Input/output error"})
+        EXPECT_EQ(appdb::describeError(QString::fromUtf8(other)).toStdString(), other);
 }
 
 } // namespace

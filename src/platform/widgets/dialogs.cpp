@@ -1,5 +1,7 @@
 #include "platform/widgets/dialogs.h"
 
+#include "platform/db/errortext.h"
+
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -84,8 +86,10 @@ void setResponder(Responder r)
 }
 
 void message(const QString &text, QWidget *parent) { ask(make(Kind::Message, text), parent); }
-void warning(const QString &text, QWidget *parent) { ask(make(Kind::Warning, text), parent); }
-void error(const QString &text, QWidget *parent) { ask(make(Kind::Error, text), parent); }
+// A database failure reaches the user in the program's one wording, whichever
+// handler met it.
+void warning(const QString &text, QWidget *parent) { ask(make(Kind::Warning, db::describeError(text)), parent); }
+void error(const QString &text, QWidget *parent) { ask(make(Kind::Error, db::describeError(text)), parent); }
 bool yesNo(const QString &text, QWidget *parent) { return ask(make(Kind::YesNo, text), parent).accepted; }
 bool okCancel(const QString &text, QWidget *parent) { return ask(make(Kind::OkCancel, text), parent).accepted; }
 

@@ -36,6 +36,8 @@ void setCaption(const QString &caption);
 void setResponder(Responder r);
 
 void message(const QString &text, QWidget *parent = nullptr);
+// Warnings and errors tell a database failure in the program's wording
+// (platform/db/errortext.h).
 void warning(const QString &text, QWidget *parent = nullptr);
 void error(const QString &text, QWidget *parent = nullptr);
 bool yesNo(const QString &text, QWidget *parent = nullptr);
