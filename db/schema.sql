@@ -196,6 +196,7 @@ CREATE TABLE codetb (
 
 -- imeno       input method index, NULL = none chosen
 -- prntindex   printer index
+-- prntname    name of the printer at prntindex when it was chosen
 -- paperindex  0..3
 -- rptindex    0 graphic, 1 text
 -- p_top       margins in mm (also p_left, p_bottom, p_right), 0 = default
@@ -207,7 +208,8 @@ CREATE TABLE corpration (
     p_top      REAL,
     p_left     REAL,
     p_bottom   REAL,
-    p_right    REAL
+    p_right    REAL,
+    prntname   TEXT
 );
 
 -- Quality control ------------------------------------------------------------------

@@ -289,6 +289,7 @@ void TForm1::FormShow()
     // The serial port; a port that will not open is reported in the
     // status bar and the rest of the start-up still runs.
     openSerialPort();
+    showPrinterNotice();
     // The sample list, results and graph data; the work date is set first
     // so that nothing reads a stale day.
     session::setWorkdate(session::today());

@@ -190,6 +190,9 @@ public:
     // and its part of the start-up (printers, stored choices, margins).
     void buildPrintSettings();
     void printSettingsShow();
+    // Says in the status bar that the stored printer is gone (after the
+    // serial port's own start-up text).
+    void showPrinterNotice();
     void ComboBox6Click(int index); // printer chosen in "打印设置"
     void ComboBox7Click(int index); // paper chosen in "打印设置"
     void ComboBox8Click(int index); // report kind chosen in "打印设置"
@@ -224,6 +227,8 @@ private:
     bool marginKeyPress(QLineEdit *edit, QKeyEvent *e);
     void storeMargin(const char *column, const QString &text);
     void storeSettingValue(const char *column, const QVariant &value);
+    void storePrinter(int index); // position and name together
+    QString printerNotice;
     void resultprintOn(int layout, db::Dataset *patient, db::Dataset *rows);
 public:
     // ---- end printing -------------------------------------------------------

@@ -15,6 +15,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 extern const char kEmbedded_schema_sql[];
 extern const char kEmbedded_defaults_sql[];
 
@@ -353,8 +355,52 @@ bool addMissingIndexes(const QString &path, QString *error)
     return ok;
 }
 
-// Connects and checks the tables; a file that fails the check is not left
-// connected.
+// Columns this build keeps that files of earlier builds lack.
+struct AddedColumn
+{
+    const char *table, *column, *type;
+};
+const AddedColumn kAddedColumns[] = {
+    {"corpration", "prntname", "TEXT"},   // the chosen printer's name beside its position
+};
+
+// A file of an earlier build gains the columns it lacks (empty in every
+// row). Only a table that holds all its other columns is one of ours; any
+// other file is left as it is, for the check to refuse.
+bool addMissingColumns(const QString &path, QString *error)
+{
+    QSqlDatabase database = db::database();
+    for (const AddedColumn &c : kAddedColumns) {
+        QSqlQuery q(database);
+        QStringList present;
+        bool ok = q.exec(QStringLiteral("select name from pragma_table_info('%1')").arg(QLatin1String(c.table)));
+        while (ok && q.next())
+            present << q.value(0).toString().toLower();
+        QStringList others = expectedSchema().value(QLatin1String(c.table));
+        others.removeAll(QLatin1String(c.column));
+        const bool ours = !present.isEmpty() && std::all_of(others.cbegin(), others.cend(), [&](const QString &col) {
+            return present.contains(col);
+        });
+        if (ok && (!ours || present.contains(QLatin1String(c.column))))
+            continue;
+        if (ok)
+            ok = q.exec(QStringLiteral("alter table %1 add column %2 %3")
+                            .arg(QLatin1String(c.table), QLatin1String(c.column), QLatin1String(c.type)));
+        if (!ok) {
+            const QString text = q.lastError().text();
+            if (error)
+                *error = db::fileFault(text) != db::FileFault::None ? db::describeOpenError(text)
+                                                : QStringLiteral("无法为数据库文件 %1 增加列 %2.%3：%4")
+                                                      .arg(QFileInfo(path).fileName(), QLatin1String(c.table),
+                                                           QLatin1String(c.column), text);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Connects, brings a file of an earlier build up to date and checks the
+// tables; a file that fails is not left connected.
 bool connectVerified(const QString &path, QString *error)
 {
     if (!db::connect(path, error)) {
@@ -362,7 +408,7 @@ bool connectVerified(const QString &path, QString *error)
             *error = db::describeOpenError(*error);
         return false;
     }
-    if (!verifySchemaOf(error, true)) {
+    if (!addMissingColumns(path, error) || !verifySchemaOf(error, true)) {
         db::disconnect();
         return false;
     }

@@ -11,6 +11,8 @@ namespace reports {
 const char *const NoPrinterMessage = "请在[系统设置]--[其它]设置面板中设置打印机";
 const char *const NoPaperMessage = "请在[系统设置]--[其它]设置面板中设置纸张";
 const char *const NoPrinterInstalled = "没有安装打印机，请退出程序安装打印机!";
+const char *const PrinterGoneNotice = "原来选择的打印机“%1”已不在本机的打印机列表中，"
+                                      "请在[系统设置]--[其它]设置面板中重新选择打印机";
 
 QStringList paperItems()
 {
@@ -80,17 +82,48 @@ int storedIndex(const QVariant &v, int count)
 
 bool storeSetting(db::Dataset &corp, const QString &column, const QVariant &value, QString *error)
 {
+    return storeSettings(corp, {{column, value}}, error);
+}
+
+bool storeSettings(db::Dataset &corp, const QList<QPair<QString, QVariant>> &values, QString *error)
+{
     if (!corp.isOpen() || corp.isEmpty()) {
         if (error)
             *error = QStringLiteral("设置表 corpration 中没有记录");
         return false;
     }
-    if (corp.setValue(column, value) && corp.post())
+    bool ok = true;
+    for (const auto &[column, value] : values)
+        ok = ok && corp.setValue(column, value);
+    if (ok && corp.post())
         return true;
     if (error)
         *error = corp.lastError();
     corp.cancel();
     return false;
+}
+
+PrinterChoice choosePrinter(const QVariant &storedIndex, const QVariant &storedName, const QStringList &printers)
+{
+    PrinterChoice c;
+    const int at = reports::storedIndex(storedIndex, int(printers.size()));
+    const QString name = storedName.isNull() ? QString() : storedName.toString();
+    if (name.isEmpty()) {
+        // A row from before names were kept: trust the position once.
+        c.index = at;
+        c.storeName = at >= 0;
+        return c;
+    }
+    if (at >= 0 && printers.at(at) == name) {
+        c.index = at;
+        return c;
+    }
+    c.index = int(printers.indexOf(name));
+    if (c.index >= 0)
+        c.storeIndex = true;
+    else
+        c.notice = QString::fromUtf8(PrinterGoneNotice).arg(name);
+    return c;
 }
 
 // ---- paper set-up ----------------------------------------------------------

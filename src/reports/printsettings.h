@@ -23,6 +23,8 @@ QStringList reportKindItems();
 extern const char *const NoPrinterMessage;   // "请在[系统设置]--[其它]设置面板中设置打印机"
 extern const char *const NoPaperMessage;     // "请在[系统设置]--[其它]设置面板中设置纸张"
 extern const char *const NoPrinterInstalled; // "没有安装打印机，请退出程序安装打印机!"
+// The status text when the stored printer is no longer installed (%1 its name).
+extern const char *const PrinterGoneNotice;
 
 // What printing reads from the settings page: combo indexes (-1 none) and
 // the four margin texts as typed.
@@ -65,6 +67,21 @@ int storedIndex(const QVariant &v, int count);
 // Writes one column of the settings row at once. False with the database's
 // text in *error when the row refuses it (the row is then left unchanged).
 bool storeSetting(db::Dataset &corp, const QString &column, const QVariant &value, QString *error);
+// The same for several columns, written together.
+bool storeSettings(db::Dataset &corp, const QList<QPair<QString, QVariant>> &values, QString *error);
+
+// The printer of the settings row among the printers installed now. The
+// row keeps the printer's position (prntindex) and its name (prntname); a
+// position counts only while it still shows that name, since queues added
+// or removed between runs move the others.
+struct PrinterChoice
+{
+    int index = -1;          // what the printer list shows chosen
+    bool storeIndex = false; // the name was found at another position
+    bool storeName = false;  // a row without a name: the position's name is kept from now on
+    QString notice;          // the stored printer is gone: said in the status bar
+};
+PrinterChoice choosePrinter(const QVariant &storedIndex, const QVariant &storedName, const QStringList &printers);
 
 // ---- paper set-up of a printer -------------------------------------------
 // The named paper a printer uses as its current paper.

@@ -400,15 +400,25 @@ void printReport(ReportForm &form, Layout layout, const PrintSettings &s, const 
     report::print(form, report::recordFromMap(content.patient));
 }
 
+namespace {
+
+// The report on settings already checked: it prints or throws.
+void printChecked(ReportForms &forms, const PrintSettings &s, const ReportContent &content)
+{
+    const Layout layout = layoutFor(s);
+    ReportForm &form = formFor(forms, layout);
+    form.recreate();
+    printReport(form, layout, s, content, forms);
+}
+
+} // namespace
+
 QString resultprint(ReportForms &forms, const PrintSettings &s, const ReportContent &content)
 {
     const QString refusal = settingsRefusal(s);
     if (!refusal.isEmpty())
         return refusal;
-    const Layout layout = layoutFor(s);
-    ReportForm &form = formFor(forms, layout);
-    form.recreate();
-    printReport(form, layout, s, content, forms);
+    printChecked(forms, s, content);
     return {};
 }
 
@@ -494,14 +504,9 @@ SamplePrint printSample(const QString &shelfid, const QVariant &checkdate, const
     content.patient = recordOf(patient);
     content.rows = resultRowsFrom(rows);
     try {
-        out.message = resultprint(forms, s, content);
+        printChecked(forms, s, content);
     } catch (const report::ReportError &e) {
         return fail(e.message());
-    }
-    if (!out.message.isEmpty()) {
-        out.outcome = SamplePrint::Refused;
-        out.stamped = false;
-        return out;
     }
     if (!tx.commit(&err))
         return fail(QStringLiteral("报告已打印，但打印标记未能保存：") + err);

@@ -7,6 +7,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <cmath>
 
 namespace reports {
@@ -95,6 +96,28 @@ QByteArray column(const QString &text, int take, int measure, int width)
     return firstBytes(t, take) + blanks(width - int(std::min<qsizetype>(t.size(), measure)));
 }
 
+// The sample number whole, in a column of 4 and a blank: a longer number
+// pushes the rest of its line right rather than lose a digit.
+QByteArray numberColumn(const QString &shelfid)
+{
+    const QByteArray t = trimBytes(toGbk(shelfid));
+    return t + blanks(std::max(5 - int(t.size()), 1));
+}
+
+// The age in a column of 4: its first 2 bytes, which drops a unit after
+// one or two digits, but never fewer than up to its last digit.
+QByteArray ageColumn(const QString &age)
+{
+    const QByteArray t = trimBytes(toGbk(age));
+    int n = 2;
+    // GBK's second bytes are never ASCII digits.
+    for (int i = 0; i < t.size(); ++i)
+        if (t[i] >= '0' && t[i] <= '9')
+            n = std::max(n, i + 1);
+    const QByteArray shown = firstBytes(t, n);
+    return shown + blanks(4 - int(shown.size()));
+}
+
 QByteArray rightTrimmed(QByteArray b)
 {
     while (!b.isEmpty() && b.back() == ' ')
@@ -108,8 +131,7 @@ const QByteArray Rule(100, '=');
 
 QByteArray stubSampleParts(const StubSample &s)
 {
-    return " " + column(s.shelfid, 4, 6, 5) + column(s.name, 6, 6, 8) + column(s.depart, 8, 6, 10)
-           + column(s.age, 2, 6, 4);
+    return " " + numberColumn(s.shelfid) + column(s.name, 6, 6, 8) + column(s.depart, 8, 6, 10) + ageColumn(s.age);
 }
 
 QByteArray stubResultPart(const StubResult &r)

@@ -164,9 +164,8 @@ TEST_F(BatchWindow, OtherPapersPrintOneReportPerSample)
 TEST(StubList, ColumnsCountGbkBytesAndPagesEndAfter59Lines)
 {
     using namespace reports;
-    // Deliberate shifts: a long number is cut without a blank after it; a
-    // long department is padded as if it had 6 bytes; a long age shifts left.
-    EXPECT_EQ(stubSampleParts({"12345", "A", "心血管内科", "100", {}}), toGbk(" 1234A       心血管内    10 "));
+    // A long department is cut to 8 bytes and padded as if it had 6.
+    EXPECT_EQ(stubSampleParts({"1", "A", "心血管内科", "5", {}}), toGbk(" 1    A       心血管内    5   "));
     // A cut through a Chinese character leaves a blank in its place.
     EXPECT_EQ(firstBytes(toGbk("A张三丰"), 6), toGbk("A张三 "));
     EXPECT_EQ(stubResultPart({"WBC", "6.5"}), QByteArray(" WBC     6.5   "));
@@ -219,6 +218,28 @@ TEST_F(BatchWindow, StubListWritesTheWorkFileAndPrintsIt)
     EXPECT_NEAR(wbc - pdftools::at(ws, "编号").x(), (29 - 1) * col, 0.5);
     EXPECT_NEAR(pdftools::at(ws, "LYM#").x() - wbc, 30 * col, 0.5);
     EXPECT_EQ(Form1->patientset->recNo(), 1);
+}
+
+// Numbers and ages are printed whole; the padding counts what is printed,
+// so the line keeps its columns unless a value is too long for its own.
+TEST_F(BatchWindow, StubListPrintsEveryDigitOfNumbersAndAges)
+{
+    const std::pair<const char *, const char *> samples[] = {{"7", "35岁"}, {"12345", "100岁"}, {"0000000012", "5"}, {"8", "1岁2个月"}};
+    for (const auto &[id, age] : samples) {
+        addSample(id, "张三", "6.5");
+        ASSERT_TRUE(db::exec("update patient set age = ? where shelfid = ?", {age, id}));
+    }
+    start(1, -1, 0);
+    stub([]() { Form4->Button1->click(); });
+    QFile f(workFile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = reports::fromGbk(f.readAll()).split("\r\n").mid(4, 4);
+    EXPECT_EQ(lines.join('|').toStdString(), QStringList({" 7    张三    内科      35   WBC     6.5", " 8    张三    内科      1岁2 WBC     6.5",
+                                                          " 0000000012 张三    内科      5    WBC     6.5", " 12345 张三    内科      100  WBC     6.5"})
+                                                 .join('|')
+                                                 .toStdString());
+    ASSERT_EQ(backend->jobs().size(), 1u);
+    EXPECT_TRUE(printed(0).contains("12345张三") && printed(0).contains("0000000012") && printed(0).contains("100WBC")) << printed(0).toStdString();
 }
 
 TEST_F(BatchWindow, StubListRangeShowsEverySampleAfterwards)

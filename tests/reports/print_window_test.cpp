@@ -5,7 +5,11 @@
 #include "base/CustData.h"
 #include "app/form1/print.h"
 #include "platform/widgets/dbgrid.h"
+#include "platform/widgets/statusbar.h"
 #include "reports/forms.h"
+
+#include <QApplication>
+#include <QKeyEvent>
 
 namespace {
 
@@ -96,8 +100,8 @@ TEST_F(PrintWindow, MarginBoxesFilterKeysAndStoreWhatTheyShow)
     typeInto(e, "1a2.5.-7", false);
     EXPECT_EQ(e->text(), "12.57");
     EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 12.57);
-    // Backspace is blocked, and so are Enter and Delete.
-    for (Qt::Key key : {Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Home, Qt::Key_Delete})
+    // Backspace and Enter are dropped.
+    for (Qt::Key key : {Qt::Key_Backspace, Qt::Key_Return})
         QTest::keyClick(e, key);
     EXPECT_EQ(e->text(), "12.57");
     // A lone point is no margin of 0 mm; "%" passes the filter and fails the
@@ -110,6 +114,54 @@ TEST_F(PrintWindow, MarginBoxesFilterKeysAndStoreWhatTheyShow)
         EXPECT_TRUE(dialogs.last().contains(QString("'%1'").arg(typed))) << dialogs.last().toStdString();
         EXPECT_EQ(dialogs.kinds.back(), dlg::Kind::Error);
     }
+    // Delete deletes as in any edit, also with the DEL text a keyboard gives it.
+    e->setText("125.5");
+    QTest::keyClick(e, Qt::Key_Home);
+    QTest::keyClick(e, Qt::Key_Delete);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+    QApplication::sendEvent(e, &del);
+    EXPECT_EQ(e->text(), "5.5");
+    EXPECT_DOUBLE_EQ(stored("p_top").toDouble(), 5.5);
+}
+
+// The printer is kept by position and name; queues added or removed between
+// runs move it, and a position that shows another printer is never used.
+TEST_F(PrintWindow, TheChosenPrinterIsFoundByNameAtTheNextStart)
+{
+    const auto printers = [this](const QStringList &names) { return std::make_shared<report::PdfFileBackend>(tmp.path(), names); };
+    const auto status = [] { return Form1->StatusBar1->panelText(1); };
+    addSample("1", "张三");
+    openSettings();
+    pick(Form1->ComboBox6, 1);
+    pick(Form1->ComboBox7, 0);
+    pick(Form1->ComboBox8, 0);
+    EXPECT_EQ(stored("prntindex").toString() + ' ' + stored("prntname").toString(), "1 Ward_DotMatrix");
+
+    // A printer added before it: found at its new position, which is stored.
+    restart(printers({"Clinic_Inkjet", "Office_Laser", "Ward_DotMatrix"}));
+    EXPECT_EQ(Form1->ComboBox6->currentText(), "Ward_DotMatrix");
+    EXPECT_EQ(stored("prntindex").toInt(), 2);
+    EXPECT_FALSE(status().contains("Ward_DotMatrix")) << status().toStdString();
+
+    // Gone, its position showing another printer: none chosen, the status
+    // bar says so and printing asks for a printer.
+    restart(printers({"Clinic_Inkjet", "Office_Laser", "Ward_Inkjet"}));
+    EXPECT_EQ(Form1->ComboBox6->currentIndex(), -1);
+    EXPECT_TRUE(status().contains("“Ward_DotMatrix”") && status().contains("重新选择打印机")) << status().toStdString();
+    Form1->N3Click();
+    EXPECT_EQ(dialogs.last(), "请在[系统设置]--[其它]设置面板中设置打印机");
+    EXPECT_EQ(stampOf("1"), "|0");
+
+    // Back at yet another position: chosen again by its name.
+    restart(printers({"Ward_DotMatrix"}));
+    EXPECT_EQ(Form1->ComboBox6->currentText() + ' ' + stored("prntindex").toString(), "Ward_DotMatrix 0");
+
+    // A file of an earlier build holds the position only: it gains the name
+    // column, and the row the name that position shows.
+    setRow("prntindex = 1");
+    ASSERT_TRUE(db::exec("alter table corpration drop column prntname"));
+    restart(printers({"Office_Laser", "Ward_Inkjet"}));
+    EXPECT_EQ(Form1->ComboBox6->currentText() + ' ' + stored("prntname").toString(), "Ward_Inkjet Ward_Inkjet");
 }
 
 TEST_F(PrintWindow, ResultPrintStampsOnlyWhatReallyPrints)

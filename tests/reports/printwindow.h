@@ -8,7 +8,11 @@
 #include "stamp.h"
 
 #include "app/Unit1.h"
+#include "app/oprinput.h"
 #include "app/printprogress.h"
+#include "app/pssinput.h"
+#include "app/startup.h"
+#include "base/CustData.h"
 #include "base/session.h"
 #include "reports/Unit3.h"
 #include "reports/Unit4.h"
@@ -91,6 +95,18 @@ protected:
         EXPECT_TRUE(Form1->isEnabled());
         EXPECT_TRUE(Form1->N3->isEnabled());
         EXPECT_FALSE(frmprintprogress && frmprintprogress->isVisible());
+    }
+    // The program ends and starts again on the same file, with the printers
+    // the back end lists now: a new data module and main window, shown.
+    void restart(std::shared_ptr<report::ReportPrinterBackend> printers)
+    {
+        destroyWindows();
+        report::setPrinterBackend(std::move(printers));
+        frmoprput = new Tfrmoprput;
+        frmpssinput = new Tfrmpssinput;
+        dbdata = new Tdbdata(dbPath);
+        ASSERT_TRUE(dbdata->connected() && dbdata->openDatasets()) << dbdata->openError().toStdString();
+        showMain();
     }
     QString workFile() const { return QDir(workDir.path()).filePath("ttt.txt"); }
 

@@ -9,6 +9,7 @@
 #include "platform/report/printing.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/eventhook.h"
+#include "platform/widgets/statusbar.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -146,7 +147,13 @@ void TForm1::printSettingsShow()
     db::Dataset *corp = dbdata ? dbdata->corpset : nullptr;
     const bool row = corp && corp->isOpen() && !corp->isEmpty();
     auto stored = [&](const char *col) { return row ? corp->value(QLatin1String(col)) : QVariant(); };
-    ComboBox6->setCurrentIndex(reports::storedIndex(stored("prntindex"), ComboBox6->count()));
+    // The stored printer by its name: queues added or removed since the last
+    // run move the others, and a position alone may name another printer.
+    const reports::PrinterChoice printer = reports::choosePrinter(stored("prntindex"), stored("prntname"), printers);
+    ComboBox6->setCurrentIndex(printer.index);
+    if (printer.storeIndex || printer.storeName)
+        storePrinter(printer.index);
+    printerNotice = printer.notice;
     ComboBox7->setCurrentIndex(reports::storedIndex(stored("paperindex"), ComboBox7->count()));
     ComboBox8->setCurrentIndex(reports::storedIndex(stored("rptindex"), ComboBox8->count()));
     // Paper and margins only for the report kinds that use them.
@@ -171,9 +178,29 @@ void TForm1::storeSettingValue(const char *column, const QVariant &value)
         dlg::error(error, this);
 }
 
+void TForm1::storePrinter(int index)
+{
+    db::Dataset *corp = dbdata ? dbdata->corpset : nullptr;
+    if (!corp || !corp->isOpen() || corp->isEmpty())
+        return;
+    QString error;
+    if (!reports::storeSettings(*corp, {{QStringLiteral("prntindex"), index}, {QStringLiteral("prntname"), ComboBox6->itemText(index)}},
+                                &error))
+        dlg::error(error, this);
+}
+
+void TForm1::showPrinterNotice()
+{
+    if (printerNotice.isEmpty())
+        return;
+    // Beside what the serial port said at start-up, not in its place.
+    const QString shown = StatusBar1->panelText(1);
+    StatusBar1->setPanelText(1, shown.isEmpty() ? printerNotice : shown + QStringLiteral("；") + printerNotice);
+}
+
 void TForm1::ComboBox6Click(int index)
 {
-    storeSettingValue("prntindex", index);
+    storePrinter(index);
 }
 
 void TForm1::ComboBox7Click(int index)
@@ -221,9 +248,10 @@ void TForm1::Edit9Change(const QString &text) { storeMargin("p_right", text); }
 
 bool TForm1::marginKeyPress(QLineEdit *edit, QKeyEvent *e)
 {
-    // Delete removes text as Backspace does, so it is dropped with it.
+    // Delete is an editing key, not a typed character, whatever text the
+    // keyboard gives it.
     if (e->key() == Qt::Key_Delete)
-        return true;
+        return false;
     const QString t = e->text();
     if (t.isEmpty())
         return false;   // keys without a character (arrows, Home, End) work as usual
