@@ -92,7 +92,7 @@ TEST_F(Store, ValuesAreScaledAndRoundedToFourDecimalsBeforeTheItemsDecimals)
     LinkReceiver link;
     ASSERT_EQ(link.receive(record + '\x03', kDay).stored, QStringList{"31"});
     for (const auto &c : cases)
-        EXPECT_EQ(value("31", c.itemid), c.stored) << c.sent << " * " << c.hsyz;
+        EXPECT_EQ(value("31", c.itemid).toStdString(), c.stored) << c.sent << " * " << c.hsyz;
 }
 
 TEST_F(Store, EveryCompletedRecordIsStoredAtOnceOnlyFromItsOwnTextAndDespiteCatalogueGaps)
@@ -131,7 +131,7 @@ TEST_F(Store, SampleNumbersMatchExactlyAndMalformedOnesAreListedEachTime)
             << qPrintable(numbers[i]);
     EXPECT_EQ(rows("SELECT count(*) FROM testresult UNION ALL SELECT count(*) FROM gresult"),
               (QVector<QStringList>{{"9"}, {"9"}}));
-    EXPECT_EQ(malformed, numbers.mid(2));
+    EXPECT_EQ(malformed.join(' ').toStdString(), numbers.mid(2).join(' ').toStdString());
     EXPECT_EQ(listed.count(), 14);
 }
 

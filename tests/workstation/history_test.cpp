@@ -136,7 +136,7 @@ TEST(Workload, EachDayAndNumberWithAResultOfThatDayCountsOnce)
         const std::optional<int> n = ws::workloadCount(day(first), day(last), &err);
         counts << (n ? QString::number(*n) : err);
     }
-    EXPECT_EQ(counts.join(QLatin1Char(' ')), QStringLiteral("4 2 0"));
+    EXPECT_EQ(counts.join(QLatin1Char(' ')).toStdString(), "4 2 0");
 }
 
 // Ten years of archive make a full scan of these tables take seconds: each
