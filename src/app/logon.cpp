@@ -36,4 +36,11 @@ Check checkOperator(db::Dataset &ds, const QString &number, const QString &passw
     return Check::Ok;
 }
 
+bool setPassword(const QVariant &no, const QString &password, QString *error)
+{
+    int changed = 0;
+    return db::exec(QStringLiteral("update operator set exp1 = ? where [no] = ?"), {password, no}, error, &changed)
+        && changed == 1;
+}
+
 } // namespace logon

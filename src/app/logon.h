@@ -16,4 +16,9 @@ bool ensureDefaultAccount(QString *error);
 // not a whole number finds no operator. On Ok ds stands on the operator row.
 Check checkOperator(db::Dataset &ds, const QString &number, const QString &password, QString *error);
 
+// Stores the operator's new password exactly as given. False when the
+// database refuses (its text in *error) or the operator is no longer there
+// (*error left empty).
+bool setPassword(const QVariant &no, const QString &password, QString *error);
+
 } // namespace logon

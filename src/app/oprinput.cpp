@@ -4,8 +4,8 @@
 #include "app/jpegimage.h"
 #include "app/logon.h"
 #include "app/logonprompt.h"
-#include "platform/db/command.h"
 #include "platform/widgets/dialogs.h"
+#include "workstation/samplelist.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -131,7 +131,7 @@ void Tfrmoprput::Button1Click()
     // shown and the log-on goes on, for the work of the day needs the main
     // window far more than a tidy list.
     QString cleanup;
-    if (!db::exec(QStringLiteral("delete from patient where len(trim(shelfid))=0 or shelfid is null"), {}, &cleanup))
+    if (!ws::clearUnnumberedPatients(&cleanup))
         dlg::error(cleanup, this);
     if (runMainWindow)
         runMainWindow();

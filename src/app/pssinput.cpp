@@ -1,5 +1,6 @@
 #include "app/pssinput.h"
 
+#include "app/logon.h"
 #include "app/logonprompt.h"
 #include "platform/widgets/dialogs.h"
 
@@ -44,17 +45,11 @@ void Tfrmpssinput::Button1Click()
     if (!logon::confirmOperator(*ADODataSet1, Edit1, Edit2, QStringLiteral("密码不对，请得输！"), this))
         return;
     // The new password is kept exactly as typed, empty allowed.
-    ADODataSet1->setUpdateTable(QStringLiteral("operator"));
-    const QVariant no = ADODataSet1->value(QStringLiteral("no"));
-    if (!ADODataSet1->open(QStringLiteral("select * from operator where [no]=?"), {no}) || ADODataSet1->isEmpty()
-        || !ADODataSet1->setValue(QStringLiteral("exp1"), Edit3->text()) || !ADODataSet1->post()) {
-        const QString e = ADODataSet1->lastError();
-        ADODataSet1->cancel();
-        ADODataSet1->setUpdateTable(QString());
+    QString e;
+    if (!logon::setPassword(ADODataSet1->value(QStringLiteral("no")), Edit3->text(), &e)) {
         dlg::error(e.isEmpty() ? QStringLiteral("密码未能保存") : e, this);
         return;
     }
-    ADODataSet1->setUpdateTable(QString());
     dlg::message(QStringLiteral("密码已修改，请牢记！"), this);
 }
 

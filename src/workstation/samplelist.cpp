@@ -146,6 +146,11 @@ bool deleteResult(const QString &shelfid, const QVariant &checkdate, const QVari
                     {shelfid, checkdate, itemid}, error);
 }
 
+bool clearUnnumberedPatients(QString *error)
+{
+    return db::exec(QStringLiteral("delete from patient where shelfid is null or trim(shelfid) = ''"), {}, error);
+}
+
 void resultRowDefaults(db::Dataset &testresults, const QString &shelfid, const QDate &workdate)
 {
     testresults.setValue(QStringLiteral("shelfid"), shelfid);

@@ -67,6 +67,11 @@ double numericValue(const QString &text);
 // database's text on failure.
 bool deleteResult(const QString &shelfid, const QVariant &checkdate, const QVariant &itemid, QString *error);
 
+// Deletes the registrations without a sample number, of any day: left-overs
+// of a registration that was never finished. Results keyed by the same empty
+// number stay. False with the database's text on failure.
+bool clearUnnumberedPatients(QString *error);
+
 // Defaults of a new row in the result dataset and in the list, should one be
 // added (neither grid adds rows).
 void resultRowDefaults(db::Dataset &testresults, const QString &shelfid, const QDate &workdate);

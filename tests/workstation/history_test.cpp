@@ -106,6 +106,39 @@ TEST(History, DaysAndEachParticularNarrowTheSearchBoundAndSafely)
     EXPECT_EQ(found(f), QStringList{"2026-12-02/1"});
 }
 
+// A sample counts once per day and number that has a result of that same
+// day, in the day tables and the history tables alike; both ends belong to
+// the range.
+TEST(Workload, EachDayAndNumberWithAResultOfThatDayCountsOnce)
+{
+    testdb::fresh();
+    const auto visit = [](const char *id, const char *day, std::initializer_list<const char *> resultDays) {
+        addPatient(id, {}, 0, kOperator, {}, day);
+        int item = 0;
+        for (const char *d : resultDays)
+            addResult(id, ++item, QStringLiteral("1"), d);
+    };
+    visit("5", "2026-12-05", {"2026-12-05"});
+    visit("5", "2026-12-06", {"2026-12-06", "2026-12-06"});
+    visit("6", "2026-12-06", {"2026-12-05"}); // a result of another day only
+    visit("7", "2026-12-06", {});
+    archive("5", "2026-12-01");
+    archiveResult("5", "2026-12-01", 1);
+    archive("5", "2026-12-02");
+    archiveResult("5", "2026-12-02", 1);
+    archiveResult("5", "2026-12-02", 2);
+    archive("8", "2026-12-02");
+    archiveResult("8", "2026-12-01", 1);
+    QStringList counts;
+    for (const auto &[first, last] : {std::pair{"2026-12-01", "2026-12-06"}, {"2026-12-02", "2026-12-05"},
+                                      {"2026-12-03", "2026-12-04"}}) {
+        QString err;
+        const std::optional<int> n = ws::workloadCount(day(first), day(last), &err);
+        counts << (n ? QString::number(*n) : err);
+    }
+    EXPECT_EQ(counts.join(QLatin1Char(' ')).toStdString(), "4 2 0");
+}
+
 // Ten years of archive make a full scan of these tables take seconds: each
 // search and count must keep finding its rows through an index.
 TEST(HistoryPlan, EverySearchAndCountReadsThroughAnIndex)
