@@ -318,21 +318,7 @@ bool TForm1::FormCloseQuery()
     const QString question = QStringLiteral("退出程序将不能接收数据，确定要退出吗？");
     if (!LinkReceiver1 || LinkReceiver1->waitingCount() == 0)
         return dlg::okCancel(question, this);
-    // Records the database has not taken yet are put on disk before asking.
-    QString error;
-    const QString file = saveWaitingRecords(&error);
-    const int waiting = LinkReceiver1->waitingCount();
-    if (waiting == 0)
-        return dlg::okCancel(question, this);
-    const QString said = file.isEmpty()
-        ? QStringLiteral("有%1个标本结果未能保存到数据库，写入文件也失败了（%2），退出后将丢失。\n").arg(waiting).arg(error)
-        : QStringLiteral("有%1个标本结果未能保存到数据库，已按收到的原样写入文件：\n%2\n").arg(waiting).arg(QDir::toNativeSeparators(file));
-    if (dlg::okCancel(said + question, this))
-        return true;
-    // Still waiting in the program; written again at the next close.
-    if (!file.isEmpty())
-        QFile::remove(file);
-    return false;
+    return confirmExitWithWaitingRecords(question);
 }
 
 void TForm1::FormClose()

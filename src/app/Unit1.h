@@ -118,9 +118,9 @@ public:
     void Panel1DblClick(); // double click on the graph panel
     void Button5Click(); // "保存更改" under the abnormal-number grid
     void listMalformedNumber(const QString &shelfid);
-    // Closing with records the database has not taken: writes them to a file
-    // beside the database and returns its path (empty when none wait).
-    QString saveWaitingRecords(QString *error);
+    // The exit question when records the database has not taken may wait:
+    // they are put in a file first, so that the question can say where.
+    bool confirmExitWithWaitingRecords(const QString &question);
     bool m_inSerialHandler = false;
     void showStringGrid1(bool show);
     void placeStringGrid1();

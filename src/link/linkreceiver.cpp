@@ -98,7 +98,7 @@ void LinkReceiver::setAside(ReceiveResult *result, const QByteArray &raw, const 
         : QStringLiteral("标本号%1的数据").arg(numberList(numbers))
             + (incomplete ? QStringLiteral("不完整（线路中断），") : QStringLiteral("无法确定属于哪个标本，"));
     const QString where = path.isEmpty() ? QStringLiteral("另存文件失败：") + error
-                                         : QStringLiteral("已另存到文件") + QFileInfo(path).fileName();
+                                         : QStringLiteral("已另存到文件") + unsavedFileShownName(database().databaseName(), path);
     showStatus(result, QStringLiteral("错误:"), what + QStringLiteral("未保存，") + where);
 }
 
@@ -197,14 +197,19 @@ ReceiveResult LinkReceiver::retryWaiting()
     return result;
 }
 
+QByteArray LinkReceiver::waitingBytes(int first) const
+{
+    QByteArray bytes;
+    if (first >= 0 && size_t(first) < m_waiting.size())
+        for (auto w = m_waiting.cbegin() + first; w != m_waiting.cend(); ++w)
+            bytes += w->raw;
+    return bytes;
+}
+
 QString LinkReceiver::writeWaiting(QString *error, int first)
 {
-    if (first < 0 || size_t(first) >= m_waiting.size())
-        return QString();
-    QByteArray bytes;
-    for (auto w = m_waiting.cbegin() + first; w != m_waiting.cend(); ++w)
-        bytes += w->raw;
-    return writeUnsaved(database().databaseName(), bytes, error);
+    const QByteArray bytes = waitingBytes(first);
+    return bytes.isEmpty() ? QString() : writeUnsaved(database().databaseName(), bytes, error);
 }
 
 std::optional<StatusText> LinkReceiver::commEvent(int code)

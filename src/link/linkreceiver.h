@@ -68,10 +68,11 @@ public:
     // record and by a timer every kRetryIntervalMs while any wait).
     ReceiveResult retryWaiting();
     int waitingCount() const { return int(m_waiting.size()); }
-    // Writes the waiting records from the first-th on (oldest is 0), as
-    // received, to a new file beside the database and returns its path
-    // (empty when none wait or on failure, with the reason in *error). They
-    // stay in the list.
+    // The waiting records from the first-th on (oldest is 0), as received.
+    QByteArray waitingBytes(int first = 0) const;
+    // Writes them to a new unsaved file (link/unsavedfile.h) and returns its
+    // path (empty when none wait or on failure, with the reason in *error).
+    // They stay in the list.
     QString writeWaiting(QString *error = nullptr, int first = 0);
 
     static constexpr int kRetryIntervalMs = 3000;

@@ -8,11 +8,13 @@
 #include "graphics/graphpanel.h"
 #include "link/linkreceiver.h"
 #include "link/numbercorrection.h"
+#include "link/unsavedfile.h"
 #include "platform/comm/commcontrol.h"
 #include "platform/db/connection.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/lamp.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QHeaderView>
 #include <QPushButton>
@@ -161,12 +163,36 @@ void TForm1::closeSerialPort()
     LinkReceiver1->lineBroken();
 }
 
-QString TForm1::saveWaitingRecords(QString *error)
+bool TForm1::confirmExitWithWaitingRecords(const QString &question)
 {
-    if (LinkReceiver1->waitingCount() == 0)
-        return QString();
+    // What the database takes now need not go to a file.
     LinkReceiver1->retryWaiting();
-    return LinkReceiver1->writeWaiting(error);
+    const QByteArray asked = LinkReceiver1->waitingBytes();
+    if (asked.isEmpty())
+        return dlg::okCancel(question, this);
+    QString error;
+    const QString file = LinkReceiver1->writeWaiting(&error);
+    const int waiting = LinkReceiver1->waitingCount();
+    const QString said = file.isEmpty()
+        ? QStringLiteral("有%1个标本结果未能保存到数据库，写入文件也失败了（%2），退出后将丢失。\n").arg(waiting).arg(error)
+        : QStringLiteral("有%1个标本结果未能保存到数据库，已按收到的原样写入文件：\n%2\n").arg(waiting).arg(QDir::toNativeSeparators(file));
+    const bool quit = dlg::okCancel(said + question, this);
+    if (!quit) {
+        // Still waiting in the program; written again at the next close.
+        if (!file.isEmpty())
+            intake::rewriteUnsaved(file, QByteArray());
+        return false;
+    }
+    // While the question was up the retry timer may have stored some, and
+    // more may have arrived: the file keeps exactly what waits now.
+    const QByteArray now = LinkReceiver1->waitingBytes();
+    if (now != asked) {
+        if (!file.isEmpty())
+            intake::rewriteUnsaved(file, now);
+        else if (!now.isEmpty())
+            LinkReceiver1->writeWaiting();
+    }
+    return true;
 }
 
 void TForm1::MSComm1Comm()

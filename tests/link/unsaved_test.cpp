@@ -1,0 +1,321 @@
+// Records the database has not taken, at the window's exit question: they
+// reach a file whole wherever one can be written, the question says where
+// and counts what really waits, and a disk that cannot take them leaves no
+// partial file behind. The folders refuse for real: a folder the program may
+// not write into, and a small file system of its own that is full.
+#include "app/Unit1.h"
+#include "base/session.h"
+#include "common/mainwindowtest.h"
+#include "common/testdb.h"
+#include "link/linkreceiver.h"
+#include "platform/comm/commcontrol.h"
+#include "platform/db/connection.h"
+#include "platform/widgets/statusbar.h"
+#include "pty.h"
+#include "recordgen.h"
+#include "tables.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <optional>
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using namespace tables;
+
+namespace {
+
+// Writing over the folders' modes is what the superuser may do; tests that
+// need a folder to refuse take that right from this thread for a while.
+bool mayOverrideFileModes(bool allowed)
+{
+    __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &head, data) != 0)
+        return false;
+    const __u32 bit = 1u << CAP_DAC_OVERRIDE;
+    if (!(data[0].permitted & bit))
+        return !allowed;
+    data[0].effective = allowed ? data[0].effective | bit : data[0].effective & ~bit;
+    return ::syscall(SYS_capset, &head, data) == 0;
+}
+
+bool canCreateIn(const QString &folder)
+{
+    QFile probe(folder + QStringLiteral("/.probe"));
+    const bool ok = probe.open(QIODevice::WriteOnly);
+    probe.remove();
+    return ok;
+}
+
+// A file system of a few megabytes, mounted for this thread only, that a
+// test can fill to the last byte.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString &at) : m_at(QFile::encodeName(at))
+    {
+        m_home = ::open("/proc/thread-self/ns/mnt", O_RDONLY | O_CLOEXEC);
+        if (m_home < 0 || ::unshare(CLONE_NEWNS) != 0
+            || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || ::mount("tmpfs", m_at.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m,mode=0755") != 0)
+            why = QString::fromLocal8Bit(std::strerror(errno));
+        else
+            m_mounted = true;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(m_at.constData(), MNT_DETACH);
+        if (m_home >= 0) {
+            ::setns(m_home, CLONE_NEWNS);
+            ::close(m_home);
+        }
+    }
+    bool mounted() const { return m_mounted; }
+    // Fills the disk, then frees `slack` bytes of it again.
+    bool fill(qint64 slack)
+    {
+        const int fd = ::open((m_at + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        const QByteArray block(1 << 16, 'x');
+        qint64 size = 0;
+        for (ssize_t n; (n = ::write(fd, block.constData(), size_t(block.size()))) > 0;)
+            size += n;
+        const bool full = errno == ENOSPC && ::ftruncate(fd, size - slack) == 0;
+        ::close(fd);
+        return full;
+    }
+
+    QString why;
+
+private:
+    QByteArray m_at;
+    int m_home = -1;
+    bool m_mounted = false;
+};
+
+// Every file below folder that looks like an unsaved file (or is on its way
+// to becoming one), with what it holds.
+QMap<QString, QByteArray> unsavedBelow(const QString &folder)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(folder, {QStringLiteral("*unsaved*")}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        out[f.fileName()] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
+    }
+    return out;
+}
+
+class UnsavedRecords : public MainWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        if (!pty::haveSocat())
+            GTEST_SKIP() << "socat not installed";
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+        MainWindowTest::SetUp();
+        session::setCurrentOperator(QStringLiteral("malvor"));
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        pair.stop();
+        mayOverrideFileModes(true);
+        if (!dbFolder().isEmpty())
+            QFile::setPermissions(dbFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qunsetenv("VORLAN_SERIAL");
+        for (const auto &[name, value] : m_env)
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    QString dbFolder() const { return dbPath.isEmpty() ? QString() : QFileInfo(dbPath).absolutePath(); }
+    void showOnPty()
+    {
+        ASSERT_TRUE(pair.start());
+        qputenv("VORLAN_SERIAL", QFile::encodeName(pair.a));
+        showMain();
+        ASSERT_TRUE(Form1->MSComm1->PortOpen()) << qPrintable(status());
+    }
+    static QString status() { return Form1->StatusBar1->panelText(1); }
+    static QByteArrayList records(quint64 seed, int n)
+    {
+        QVector<sim::SimItem> items;
+        EXPECT_TRUE(sim::loadSimItems(db::database(), &items));
+        sim::RecordGenerator gen(items, seed);
+        QByteArrayList out;
+        for (int i = 1; i <= n; ++i)
+            out << gen.record(QString::number(i)).bytes;
+        return out;
+    }
+    template <class Pred>
+    static bool pumpUntil(Pred done, int ms = pty::kWaitMs)
+    {
+        const QDeadlineTimer deadline(ms);
+        while (!done() && !deadline.hasExpired())
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        return done();
+    }
+    // Sends the records and waits until all of them wait for the database.
+    void sendWaiting(const QByteArrayList &sent)
+    {
+        const int before = Form1->LinkReceiver1->waitingCount();
+        ASSERT_TRUE(pty::writeDevice(pair.b, sent.join(), 700));
+        ASSERT_TRUE(pumpUntil([&] { return Form1->LinkReceiver1->waitingCount() == before + sent.size(); }))
+            << Form1->LinkReceiver1->waitingCount() << " " << qPrintable(status());
+    }
+    // The path the exit question names, from its second line.
+    static QString namedPath(const QString &question)
+    {
+        const QStringList lines = question.split(QLatin1Char('\n'));
+        return lines.size() > 1 ? lines[1] : QString();
+    }
+
+    QString dataHome = testdb::tempDir();
+    pty::Pair pair{testdb::tempDir()};
+
+private:
+    const std::vector<std::pair<const char *, QByteArray>> m_env{{"XDG_DATA_HOME", qgetenv("XDG_DATA_HOME")},
+                                                                 {"TMPDIR", qgetenv("TMPDIR")}};
+};
+
+} // namespace
+
+// The database file and its folder are read-only: 30 records wait, a cable
+// pulled mid-record is set aside and the exit writes the 30; both files go
+// to the user's data folder, and the status and the question name them in
+// full.
+TEST_F(UnsavedRecords, AFolderThatRefusesSendsTheFilesToTheUsersDataFolder)
+{
+    ASSERT_NO_FATAL_FAILURE(showOnPty());
+    ASSERT_TRUE(QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)
+                && QFile::setPermissions(dbFolder(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup
+                                                         | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    mayOverrideFileModes(false);
+    if (canCreateIn(dbFolder()))
+        GTEST_SKIP() << "a folder with mode 0555 still takes new files here (superuser rights could not be given up)";
+    // The connection was opened before the file became read-only.
+    ASSERT_TRUE(db::exec(QStringLiteral("PRAGMA query_only = 1")));
+
+    const QByteArrayList sent = records(17, 31);
+    ASSERT_NO_FATAL_FAILURE(sendWaiting(sent.mid(0, 30)));
+
+    // The cable is pulled 300 bytes into the 31st record.
+    QStringList said;
+    QObject::connect(Form1->LinkReceiver1, &intake::LinkReceiver::statusChanged, Form1,
+                     [&](const QString &, const QString &message) { said << message; });
+    const QByteArray cut = sent[30].left(300);
+    ASSERT_TRUE(pty::writeDevice(pair.b, cut, 700));
+    ASSERT_TRUE(pumpUntil([] { return Form1->LinkReceiver1->lamp() == intake::lampReceivingColor(); }));
+    pumpUntil([] { return false; }, 300);
+    pair.stop();
+    ASSERT_TRUE(pumpUntil([&] { return !said.filter(QStringLiteral("另存")).isEmpty(); }))
+        << qPrintable(said.join('\n'));
+    const auto setAside = unsavedBelow(dataHome);
+    ASSERT_EQ(setAside.values(), QByteArrayList{cut});
+    EXPECT_TRUE(said.filter(QStringLiteral("已另存到文件") + QDir::toNativeSeparators(setAside.firstKey())).size() == 1)
+        << qPrintable(said.join('\n'));
+
+    dialogs.clear();
+    dialogs.answer(true);
+    Form1->close();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    const QString named = namedPath(dialogs.last());
+    EXPECT_TRUE(dialogs.last().startsWith(QStringLiteral("有30个标本结果未能保存到数据库，已按收到的原样写入文件")))
+        << qPrintable(dialogs.last());
+    EXPECT_TRUE(named.startsWith(QDir::toNativeSeparators(dataHome) + QDir::separator())) << qPrintable(named);
+    QFile file(QDir::fromNativeSeparators(named));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(named);
+    EXPECT_TRUE(file.readAll() == sent.mid(0, 30).join());
+    EXPECT_EQ(unsavedBelow(dataHome).size(), 2);
+    EXPECT_TRUE(unsavedBelow(dbFolder()).isEmpty());
+}
+
+// The database, the data folder and the temporary folder on a small disk.
+class UnsavedRecordsOnAFullDisk : public UnsavedRecords
+{
+protected:
+    void SetUp() override
+    {
+        disk.emplace(mountPoint);
+        if (!disk->mounted())
+            GTEST_SKIP() << "no small file system can be mounted here: " << qPrintable(disk->why);
+        qputenv("TMPDIR", QFile::encodeName(mountPoint));
+        UnsavedRecords::SetUp();
+        qputenv("XDG_DATA_HOME", QFile::encodeName(mountPoint + QStringLiteral("/data")));
+    }
+
+    const QString outside = testdb::tempDir();
+    const QString mountPoint = testdb::tempDir();
+    std::optional<SmallDisk> disk;
+};
+
+// Nothing can be written anywhere: the question says the disk is full and no
+// file is left, not even a part of one. With room in the data folder the
+// next exit puts every record there.
+TEST_F(UnsavedRecordsOnAFullDisk, LeavesNoPartOfAFileAndIsCalledFull)
+{
+    ASSERT_TRUE(dbPath.startsWith(mountPoint));
+    ASSERT_NO_FATAL_FAILURE(showOnPty());
+    const QByteArrayList sent = records(18, 30);
+    testdb::FileLock lock(dbPath);
+    ASSERT_TRUE(lock.held());
+    ASSERT_NO_FATAL_FAILURE(sendWaiting(sent));
+    ASSERT_GT(sent.join().size(), 64 * 1024);
+    // Room for a few pages of the file, not for all of it.
+    ASSERT_TRUE(disk->fill(16 * 1024));
+
+    dialogs.clear();
+    dialogs.answer(false);
+    Form1->close();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.last().contains(QStringLiteral("磁盘已满"))) << qPrintable(dialogs.last());
+    EXPECT_FALSE(dialogs.last().contains(QStringLiteral("未知错误"))) << qPrintable(dialogs.last());
+    EXPECT_TRUE(unsavedBelow(mountPoint).isEmpty()) << qPrintable(unsavedBelow(mountPoint).keys().join(' '));
+
+    qputenv("XDG_DATA_HOME", QFile::encodeName(outside));
+    dialogs.clear();
+    dialogs.answer(true);
+    Form1->close();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    const auto files = unsavedBelow(outside);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(files.first() == sent.join());
+    EXPECT_EQ(namedPath(dialogs.last()), QDir::toNativeSeparators(files.firstKey())) << qPrintable(dialogs.last());
+    EXPECT_TRUE(unsavedBelow(mountPoint).isEmpty());
+}
+
+// The other program lets go of the database while the exit question is up:
+// the retry stores the 6 waiting records, and the answer leaves no file that
+// holds records the database now has.
+TEST_F(UnsavedRecords, RecordsStoredWhileTheQuestionIsUpLeaveNoFile)
+{
+    ASSERT_NO_FATAL_FAILURE(showOnPty());
+    const QByteArrayList sent = records(19, 6);
+    auto lock = std::make_unique<testdb::FileLock>(dbPath);
+    ASSERT_TRUE(lock->held());
+    ASSERT_NO_FATAL_FAILURE(sendWaiting(sent));
+
+    QString asked;
+    dlg::setResponder([&](const dlg::Request &r) {
+        if (!r.text.contains(QStringLiteral("退出程序")))
+            return dlg::Reply{};
+        asked = r.text;
+        lock.reset();
+        pumpUntil([] { return Form1->LinkReceiver1->waitingCount() == 0; },
+                  3 * intake::LinkReceiver::kRetryIntervalMs);
+        return dlg::Reply{true};
+    });
+    Form1->close();
+    EXPECT_TRUE(asked.startsWith(QStringLiteral("有6个标本结果未能保存到数据库"))) << qPrintable(asked);
+    ASSERT_TRUE(db::connect(dbPath));
+    EXPECT_EQ(count("SELECT count(*) FROM gresult"), 6);
+    EXPECT_TRUE(unsavedBelow(dbFolder()).isEmpty() && unsavedBelow(dataHome).isEmpty())
+        << qPrintable(unsavedBelow(dbFolder()).keys().join(' '));
+}
