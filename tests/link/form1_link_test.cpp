@@ -566,4 +566,22 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
         EXPECT_GT(stored, 3000) << "seed " << seed;
         EXPECT_GT(kept, 300) << "seed " << seed;
     }
+
+    // Record-like lines that never end: what is cut off to bound the buffer
+    // and what is left at the hang-up are all in files, in order.
+    intake::LinkReceiver link;
+    link.receive("u 1\rA  5.00\r\x03", QStringLiteral("2026-12-06"));
+    const QByteArray endless = QByteArray("A  9.99\r").repeated(150000);
+    QStringList files;
+    for (qsizetype at = 0; at < endless.size(); at += 4096)
+        files += link.receive(endless.mid(at, 4096), QStringLiteral("2026-12-06")).setAside;
+    files += link.lineBroken().setAside;
+    QByteArray kept;
+    for (const QString &path : files) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        kept += f.readAll();
+    }
+    EXPECT_GT(files.size(), 1);
+    EXPECT_TRUE(kept == endless);
 }
