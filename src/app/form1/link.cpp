@@ -207,7 +207,7 @@ void TForm1::MSComm1Comm()
 
 void TForm1::showLinkNotice(const QString &text, const QString &file)
 {
-    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
     ++m_linkNotices;
     m_linkNotice = (m_linkNotices > 1 ? QStringLiteral("第%1条 ").arg(m_linkNotices) : QString()) + time
         + QLatin1Char(' ') + text;
@@ -225,8 +225,8 @@ void TForm1::fitLinkNotice()
         return;
     // The notice takes what it needs of the message panel's room, leaving
     // the message panel a little; when even that is too narrow, the words
-    // give way and the file's name stays whole.
-    constexpr int kMessageMinimum = 160;
+    // after the sample numbers give way and the file's name stays whole.
+    constexpr int kMessageMinimum = 120;
     constexpr int kFrame = 10; // bevel, gap and padding around the text
     int fixed = 0;
     for (int i = 0; i < StatusBar1->panelCount(); ++i)
@@ -238,7 +238,7 @@ void TForm1::fitLinkNotice()
     if (fm.horizontalAdvance(shown) > room) {
         const qsizetype at = m_linkNoticeFile.isEmpty() ? -1 : shown.lastIndexOf(m_linkNoticeFile);
         const QString tail = at < 0 ? QString() : shown.mid(at);
-        shown = fm.elidedText(shown.left(at < 0 ? shown.size() : at), Qt::ElideMiddle,
+        shown = fm.elidedText(shown.left(at < 0 ? shown.size() : at), Qt::ElideRight,
                               std::max(0, room - fm.horizontalAdvance(tail)))
             + tail;
     }
