@@ -447,6 +447,13 @@ QVector<MarkedLine> markedLines(const QByteArray &bytes, const QVector<intake::I
     return out;
 }
 
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(path);
+    return f.readAll();
+}
+
 } // namespace
 
 // Simulator streams with noise, faults, pulled cables, stray 0x02 and 0x03
@@ -470,8 +477,8 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
         QSet<sim::Fault> faults;
         for (const auto &r : records)
             faults.insert(r.fault);
-        ASSERT_TRUE(faults.contains(sim::Fault::StrayEndOfText) && faults.contains(sim::Fault::StrayStartOfText)
-                    && faults.contains(sim::Fault::NoSampleNumber)) << "seed " << seed;
+        ASSERT_TRUE(faults.contains({sim::Fault::StrayEndOfText, sim::Fault::StrayStartOfText,
+                                     sim::Fault::NoSampleNumber})) << "seed " << seed;
 
         // Fed in chunks, the line hanging up where the stream says and at its end.
         intake::LinkReceiver link;
@@ -488,9 +495,7 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
         QVector<std::pair<qsizetype, qsizetype>> setAside;
         qsizetype cursor = 0;
         for (const QString &path : files) {
-            QFile f(path);
-            ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(path);
-            const QByteArray bytes = f.readAll();
+            const QByteArray bytes = fileBytes(path);
             const qsizetype found = stream.indexOf(bytes, cursor);
             ASSERT_GE(found, 0) << "seed " << seed << ": " << qPrintable(path) << " is not received text";
             setAside.append({found, found + bytes.size()});
@@ -516,16 +521,14 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
 
         qsizetype recordAt = 0;
         int stored = 0, kept = 0;
-        for (int i = 0; i < records.size(); ++i) {
+        for (int i = 0; i < records.size(); recordAt += records[i++].bytes.size()) {
             const auto &rec = records[i];
             recordAt = stream.indexOf(rec.bytes, recordAt);
             ASSERT_GE(recordAt, 0);
             QString n = rec.sampleNumber.trimmed();
             // A number sent twice: the later record replaces the earlier.
-            if (!n.isEmpty() && uses[n] > 1) {
-                recordAt += rec.bytes.size();
+            if (!n.isEmpty() && uses[n] > 1)
                 continue;
-            }
             bool own = !n.isEmpty() && graphs.contains(n);
             // Without a start byte, a record that lost its number line takes
             // that of a noise line just before it; such a number is too long
@@ -561,7 +564,6 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
                 stored += inOwnRow;
                 kept += inFile && !inOwnRow;
             }
-            recordAt += rec.bytes.size();
         }
         EXPECT_GT(stored, 3000) << "seed " << seed;
         EXPECT_GT(kept, 300) << "seed " << seed;
@@ -577,11 +579,8 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
         files += link.receive(endless.mid(at, 4096), QStringLiteral("2026-12-06")).setAside;
     files += link.lineBroken().setAside;
     QByteArray kept;
-    for (const QString &path : files) {
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        kept += f.readAll();
-    }
+    for (const QString &path : files)
+        kept += fileBytes(path);
     EXPECT_GT(files.size(), 1);
     EXPECT_TRUE(kept == endless);
 }
