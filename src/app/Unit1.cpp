@@ -359,9 +359,10 @@ void TForm1::placeLamp()
 
 void TForm1::StatusBar1Resize()
 {
+    fitLinkNotice();
     int others = 0;
-    for (int i : {0, 2, 3, 4, 5})
-        others += StatusBar1->panelWidth(i);
+    for (int i = 0; i < StatusBar1->panelCount(); ++i)
+        others += i == 1 ? 0 : StatusBar1->panelWidth(i);
     StatusBar1->setPanelWidth(1, qMax(0, StatusBar1->width() - others));
 }
 

@@ -122,6 +122,14 @@ public:
     // they are put in a file first, so that the question can say where.
     bool confirmExitWithWaitingRecords(const QString &question);
     bool m_inSerialHandler = false;
+    // Set-aside text and unconverted values: the latest notice stays in a
+    // status panel of its own until a newer one, whatever the line does.
+    void showLinkNotice(const QString &text, const QString &file);
+    void fitLinkNotice();
+    int m_noticePanel = -1;
+    QString m_linkNotice, m_linkNoticeFile;
+    QStringList m_linkNoticeLog; // newest first, for the tooltip
+    int m_linkNotices = 0;
     void showStringGrid1(bool show);
     void placeStringGrid1();
     CommControl *MSComm1 = nullptr;

@@ -5,6 +5,7 @@
 #include "link/unsavedfile.h"
 #include "platform/db/connection.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -77,29 +78,84 @@ void LinkReceiver::showStatus(ReceiveResult *result, const QString &heading, con
 
 namespace {
 
-QString numberList(const QStringList &numbers)
+bool canBeSampleNumber(const QString &text)
 {
-    return numbers.join(QStringLiteral("、"));
+    if (text.isEmpty() || text.size() > kShelfidWidth)
+        return false;
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
 }
 
 } // namespace
 
+QString noticeNumbers(const QStringList &numbers)
+{
+    QStringList listed;
+    for (const QString &n : numbers) {
+        const QString t = n.trimmed();
+        if (canBeSampleNumber(t) && !listed.contains(t))
+            listed.append(t);
+    }
+    if (listed.size() <= kNoticeNumbers)
+        return listed.join(QStringLiteral("、"));
+    return listed.mid(0, kNoticeNumbers).join(QStringLiteral("、")) + QStringLiteral("等%1个").arg(listed.size());
+}
+
+void LinkReceiver::giveNotice(ReceiveResult *result, const QString &text, const QString &file)
+{
+    result->notices.append(text);
+    emit notice(text, file);
+}
+
+bool LinkReceiver::holdsRecordLines(const QByteArray &text, QStringList *numbers) const
+{
+    if (countRecordLines(text, m_items, numbers) > 0)
+        return true;
+    return !m_haveItems && std::any_of(text.cbegin(), text.cend(), [](char c) { return uchar(c) > 0x20; });
+}
+
 void LinkReceiver::setAside(ReceiveResult *result, const QByteArray &raw, const QStringList &numbers,
-                            bool incomplete)
+                            SetAsideKind kind, const QString &after)
 {
     QString error;
     const QString path = writeUnsaved(database().databaseName(), raw, &error);
     if (!path.isEmpty())
         result->setAside.append(path);
     result->setAsideNumbers += numbers;
-    const QString what = numbers.isEmpty()
-        ? (incomplete ? QStringLiteral("一段不完整的数据（线路中断）")
-                      : QStringLiteral("一段无法确定属于哪个标本的数据"))
-        : QStringLiteral("标本号%1的数据").arg(numberList(numbers))
-            + (incomplete ? QStringLiteral("不完整（线路中断），") : QStringLiteral("无法确定属于哪个标本，"));
-    const QString where = path.isEmpty() ? QStringLiteral("另存文件失败：") + error
-                                         : QStringLiteral("已另存到文件") + unsavedFileShownName(database().databaseName(), path);
-    showStatus(result, QStringLiteral("错误:"), what + QStringLiteral("未保存，") + where);
+    const QString listed = noticeNumbers(numbers);
+    QString text = !listed.isEmpty() ? QStringLiteral("标本号%1的数据").arg(listed)
+        : !after.isEmpty()           ? QStringLiteral("标本号%1之后收到的无标本号数据").arg(after)
+                                     : QStringLiteral("收到的无标本号数据");
+    if (kind == SetAsideKind::Incomplete)
+        text += QStringLiteral("不完整（线路中断），");
+    else if (kind == SetAsideKind::Ambiguous)
+        text += QStringLiteral("无法确定属于哪个标本，");
+    text += QStringLiteral("未保存，");
+    QString file;
+    if (!path.isEmpty()) {
+        file = unsavedFileShownName(database().databaseName(), path);
+        text += QStringLiteral("已另存到文件") + file;
+    } else {
+        text += QStringLiteral("另存文件失败：") + error;
+    }
+    giveNotice(result, text, file);
+}
+
+void LinkReceiver::noteLastNumber(const QStringList &numbers)
+{
+    for (auto n = numbers.crbegin(); n != numbers.crend(); ++n) {
+        if (canBeSampleNumber(n->trimmed())) {
+            m_lastNumber = n->trimmed();
+            return;
+        }
+    }
+}
+
+void LinkReceiver::setAsideTrimmed(ReceiveResult *result)
+{
+    const QByteArray cut = m_buffer.takeTrimmed();
+    QStringList numbers;
+    if (!cut.isEmpty() && holdsRecordLines(cut, &numbers))
+        setAside(result, cut, numbers, SetAsideKind::Unnumbered, m_lastNumber);
 }
 
 void LinkReceiver::storeWaiting(ReceiveResult *result)
@@ -107,28 +163,48 @@ void LinkReceiver::storeWaiting(ReceiveResult *result)
     const bool hadWaiting = !m_waiting.empty() && m_refusing;
     while (!m_waiting.empty()) {
         const Waiting &w = m_waiting.front();
-        const SaveOutcome out = DataSavetoTB(database(), w.text, w.workDate);
+        QVector<ItemDef> items;
+        const SaveOutcome out = DataSavetoTB(database(), w.text, w.workDate, &items);
         if (out.failed) {
             m_waitReason = out.error;
             break;
         }
+        m_items = std::move(items);
+        m_haveItems = true;
         const Waiting done = std::move(m_waiting.front());
         m_waiting.pop_front();
+
+        // Text that holds record lines is never dropped: when the record has
+        // no number of its own, all it came with is set aside; when it is
+        // stored, what came before its start byte is.
+        const QString before = m_lastNumber;
+        QStringList numbers;
+        const bool lines = holdsRecordLines(done.raw, &numbers);
+        noteLastNumber(numbers);
         if (out.ambiguous) {
-            setAside(result, done.raw, out.numbers, false);
+            setAside(result, done.raw, numbers, SetAsideKind::Ambiguous, before);
             continue;
         }
-        if (!out.stored)
+        if (!out.stored) {
+            if (lines)
+                setAside(result, done.raw, numbers, SetAsideKind::Unnumbered, before);
             continue;
+        }
+        QStringList early;
+        const QByteArray prefix = done.raw.left(done.textStart);
+        if (holdsRecordLines(prefix, &early))
+            setAside(result, prefix, early, SetAsideKind::Unnumbered, before);
         result->stored.append(out.shelfid);
         emit recordStored(out.shelfid);
         if (out.malformed) {
             result->malformed.append(out.shelfid);
             emit malformedNumber(out.shelfid);
         }
-        for (const QString &item : out.unconverted)
-            showStatus(result, QStringLiteral("错误:"),
-                       QStringLiteral("标本号%1的项目%2未能换算，已按原值保存").arg(out.shelfid, item));
+        if (!out.unconverted.isEmpty())
+            giveNotice(result,
+                       QStringLiteral("标本号%1的项目%2未能换算，已按原值保存")
+                           .arg(out.shelfid, out.unconverted.join(QStringLiteral("、"))),
+                       QString());
     }
 
     if (m_waiting.empty()) {
@@ -161,11 +237,12 @@ ReceiveResult LinkReceiver::receive(const QByteArray &chunk, const QString &work
         // they came, however long the database refuses them.
         while (auto record = m_buffer.takeRecord()) {
             ++result.records;
-            m_waiting.push_back({std::move(record->raw), std::move(record->text), workDate});
+            m_waiting.push_back({std::move(record->raw), std::move(record->text), record->textStart, workDate});
         }
         storeWaiting(&result);
         emit recordsEnded();
     }
+    setAsideTrimmed(&result);
     result.lamp = m_lamp;
     return result;
 }
@@ -173,12 +250,14 @@ ReceiveResult LinkReceiver::receive(const QByteArray &chunk, const QString &work
 ReceiveResult LinkReceiver::lineBroken()
 {
     ReceiveResult result;
+    setAsideTrimmed(&result);
     const QByteArray pending = m_buffer.takePending();
     const bool meaningful = std::any_of(pending.cbegin(), pending.cend(), [](char c) { return uchar(c) > 0x20; });
     if (meaningful) {
         QStringList numbers;
-        isAmbiguousRecord(normalizeLineEnds(pending), {}, &numbers);
-        setAside(&result, pending, numbers, true);
+        countRecordLines(pending, m_items, &numbers);
+        setAside(&result, pending, numbers, SetAsideKind::Incomplete, m_lastNumber);
+        noteLastNumber(numbers);
     }
     setLamp(lampIdleColor());
     result.lamp = m_lamp;

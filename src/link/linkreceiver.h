@@ -3,6 +3,7 @@
 // receive buffer, storing every completed record, the lamp and the status
 // texts. No window here: the handler applies the results to its widgets.
 #include "link/receivebuffer.h"
+#include "link/resultrecord.h"
 
 #include <QColor>
 #include <QObject>
@@ -35,6 +36,12 @@ std::optional<StatusText> statusForCode(int code);
 StatusText statusForOpenFailure(const QString &reason);
 StatusText statusForDeviceOpened(const QString &port);
 
+// The texts of a notice that may be sample numbers (no longer than the
+// shelfid column, printable), each once, in order: at most kNoticeNumbers,
+// then "等N个" with the count of all of them; empty when none can be.
+QString noticeNumbers(const QStringList &numbers);
+inline constexpr int kNoticeNumbers = 3;
+
 struct ReceiveResult
 {
     int records = 0;            // records ended by a 0x03 in this chunk
@@ -42,6 +49,7 @@ struct ReceiveResult
     QStringList malformed;      // numbers to list for correction, in order
     QStringList setAside;       // files written with records that were not stored
     QStringList setAsideNumbers; // the sample numbers those records held
+    QStringList notices;        // notices given (see LinkReceiver::notice), in order
     std::optional<StatusText> status; // the last status text shown
     QColor lamp;                // lamp colour after the chunk
 };
@@ -92,19 +100,32 @@ signals:
     void storeFailed(const QString &message);
     // One or more records ended: the graphs should be redrawn.
     void recordsEnded();
+    // Received text set aside in a file, or values kept unconverted: told
+    // apart from the line's state, which comes and goes with the port. file
+    // is the file as the text names it (empty when none was written).
+    void notice(const QString &text, const QString &file);
 
 private:
     struct Waiting
     {
         QByteArray raw;  // as received
         QByteArray text; // for the parser
+        qsizetype textStart = 0; // where the record's own text begins in raw
         QString workDate;
     };
+    enum class SetAsideKind { Incomplete, Ambiguous, Unnumbered };
     void setLamp(const QColor &c);
     QSqlDatabase database() const;
     void showStatus(ReceiveResult *result, const QString &heading, const QString &message);
     void storeWaiting(ReceiveResult *result);
-    void setAside(ReceiveResult *result, const QByteArray &raw, const QStringList &numbers, bool incomplete);
+    void setAside(ReceiveResult *result, const QByteArray &raw, const QStringList &numbers, SetAsideKind kind,
+                  const QString &after);
+    void giveNotice(ReceiveResult *result, const QString &text, const QString &file);
+    // Whether text holds a line a record could be made of; without the
+    // catalogue, any text that is more than blanks and control bytes.
+    bool holdsRecordLines(const QByteArray &text, QStringList *numbers) const;
+    void setAsideTrimmed(ReceiveResult *result);
+    void noteLastNumber(const QStringList &numbers);
 
     ReceiveBuffer m_buffer;
     std::deque<Waiting> m_waiting;
@@ -114,6 +135,9 @@ private:
     QColor m_lamp;
     QSqlDatabase m_db;
     bool m_haveDb = false;
+    QVector<ItemDef> m_items; // the catalogue as last read
+    bool m_haveItems = false;
+    QString m_lastNumber; // the last sample number received, for naming text without one
 };
 
 } // namespace intake

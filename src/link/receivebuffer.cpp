@@ -32,7 +32,9 @@ bool ReceiveBuffer::append(const QByteArray &chunk)
             ++lineEnd;
         while (lineEnd < m_raw.size() && (m_raw.at(lineEnd) == '\r' || m_raw.at(lineEnd) == '\n'))
             ++lineEnd;
-        m_raw.remove(m_tail, (lineEnd < m_raw.size() ? lineEnd : cut) - m_tail);
+        const qsizetype n = (lineEnd < m_raw.size() ? lineEnd : cut) - m_tail;
+        m_trimmed.append(m_raw.constData() + m_tail, n);
+        m_raw.remove(m_tail, n);
     }
     return lastEnd >= 0;
 }
@@ -46,6 +48,7 @@ std::optional<TakenRecord> ReceiveBuffer::takeRecord()
     TakenRecord r;
     r.raw = m_raw.left(p + 1);
     r.text = normalizeLineEnds(m_raw.mid(start, p - start));
+    r.textStart = start;
     m_raw.remove(0, p + 1);
     m_tail = std::max<qsizetype>(0, m_tail - (p + 1));
     return r;

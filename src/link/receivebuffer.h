@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace intake {
 
@@ -19,6 +20,7 @@ struct TakenRecord
 {
     QByteArray raw;  // as received, from just after the previous record's end up to and including its 0x03
     QByteArray text; // the record's own text (after its last 0x02, before its 0x03), line ends CR LF
+    qsizetype textStart = 0; // where that text begins in raw; what precedes it is not the record's
 };
 
 class ReceiveBuffer
@@ -52,17 +54,21 @@ public:
     // anywhere near this size, so text beyond it without an end-of-text byte
     // cannot belong to a record; only its most recent lines are kept. This
     // holds however large a chunk is, also one that ends records before it.
+    // What is cut off waits in takeTrimmed() for whoever keeps such text.
     static constexpr qsizetype kMaxPending = 1024 * 1024;
     static constexpr qsizetype kKeptWhenTrimmed = 64 * 1024;
 
     // The pending text as the parser would see it (line ends CR LF).
     QByteArray text() const { return normalizeLineEnds(m_raw); }
     const QByteArray &raw() const { return m_raw; }
-    void clear() { m_raw.clear(); m_tail = 0; }
+    void clear() { m_raw.clear(); m_tail = 0; m_trimmed.clear(); }
+    // The text cut off to keep the buffer bounded since the last call.
+    QByteArray takeTrimmed() { return std::exchange(m_trimmed, QByteArray()); }
     qsizetype maxPending() const { return m_maxPending; }
 
 private:
     QByteArray m_raw;
+    QByteArray m_trimmed;
     qsizetype m_tail = 0; // where the text after the last end-of-text byte begins
     qsizetype m_maxPending;
     qsizetype m_kept;

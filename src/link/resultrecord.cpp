@@ -1,6 +1,7 @@
 #include "link/resultrecord.h"
 
 #include "base/textutil.h"
+#include "link/receivebuffer.h"
 
 #include <limits>
 
@@ -133,9 +134,12 @@ QString convertValue(const QByteArray &raw, const ItemDef &item, bool *converted
     return out;
 }
 
-bool isAmbiguousRecord(const QByteArray &record, const QVector<ItemDef> &items, QStringList *numbers)
+namespace {
+
+// Keys as the parser matches them right after a line start; the
+// sample-number key first.
+QVector<QByteArray> lineKeys(const QVector<ItemDef> &items)
 {
-    // Keys as the parser matches them right after a line start.
     QVector<QByteArray> keys;
     keys.reserve(items.size() + kGraphFields + 1);
     keys.append(QByteArrayLiteral("u "));
@@ -144,6 +148,46 @@ bool isAmbiguousRecord(const QByteArray &record, const QVector<ItemDef> &items, 
     for (const ItemDef &item : items)
         if (!item.mark.isEmpty() && !keys.contains(item.mark))
             keys.append(item.mark);
+    return keys;
+}
+
+bool endsLine(char c)
+{
+    return c == '\r' || c == '\n' || c == kStartOfText || c == kEndOfText;
+}
+
+} // namespace
+
+int countRecordLines(const QByteArray &text, const QVector<ItemDef> &items, QStringList *numbers)
+{
+    const QVector<QByteArray> keys = lineKeys(items);
+    int count = 0;
+    const qsizetype n = text.size();
+    for (qsizetype from = 0; from < n; ++from) {
+        if (from > 0 && !endsLine(text.at(from - 1)))
+            continue;
+        qsizetype end = from;
+        while (end < n && !endsLine(text.at(end)))
+            ++end;
+        const QByteArrayView line(text.constData() + from, end - from);
+        for (int k = 0; k < keys.size(); ++k) {
+            if (!line.startsWith(keys[k]))
+                continue;
+            ++count;
+            if (k == 0 && numbers) {
+                const QString number = trimCtl(QString::fromLatin1(line.sliced(2)));
+                if (!number.isEmpty())
+                    numbers->append(number);
+            }
+            break;
+        }
+    }
+    return count;
+}
+
+bool isAmbiguousRecord(const QByteArray &record, const QVector<ItemDef> &items, QStringList *numbers)
+{
+    const QVector<QByteArray> keys = lineKeys(items);
     QVector<int> seen(keys.size(), 0);
 
     bool ambiguous = false;

@@ -110,7 +110,8 @@ bool storeRecord(QSqlDatabase db, const ParsedRecord &record, const QString &wor
     return tx.commit(error);
 }
 
-SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QString &workDate)
+SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QString &workDate,
+                         QVector<ItemDef> *catalogue)
 {
     SaveOutcome out;
     ShortBusyTimeout wait(db, kIntakeBusyTimeoutMs);
@@ -122,6 +123,8 @@ SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QStrin
             out.shelfid = r->shelfid;
         return out;
     }
+    if (catalogue)
+        *catalogue = items;
     const auto r = parseRecord(record, items);
     if (!r)
         return out;

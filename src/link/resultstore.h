@@ -36,7 +36,9 @@ struct SaveOutcome
 inline constexpr int kIntakeBusyTimeoutMs = 100;
 
 // Parses one record's text (without its 0x03) against the catalogue read now
-// and stores it, waiting for a lock at most kIntakeBusyTimeoutMs.
-SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QString &workDate);
+// and stores it, waiting for a lock at most kIntakeBusyTimeoutMs. The
+// catalogue read goes to *items when it could be read.
+SaveOutcome DataSavetoTB(QSqlDatabase db, const QByteArray &record, const QString &workDate,
+                         QVector<ItemDef> *items = nullptr);
 
 } // namespace intake

@@ -7,6 +7,7 @@
 #include "common/mainwindowtest.h"
 #include "common/testdb.h"
 #include "link/linkreceiver.h"
+#include "link/resultstore.h"
 #include "platform/comm/commcontrol.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
@@ -24,6 +25,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <random>
 #include <thread>
 #include <unistd.h>
 
@@ -61,6 +63,17 @@ protected:
         ASSERT_TRUE(Form1->MSComm1->PortOpen()) << qPrintable(status());
     }
     static QString status() { return Form1->StatusBar1->panelText(1); }
+    // The latest notice, and whether its panel shows it within the window
+    // with the file's name whole.
+    static QString notice() { return Form1->m_linkNotice; }
+    static bool noticeFits()
+    {
+        const StatusBar *bar = Form1->StatusBar1;
+        const QString shown = bar->panelText(Form1->m_noticePanel);
+        const QRect r = bar->panelRect(Form1->m_noticePanel);
+        return shown.endsWith(Form1->m_linkNoticeFile) && bar->fontMetrics().horizontalAdvance(shown) <= r.width() - 4
+            && r.right() < bar->width();
+    }
     QString day() const { return Form1->workdate().toString(QStringLiteral("yyyy-MM-dd")); }
     static QString simulator()
     {
@@ -196,22 +209,75 @@ TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
     ASSERT_TRUE(sim::loadSimItems(db::database(), &items));
     sim::RecordGenerator gen(items, 9);
 
-    // 2401 loses its 0x03; 2402 follows complete.
-    QByteArray r2401 = gen.record("2401", sim::Fault::MissingItems).bytes;
+    // 2401 loses its 0x03 after a noise line like a sample-number line;
+    // 2402 follows complete. Only texts that can be numbers are named.
+    QByteArray r2401 = "u $Wv_5p=\\gauuQiS&@e|}:2Fh_\r" + gen.record("2401", sim::Fault::MissingItems).bytes;
     r2401.chop(1);
     const QByteArray r2402 = gen.record("2402").bytes;
     ASSERT_TRUE(pty::writeDevice(pair.b, r2401 + r2402, 64));
     pumpFor(1500);
     EXPECT_EQ(count("SELECT count(*) FROM gresult") + count("SELECT count(*) FROM testresult"), 0);
-    EXPECT_TRUE(status().contains(QStringLiteral("标本号2401、2402的数据无法确定属于哪个标本"))) << qPrintable(status());
-    EXPECT_EQ(unsavedFiles(dbPath).values(), QByteArrayList{r2401 + r2402});
+    const auto files = unsavedFiles(dbPath);
+    ASSERT_EQ(files.values(), QByteArrayList{r2401 + r2402});
+    EXPECT_TRUE(notice().endsWith(QStringLiteral("标本号2401、2402的数据无法确定属于哪个标本，未保存，已另存到文件")
+                                  + QFileInfo(files.firstKey()).fileName())) << qPrintable(notice());
 
     // A stray line like a WBC line before sample 7.
     ASSERT_TRUE(pty::writeDevice(pair.b, "\x11\xFE\rA 99.9\ru 7\rA  5.20\r\x03u 8\rA  5.30\r\x03", 64));
-    waitForGraphRows(2);
-    pumpFor(1500);
+    waitForGraphRows(1);
     EXPECT_EQ(rows(QStringLiteral("SELECT shelfid, value FROM testresult WHERE itemid = 1 AND shelfid IN ('7', '8')")),
               (QVector<QStringList>{{"8", "5.30"}}));
+}
+
+// Text without a sample number of its own: a stray 0x03 before 311's HGB
+// line, 312 without its number line, a stray 0x02 right after 313's number
+// line, and 314 without its 0x03 before a record that begins with 0x02. Each
+// leaves its bytes in a file and a notice that names what it
+// can, and the clean record after each is stored whole.
+TEST_F(MainWindowLink, TextWithoutANumberOfItsOwnIsSetAsideAndNamed)
+{
+    ASSERT_NO_FATAL_FAILURE(showOnPty());
+    QVector<sim::SimItem> items;
+    ASSERT_TRUE(sim::loadSimItems(db::database(), &items));
+    sim::RecordGenerator gen(items, 17);
+
+    QByteArray r311 = gen.record("311").bytes;
+    const qsizetype hgb = r311.indexOf("\rM ") + 1;
+    ASSERT_GT(hgb, 0);
+    r311.insert(hgb, '\x03');
+    const QByteArray r312 = gen.record("312", sim::Fault::NoSampleNumber).bytes;
+    const QByteArray r313 = gen.record("313", sim::Fault::StrayStartOfText).bytes;
+    const QByteArray r314 = gen.record("314").bytes.chopped(1) + '\x02';
+    const struct { QByteArray sent, setAside; QString notice; const char *clean; } cases[] = {
+        {r311, r311.mid(hgb + 1), QStringLiteral("标本号311之后收到的无标本号数据未保存，已另存到文件"), "320"},
+        {r312, r312, QStringLiteral("标本号320之后收到的无标本号数据未保存，已另存到文件"), "321"},
+        {r313, r313, QStringLiteral("标本号313的数据未保存，已另存到文件"), "322"},
+        {r314, r314, QStringLiteral("标本号314的数据未保存，已另存到文件"), "323"},
+    };
+    for (const auto &c : cases) {
+        const sim::GeneratedRecord clean = gen.record(c.clean);
+        const auto before = unsavedFiles(dbPath);
+        ASSERT_TRUE(pty::writeDevice(pair.b, c.sent + clean.bytes, 64));
+        ASSERT_TRUE(pumpUntil([&] { return count("SELECT count(*) FROM gresult WHERE shelfid = ?", {c.clean}) == 1; }))
+            << c.clean;
+        auto files = unsavedFiles(dbPath);
+        for (const QString &old : before.keys())
+            files.remove(old);
+        ASSERT_EQ(files.values(), QByteArrayList{c.setAside}) << c.clean;
+        EXPECT_TRUE(notice().endsWith(c.notice + QFileInfo(files.firstKey()).fileName()) && noticeFits())
+            << qPrintable(notice());
+        // The clean record: every item and graph line as sent.
+        QStringList graph;
+        for (const QByteArray &g : clean.graph)
+            graph << QString::fromLatin1(g);
+        EXPECT_EQ(rows(QStringLiteral("SELECT a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12 FROM gresult "
+                                      "WHERE shelfid = ?"), {c.clean}),
+                  QVector<QStringList>{graph});
+        EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = ?", {c.clean}), items.size());
+    }
+    // 311 keeps what came before the stray byte; the others are not stored.
+    EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = '311'"), 12);
+    EXPECT_EQ(count("SELECT count(*) FROM gresult WHERE shelfid IN ('312', '313', '314')"), 0);
 }
 
 // The analyser's cable is pulled after 100 bytes of 102 and put back; 103
@@ -240,6 +306,11 @@ TEST_F(MainWindowLink, APulledCableEndsTheRecordInProgress)
     const QByteArray &cut = files[0];
     EXPECT_EQ(cut.size(), 100);
     EXPECT_TRUE(cut.contains("\ru 102\r") && !cut.contains('\x03')) << cut.constData();
+    // The line came back and 103 was stored: the notice is still in view, whole.
+    EXPECT_TRUE(notice().endsWith(QStringLiteral("标本号102的数据不完整（线路中断），未保存，已另存到文件")
+                                  + QFileInfo(unsavedFiles(dbPath).firstKey()).fileName())
+                && noticeFits()) << qPrintable(notice());
+    Form1->grab().save(testdb::outputDir() + QStringLiteral("/link_notice_after_hangup.png"));
 }
 
 // While another program holds the database, records wait in order, the
@@ -326,12 +397,15 @@ TEST_F(MainWindowLink, AClosedPortIsShownAndAnUnconvertedValueIsNamed)
     EXPECT_EQ(Form1->StatusBar1->panelText(0), QStringLiteral("错误:"));
     EXPECT_TRUE(status().contains(missing) && status().contains(QStringLiteral("No such file"))) << qPrintable(status());
 
-    ASSERT_TRUE(db::exec(QStringLiteral("UPDATE itemtb SET hsyz = 100, bitnum = 8 WHERE itemid = 1")));
+    ASSERT_TRUE(db::exec(QStringLiteral("UPDATE itemtb SET hsyz = 100, bitnum = 8 WHERE itemid IN (1, 12)")));
     const QSize before = Form1->size();
-    Form1->LinkReceiver1->receive("u A5\rA 123.4\r\x03", day());
-    EXPECT_EQ(rows(QStringLiteral("SELECT value FROM testresult WHERE shelfid = 'A5' AND itemid = 1")),
-              (QVector<QStringList>{{"123.4"}}));
-    EXPECT_EQ(status(), QStringLiteral("标本号A5的项目WBC未能换算，已按原值保存"));
+    Form1->LinkReceiver1->receive("u A5\rA 123.4\rL 99.99\r\x03", day());
+    EXPECT_EQ(rows(QStringLiteral("SELECT value FROM testresult WHERE shelfid = 'A5' AND itemid IN (1, 12)")),
+              (QVector<QStringList>{{"123.4"}, {"99.99"}}));
+    // Both are named, in the notice panel, not in the port's status.
+    EXPECT_TRUE(status().contains(missing)) << qPrintable(status());
+    EXPECT_TRUE(notice().endsWith(QStringLiteral("标本号A5的项目WBC、RBC未能换算，已按原值保存")))
+        << qPrintable(notice());
     QApplication::processEvents();
     ASSERT_TRUE(Form1->Panel9->isVisible() && Form1->StringGrid1->isVisible());
     EXPECT_EQ(Form1->size(), before);
@@ -340,4 +414,173 @@ TEST_F(MainWindowLink, AClosedPortIsShownAndAnUnconvertedValueIsNamed)
     EXPECT_EQ(Form1->Panel9->geometry().bottom(), column->rect().bottom());
     EXPECT_LE(Form1->StringGrid1->geometry().bottom(), Form1->Panel9->geometry().top());
     Form1->grab().save(testdb::outputDir() + QStringLiteral("/link_correction_panel.png"));
+}
+
+namespace {
+
+// The lines of a generated record that carry a record mark: their offsets in
+// its bytes (without the line end) and the mark. A line starts at the start
+// and after CR, LF, 0x02 and 0x03, as the receiver sees it.
+struct MarkedLine
+{
+    qsizetype from, to;
+    QByteArray key; // "u", a graph mark, or an item mark
+};
+
+QVector<MarkedLine> markedLines(const QByteArray &bytes, const QVector<intake::ItemDef> &items)
+{
+    const auto ends = [](char c) { return c == '\r' || c == '\n' || c == '\x02' || c == '\x03'; };
+    QVector<MarkedLine> out;
+    for (qsizetype from = 0; from < bytes.size(); ++from) {
+        if (from > 0 && !ends(bytes[from - 1]))
+            continue;
+        qsizetype to = from;
+        while (to < bytes.size() && !ends(bytes[to]))
+            ++to;
+        const QByteArray line = bytes.mid(from, to - from);
+        const char c = line.isEmpty() ? 0 : line[0];
+        const bool graph = c >= 'W' && c <= 'b' && line.startsWith(QByteArray(1, c) + ' ');
+        const bool item = std::any_of(items.cbegin(), items.cend(), [&](const auto &it) { return it.mark == QByteArray(1, c); });
+        if (line.startsWith("u ") || graph || item)
+            out.append({from, to, line.left(1)});
+    }
+    return out;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(path);
+    return f.readAll();
+}
+
+} // namespace
+
+// Simulator streams with noise, faults, pulled cables, stray 0x02 and 0x03
+// bytes inside records and lost number lines, fed in random chunks: every
+// line of every record that carries a record mark is either stored in that
+// record's own rows or lies, byte for byte, in a set-aside file.
+TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
+{
+    for (quint64 seed = 1; seed <= 3; ++seed) {
+        const QString dbPath = testdb::fresh();
+        ASSERT_TRUE(db::exec(QStringLiteral("PRAGMA synchronous = OFF")));
+        QVector<sim::SimItem> simItems;
+        ASSERT_TRUE(sim::loadSimItems(db::database(), &simItems));
+        QVector<intake::ItemDef> items;
+        ASSERT_TRUE(intake::loadItems(db::database(), &items));
+
+        sim::RecordGenerator gen(simItems, seed, sim::GenOptions{seed == 2});
+        QByteArray stream;
+        QVector<qsizetype> hangups;
+        const auto records = sim::generateStream(gen, {200, 1, 0.15, 0.1, 0.03, 0.2}, &stream, &hangups);
+        QSet<sim::Fault> faults;
+        for (const auto &r : records)
+            faults.insert(r.fault);
+        ASSERT_TRUE(faults.contains({sim::Fault::StrayEndOfText, sim::Fault::StrayStartOfText,
+                                     sim::Fault::NoSampleNumber})) << "seed " << seed;
+
+        // Fed in chunks, the line hanging up where the stream says and at its end.
+        intake::LinkReceiver link;
+        QStringList files;
+        std::mt19937_64 rng(seed);
+        qsizetype at = 0;
+        for (qsizetype end : hangups + QVector<qsizetype>{stream.size()}) {
+            for (const QByteArray &chunk : sim::cutIntoChunks(stream.mid(at, end - at), rng, 1, 300))
+                files += link.receive(chunk, QStringLiteral("2026-12-06")).setAside;
+            files += link.lineBroken().setAside;
+            at = end;
+        }
+        // Where each set-aside file's bytes lie in the stream, in order.
+        QVector<std::pair<qsizetype, qsizetype>> setAside;
+        qsizetype cursor = 0;
+        for (const QString &path : files) {
+            const QByteArray bytes = fileBytes(path);
+            const qsizetype found = stream.indexOf(bytes, cursor);
+            ASSERT_GE(found, 0) << "seed " << seed << ": " << qPrintable(path) << " is not received text";
+            setAside.append({found, found + bytes.size()});
+            cursor = found + bytes.size();
+        }
+
+        // What was stored, per sample number.
+        QHash<QString, QStringList> graphs;
+        for (const QStringList &r : rows(QStringLiteral("SELECT shelfid, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, "
+                                                         "a11, a12 FROM gresult")))
+            graphs.insert(r[0], r.mid(1));
+        QHash<QString, QString> values;
+        for (const QStringList &r : rows(QStringLiteral("SELECT shelfid || ' ' || itemid, value FROM testresult")))
+            values.insert(r[0], r[1]);
+        QMap<QString, int> uses;
+        for (const auto &r : records)
+            ++uses[r.sampleNumber.trimmed()];
+        // Numbers no record sent, by the scatter line stored under them.
+        QHash<QString, QString> strayNumbers;
+        for (auto g = graphs.cbegin(); g != graphs.cend(); ++g)
+            if (!uses.contains(g.key()))
+                strayNumbers.insert(g.value().value(4), g.key());
+
+        qsizetype recordAt = 0;
+        int stored = 0, kept = 0;
+        for (int i = 0; i < records.size(); recordAt += records[i++].bytes.size()) {
+            const auto &rec = records[i];
+            recordAt = stream.indexOf(rec.bytes, recordAt);
+            ASSERT_GE(recordAt, 0);
+            QString n = rec.sampleNumber.trimmed();
+            // A number sent twice: the later record replaces the earlier.
+            if (!n.isEmpty() && uses[n] > 1)
+                continue;
+            bool own = !n.isEmpty() && graphs.contains(n);
+            // Without a start byte, a record that lost its number line takes
+            // that of a noise line just before it; such a number is too long
+            // for a sample's and is listed for correction.
+            const QString taken = strayNumbers.value(QString::fromLatin1(rec.graph.value(4)));
+            if (rec.fault == sim::Fault::NoSampleNumber && !taken.isEmpty()) {
+                ASSERT_GT(taken.size(), intake::kShelfidWidth) << qPrintable(taken);
+                n = taken;
+                own = true;
+            }
+            for (const MarkedLine &l : markedLines(rec.bytes, items)) {
+                // A line without data holds nothing to keep.
+                const QByteArray data = rec.bytes.mid(l.from + 2, l.to - l.from - 2);
+                if (data.isEmpty())
+                    continue;
+                bool inOwnRow = false;
+                if (own && l.key == "u") {
+                    inOwnRow = true;
+                } else if (own && l.key[0] >= 'W' && l.key[0] <= 'b') {
+                    inOwnRow = graphs[n].value(l.key[0] - 'W') == QString::fromLatin1(data);
+                } else if (own) {
+                    for (const auto &it : items)
+                        if (it.mark == l.key)
+                            inOwnRow = values.value(n + ' ' + QString::number(it.itemid))
+                                       == intake::convertValue(data.left(5), it);
+                }
+                const qsizetype from = recordAt + l.from, to = recordAt + l.to;
+                const bool inFile = std::any_of(setAside.cbegin(), setAside.cend(),
+                                                [&](const auto &r) { return r.first <= from && to <= r.second; });
+                ASSERT_TRUE(inOwnRow || inFile) << "seed " << seed << " record " << i << " (" << qPrintable(n)
+                                                << ", fault " << int(rec.fault) << ") line "
+                                                << rec.bytes.mid(l.from, std::min<qsizetype>(20, l.to - l.from)).constData();
+                stored += inOwnRow;
+                kept += inFile && !inOwnRow;
+            }
+        }
+        EXPECT_GT(stored, 3000) << "seed " << seed;
+        EXPECT_GT(kept, 300) << "seed " << seed;
+    }
+
+    // Record-like lines that never end: what is cut off to bound the buffer
+    // and what is left at the hang-up are all in files, in order.
+    intake::LinkReceiver link;
+    link.receive("u 1\rA  5.00\r\x03", QStringLiteral("2026-12-06"));
+    const QByteArray endless = QByteArray("A  9.99\r").repeated(150000);
+    QStringList files;
+    for (qsizetype at = 0; at < endless.size(); at += 4096)
+        files += link.receive(endless.mid(at, 4096), QStringLiteral("2026-12-06")).setAside;
+    files += link.lineBroken().setAside;
+    QByteArray kept;
+    for (const QString &path : files)
+        kept += fileBytes(path);
+    EXPECT_GT(files.size(), 1);
+    EXPECT_TRUE(kept == endless);
 }

@@ -1,5 +1,6 @@
 // Record parsing, value conversion and the receive buffer: everything of the
 // link that needs no database.
+#include "link/linkreceiver.h"
 #include "link/receivebuffer.h"
 #include "link/resultrecord.h"
 
@@ -99,6 +100,26 @@ TEST(RecordLines, RepeatedLinesMakeTheTextAmbiguous)
     }
 }
 
+// Received text is told apart by whether it holds a line a record is made
+// of; the start and end bytes begin lines as line ends do.
+TEST(RecordLines, CountedInReceivedTextWithTheNumbersThatCanBeNamed)
+{
+    const QVector<ItemDef> items{item(1, "A"), item(2, "M")};
+    const struct { const char *text; int lines; const char *named; } cases[] = {
+        {"\x11\xfe@ 5DIFF\r\n\x7f", 0, ""},
+        {"u 311\rA  5.20\r", 2, "311"},
+        {"\x03M 150\r\x02X !!\ra 1 2", 3, ""},              // after 0x03, 0x02 and a CR
+        {"xu 1\rBu 2\r", 0, ""},                              // marks inside a line count for nothing
+        {"u $Wv_5p=\\gauuQiS&@e|}:2Fh_\ru 8\n", 2, "8"},       // noise too long to be a number
+        {"u 1\ru 2\ru 3\ru 2\ru 4\ru 5\r", 6, "1、2、3等5个"},
+    };
+    for (const auto &c : cases) {
+        QStringList numbers;
+        EXPECT_EQ(countRecordLines(c.text, items, &numbers), c.lines) << c.text;
+        EXPECT_EQ(noticeNumbers(numbers), QString::fromUtf8(c.named)) << c.text;
+    }
+}
+
 TEST(ReceiveBuffer, ALoneCarriageReturnEndsALineAndALoneLineFeedDoesNot)
 {
     EXPECT_EQ(normalizeLineEnds("\r@ h\ru 12\r\nA 1.00\r\rB\n2\r\x03u 13\r"),
@@ -112,6 +133,8 @@ TEST(ReceiveBuffer, EndlessTextWithoutEndOfTextStaysBoundedAndARecordStillComes)
     for (int i = 0; i < 600; ++i)
         b.append(noise + "\r");
     EXPECT_LE(b.text().size(), ReceiveBuffer::kMaxPending);
+    // What was cut off is handed over, not lost.
+    EXPECT_EQ(b.takeTrimmed() + b.raw(), (noise + "\r").repeated(600));
     b.append("u 12\rA 5.00\r\x03");
     const auto rec = b.takeRecord();
     ASSERT_TRUE(rec.has_value());

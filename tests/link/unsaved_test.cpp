@@ -210,6 +210,8 @@ TEST_F(UnsavedRecords, AFolderThatRefusesSendsTheFilesToTheUsersDataFolder)
     QStringList said;
     QObject::connect(Form1->LinkReceiver1, &intake::LinkReceiver::statusChanged, Form1,
                      [&](const QString &, const QString &message) { said << message; });
+    QObject::connect(Form1->LinkReceiver1, &intake::LinkReceiver::notice, Form1,
+                     [&](const QString &text, const QString &) { said << text; });
     const QByteArray cut = sent[30].left(300);
     ASSERT_TRUE(pty::writeDevice(pair.b, cut, 700));
     ASSERT_TRUE(pumpUntil([] { return Form1->LinkReceiver1->lamp() == intake::lampReceivingColor(); }));

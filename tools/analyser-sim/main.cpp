@@ -94,6 +94,8 @@ bool parseFault(const QString &name, sim::Fault *f)
         {"missing-graphs", sim::Fault::MissingGraphLines},
         {"unterminated", sim::Fault::Unterminated},
         {"cut-short", sim::Fault::CutShort},
+        {"stray-end", sim::Fault::StrayEndOfText},
+        {"stray-start", sim::Fault::StrayStartOfText},
     };
     for (const auto &n : names) {
         if (name == QLatin1String(n.name)) {
@@ -168,7 +170,7 @@ int main(int argc, char **argv)
     const QCommandLineOption noHeaderOpt(QStringLiteral("no-header"), QStringLiteral("Start records with the sample-number line."));
     const QCommandLineOption noiseOpt(QStringLiteral("noise"), QStringLiteral("Share of records preceded by line noise."), QStringLiteral("rate"), QStringLiteral("0"));
     const QCommandLineOption malformedOpt(QStringLiteral("malformed"), QStringLiteral("Share of malformed records."), QStringLiteral("rate"), QStringLiteral("0"));
-    const QCommandLineOption faultOpt(QStringLiteral("fault"), QStringLiteral("Make every record of one kind: none, no-number, blank-number, odd-number, long-number, unended-number, short-values, empty-values, missing-items, missing-graphs, unterminated (no 0x03), cut-short (first bytes only, no 0x03)."), QStringLiteral("kind"));
+    const QCommandLineOption faultOpt(QStringLiteral("fault"), QStringLiteral("Make every record of one kind: none, no-number, blank-number, odd-number, long-number, unended-number, short-values, empty-values, missing-items, missing-graphs, unterminated (no 0x03), cut-short (first bytes only, no 0x03), stray-end (a 0x03 before an item line), stray-start (a 0x02 after the sample-number line)."), QStringLiteral("kind"));
     const QCommandLineOption fastOpt(QStringLiteral("fast"), QStringLiteral("Write as fast as possible instead of at 9600 baud."));
     const QCommandLineOption pauseOpt(QStringLiteral("pause"), QStringLiteral("Pause between records in milliseconds."), QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption ptyOpt(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal and link the program's end at path (instead of --out)."), QStringLiteral("path"));

@@ -211,7 +211,12 @@ GeneratedRecord RecordGenerator::record(const QString &sampleNumber, Fault fault
     if (fault != Fault::NoSampleNumber && fault != Fault::UnendedNumberLine)
         b += numberLine + eol();
 
+    if (fault == Fault::StrayStartOfText)
+        b += '\x02';
+    const int strayEnd = fault == Fault::StrayEndOfText ? range(0, int(m_items.size()) - 1) : -1;
     for (const SimItem &item : m_items) {
+        if (strayEnd == int(&item - m_items.data()))
+            b += '\x03';
         if (fault == Fault::MissingItems && range(0, 2) == 0)
             continue;
         QByteArray v = value(item);
@@ -301,6 +306,10 @@ QVector<GeneratedRecord> generateStream(RecordGenerator &gen, const StreamOption
         if (u(gen.rng()) < opt.noiseRate)
             stream->append(gen.noise());
         Fault f = u(gen.rng()) < opt.faultRate ? gen.randomFault() : Fault::None;
+        if (opt.strayRate > 0 && f == Fault::None && u(gen.rng()) < opt.strayRate) {
+            static const Fault stray[] = {Fault::StrayEndOfText, Fault::StrayStartOfText, Fault::NoSampleNumber};
+            f = stray[std::uniform_int_distribution<int>(0, 2)(gen.rng())];
+        }
         const bool hangup = hangups && u(gen.rng()) < opt.hangupRate;
         if (hangup)
             f = Fault::CutShort;

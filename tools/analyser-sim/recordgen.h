@@ -36,6 +36,9 @@ enum class Fault {
     MissingGraphLines,  // some graph lines left out
     Unterminated,       // never ended by 0x03
     CutShort,           // only its first bytes are sent (a pulled cable), no 0x03
+    // Stray control bytes inside a record (never chosen by randomFault):
+    StrayEndOfText,     // a 0x03 before one of its item lines
+    StrayStartOfText,   // a 0x02 right after its sample-number line
 };
 
 struct GeneratedRecord
@@ -100,6 +103,9 @@ struct StreamOptions
     // Share of records cut short and followed by a hang-up (offsets into the
     // stream in *hangups); without hangups a cut record is simply unended.
     double hangupRate = 0;
+    // Share of records given a stray 0x02 or 0x03 or sent without their
+    // sample-number line (on top of faultRate).
+    double strayRate = 0;
 };
 QVector<GeneratedRecord> generateStream(RecordGenerator &gen, const StreamOptions &opt,
                                         QByteArray *stream, QVector<qsizetype> *hangups = nullptr);

@@ -13,12 +13,14 @@
 #include "platform/db/connection.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/lamp.h"
+#include "platform/widgets/statusbar.h"
 
 #include <QDir>
 #include <QEvent>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTime>
 #include <QVBoxLayout>
 
 namespace {
@@ -70,6 +72,10 @@ void TForm1::buildLink()
             [this](const QColor &c) { Shape1->setBrushColor(c); });
     connect(LinkReceiver1, &intake::LinkReceiver::statusChanged, this, &TForm1::setStatus);
     connect(LinkReceiver1, &intake::LinkReceiver::malformedNumber, this, &TForm1::listMalformedNumber);
+    connect(LinkReceiver1, &intake::LinkReceiver::notice, this, &TForm1::showLinkNotice);
+    // After the other panels, empty and without width until a notice comes.
+    m_noticePanel = StatusBar1->addPanel(QString(), 0);
+    StatusBar1->setPanelColor(m_noticePanel, QColor(128, 0, 0));
     // Shown from the event loop, not from inside the serial handler, and once
     // for a run of refusals rather than once per record.
     connect(LinkReceiver1, &intake::LinkReceiver::storeFailed, this,
@@ -223,6 +229,47 @@ void TForm1::MSComm1Comm()
     default:
         LinkReceiver1->commEvent(code);
     }
+}
+
+void TForm1::showLinkNotice(const QString &text, const QString &file)
+{
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+    ++m_linkNotices;
+    m_linkNotice = (m_linkNotices > 1 ? QStringLiteral("第%1条 ").arg(m_linkNotices) : QString()) + time
+        + QLatin1Char(' ') + text;
+    m_linkNoticeFile = file;
+    m_linkNoticeLog.prepend(time + QLatin1Char(' ') + text);
+    while (m_linkNoticeLog.size() > 10)
+        m_linkNoticeLog.removeLast();
+    StatusBar1->setToolTip(m_linkNoticeLog.join(QLatin1Char('\n')));
+    StatusBar1Resize();
+}
+
+void TForm1::fitLinkNotice()
+{
+    if (m_noticePanel < 0 || m_linkNotice.isEmpty())
+        return;
+    // The notice takes what it needs of the message panel's room, leaving
+    // the message panel a little; when even that is too narrow, the words
+    // after the sample numbers give way and the file's name stays whole.
+    constexpr int kMessageMinimum = 120;
+    constexpr int kFrame = 10; // bevel, gap and padding around the text
+    int fixed = 0;
+    for (int i = 0; i < StatusBar1->panelCount(); ++i)
+        fixed += i == 1 || i == m_noticePanel ? 0 : StatusBar1->panelWidth(i);
+    const int all = std::max(0, StatusBar1->width() - fixed);
+    const QFontMetrics fm(StatusBar1->font());
+    QString shown = m_linkNotice;
+    const int room = std::max(0, all - kMessageMinimum - kFrame);
+    if (fm.horizontalAdvance(shown) > room) {
+        const qsizetype at = m_linkNoticeFile.isEmpty() ? -1 : shown.lastIndexOf(m_linkNoticeFile);
+        const QString tail = at < 0 ? QString() : shown.mid(at);
+        shown = fm.elidedText(shown.left(at < 0 ? shown.size() : at), Qt::ElideRight,
+                              std::max(0, room - fm.horizontalAdvance(tail)))
+            + tail;
+    }
+    StatusBar1->setPanelText(m_noticePanel, shown);
+    StatusBar1->setPanelWidth(m_noticePanel, std::min(all, fm.horizontalAdvance(shown) + kFrame));
 }
 
 void TForm1::placeStringGrid1()

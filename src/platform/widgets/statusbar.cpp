@@ -25,7 +25,7 @@ void StatusBar::setPanels(const QVector<Panel> &panels)
 
 int StatusBar::addPanel(const QString &text, int width, Qt::Alignment alignment)
 {
-    m_panels.append({text, width, alignment});
+    m_panels.append({text, width, alignment, QColor()});
     update();
     return m_panels.size() - 1;
 }
@@ -69,6 +69,14 @@ Qt::Alignment StatusBar::panelAlignment(int i) const
     return i >= 0 && i < m_panels.size() ? m_panels[i].alignment : Qt::AlignLeft;
 }
 
+void StatusBar::setPanelColor(int i, const QColor &color)
+{
+    if (i < 0 || i >= m_panels.size())
+        return;
+    m_panels[i].color = color;
+    update();
+}
+
 QRect StatusBar::panelRect(int i) const
 {
     if (i < 0 || i >= m_panels.size())
@@ -105,7 +113,7 @@ void StatusBar::paintEvent(QPaintEvent *)
             continue;
         qDrawShadePanel(&p, r, palette(), true, 1);
         const QRect tr = r.adjusted(kPadding, 1, -kPadding, -1);
-        p.setPen(palette().color(QPalette::WindowText));
+        p.setPen(m_panels[i].color.isValid() ? m_panels[i].color : palette().color(QPalette::WindowText));
         // Text wider than its panel is cut off at the panel's edge.
         p.save();
         p.setClipRect(tr);

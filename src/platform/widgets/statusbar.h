@@ -2,6 +2,7 @@
 // A status bar of panels with fixed pixel widths: each panel has its text, width and alignment, drawn in a sunken
 // bevel; the last panel also fills whatever room is left. The window's
 // resize handler is called on every resize to share out the widths.
+#include <QColor>
 #include <QVector>
 #include <QWidget>
 #include <functional>
@@ -15,6 +16,7 @@ public:
         QString text;
         int width = 50;
         Qt::Alignment alignment = Qt::AlignLeft;
+        QColor color; // invalid: the palette's text colour
     };
 
     explicit StatusBar(QWidget *parent = nullptr);
@@ -30,6 +32,7 @@ public:
     int panelWidth(int i) const;
     void setPanelAlignment(int i, Qt::Alignment alignment);
     Qt::Alignment panelAlignment(int i) const;
+    void setPanelColor(int i, const QColor &color);
     // Where panel i is drawn, in the bar's coordinates.
     QRect panelRect(int i) const;
 

@@ -152,15 +152,16 @@ void writeSeeds(const QString &folder)
     if (!sim::loadSimItems(db, &items, &error))
         fail("catalogue:", error.toUtf8());
     QDir().mkpath(folder);
-    const struct { const char *name; bool crlf; double noise, faults, hangups; } kinds[] = {
-        {"clean", false, 0, 0, 0},       {"noise-crlf", true, 0.5, 0, 0}, {"faults", false, 0.2, 0.6, 0},
-        {"cut-short", false, 0.1, 0, 0.5}, {"mixed-crlf", true, 0.3, 0.3, 0.2},
+    const struct { const char *name; bool crlf; double noise, faults, hangups, stray; } kinds[] = {
+        {"clean", false, 0, 0, 0, 0},         {"noise-crlf", true, 0.5, 0, 0, 0}, {"faults", false, 0.2, 0.6, 0, 0},
+        {"cut-short", false, 0.1, 0, 0.5, 0}, {"mixed-crlf", true, 0.3, 0.3, 0.2, 0},
+        {"stray-bytes", false, 0.2, 0, 0, 0.8},
     };
     quint64 seed = 1;
     for (const auto &k : kinds) {
         sim::RecordGenerator gen(items, seed++, sim::GenOptions{k.crlf});
         QByteArray stream;
-        sim::generateStream(gen, {4, 1, k.noise, k.faults, k.hangups}, &stream); // 4 records
+        sim::generateStream(gen, {4, 1, k.noise, k.faults, k.hangups, k.stray}, &stream); // 4 records
         QFile out(QDir(folder).filePath(QString::fromLatin1(k.name)));
         if (!out.open(QIODevice::WriteOnly) || out.write(stream) != stream.size())
             fail("seed:", out.fileName().toUtf8());
