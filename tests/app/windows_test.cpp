@@ -407,6 +407,18 @@ TEST_F(Windows, AnOpenCellEditorIsPostedByTheNavigatorAndOnClosing)
     expected.replace(0, first.size() + 1, first + "ZY");
     EXPECT_EQ(stored(), expected);
     Form1->PageControl2->setCurrentIndex(4);
+    // A text too long for the column: told, then asked; Cancel keeps the
+    // window and the text.
+    typeAtEnd(QByteArray(50, 'a').constData());
+    dialogs.clear();
+    dialogs.answer(true);
+    dialogs.answer(false);
+    Form1->close();
+    EXPECT_TRUE(Form1->isVisible() && DBGrid::hasOpenEditor(kinds));
+    EXPECT_EQ(dialogs.shown.size(), 2);
+    EXPECT_EQ(dialogs.last(), QStringLiteral("有修改未能保存，放弃这些修改并关闭窗口吗？"));
+    EXPECT_EQ(stored(), expected);
+    press(Qt::Key_Escape);
     typeAtEnd("X");
     dialogs.clear();
     dialogs.answer(true);
