@@ -3,6 +3,7 @@
 #include "base/currency.h"
 #include "base/textutil.h"
 
+#include <QRegularExpression>
 #include <cmath>
 
 namespace fieldcheck {
@@ -25,34 +26,26 @@ bool refuse(QString *why, const QString &text)
 
 bool smallInt(const QString &caption, QVariant &value, QString *why)
 {
-    const QString typed = value.toString().trimmed();
+    const auto notWhole = [&]() {
+        return refuse(why, QStringLiteral("%1只能填整数，“%2”不是整数").arg(caption, value.toString()));
+    };
     qint64 n = 0;
     if (isText(value)) {
-        int i = 0;
-        bool negative = false;
-        if (i < typed.size() && (typed[i] == QLatin1Char('+') || typed[i] == QLatin1Char('-')))
-            negative = typed[i++] == QLatin1Char('-');
-        if (i == typed.size())
-            return refuse(why, QStringLiteral("%1只能填整数，“%2”不是整数").arg(caption, value.toString()));
-        bool big = false;
-        for (; i < typed.size(); ++i) {
-            const ushort c = typed[i].unicode();
-            if (c < '0' || c > '9')
-                return refuse(why, QStringLiteral("%1只能填整数，“%2”不是整数").arg(caption, value.toString()));
-            if (n < 1000000)
-                n = n * 10 + (c - '0');
-            else
-                big = true;
-        }
-        if (big)
+        const QString typed = value.toString().trimmed();
+        if (const std::optional<int> parsed = parseWholeNumber(typed)) {
+            n = *parsed;
+        } else {
+            // Digits that only fail to fit are out of range, not "no number".
+            static const QRegularExpression shape(QStringLiteral("^[+-]?([0-9]+|(\\$|0[xX]|[xX])[0-9A-Fa-f]+)$"));
+            if (!shape.match(typed).hasMatch())
+                return notWhole();
             n = 1000000;
-        if (negative)
-            n = -n;
+        }
     } else {
         bool ok = false;
         const double d = value.toDouble(&ok);
         if (!ok || d != std::floor(d))
-            return refuse(why, QStringLiteral("%1只能填整数，“%2”不是整数").arg(caption, value.toString()));
+            return notWhole();
         n = d > 1e6 ? 1000000 : d < -1e6 ? -1000000 : qint64(d);
     }
     if (n < -32768 || n > 32767)

@@ -6,7 +6,8 @@
 
 namespace fieldcheck {
 
-// A 16-bit whole number (-32768 to 32767), typed with optional blanks around it.
+// A 16-bit whole number (-32768 to 32767) as the whole-number parser reads
+// it (decimal, or hexadecimal after "$" or "0x"), with optional blanks around it.
 bool smallInt(const QString &caption, QVariant &value, QString *why);
 // A number kept to four decimals, within the range of the scaled 64-bit type.
 bool currency(const QString &caption, QVariant &value, QString *why);

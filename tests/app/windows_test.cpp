@@ -26,8 +26,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <optional>
 #include <gtest/gtest.h>
 
@@ -410,12 +413,18 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     typeCell(nullptr, "6.4", Qt::Key_Return);
     EXPECT_EQ(itemCells("manlow||'/'||manhigh"), QStringLiteral("1.7/6.4"));
 
-    // A column that takes numbers refuses other text, names itself, and
-    // keeps the cell open and the rest of the row as typed.
+    // A column that takes numbers refuses other text, names itself once
+    // (the message box takes the focus from the editor for real), and keeps
+    // the cell open and the rest of the row as typed. Whole numbers are
+    // decimal or "$"/"0x" hexadecimal of 32 bits, small ones within 16.
     const QString factor = itemCells("quote(hsyz)");
     const struct { const char *field, *typed, *says; } refused[] = {
         {"hsyz", "x1", "换算因子只能填数字"}, {"bitnum", "1.5", "小数位数只能填整数"},
-        {"printorder", "-32769", "打印顺序超出范围"}, {"womanhigh", "12345678901", "女上限最多 10 个字符"}};
+        {"printorder", "-32769", "打印顺序超出范围"}, {"womanhigh", "12345678901", "女上限最多 10 个字符"},
+        {"printorder", "1e3", "打印顺序只能填整数"}, {"bitnum", "0x", "小数位数只能填整数"},
+        {"printorder", "$8000", "打印顺序超出范围"}, {"bitnum", "4294967296", "小数位数超出范围"},
+        {"printorder", "12 3", "打印顺序只能填整数"}};
+    dialogs.realBoxes = true;
     for (const auto &r : refused) {
         SCOPED_TRACE(r.typed);
         dialogs.clear();
@@ -438,6 +447,100 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     // A good number is stored as a number.
     typeCell("hsyz", " 2.5 ", Qt::Key_Return);
     EXPECT_EQ(itemCells("typeof(hsyz)||'/'||hsyz"), QStringLiteral("real/2.5"));
+    dialogs.clear();
+    QStringList orders;
+    for (const char *typed : {"$1F", "-0x10", "+12"}) {
+        typeCell("printorder", typed, Qt::Key_Return);
+        orders << itemCells("printorder");
+    }
+    EXPECT_EQ(orders.join(QLatin1Char(' ')), QStringLiteral("31 -16 12"));
+    EXPECT_EQ(dialogs.shown.size(), 0) << dialogs.last().toStdString();
+}
+
+// What is typed into a settings grid's open cell editor is the row's edit:
+// the navigator's post stores it and cancel drops it, and closing the window
+// stores it before the window goes. Read back through a second connection.
+TEST_F(Windows, AnOpenCellEditorIsPostedByTheNavigatorAndOnClosing)
+{
+    logOn();
+    showMain();
+    activate(Form1);
+    Form1->PageControl1->setCurrentIndex(3);
+    Form1->PageControl2->setCurrentIndex(4);
+    DBGrid *grid = Form1->DBGrid7;
+    DBNavigator *nav = Form1->DBNavigator5;
+    db::Dataset *kinds = dbdata->kindset;
+    ASSERT_GT(kinds->recordCount(), 1);
+    const auto stored = [&]() {
+        QSqlDatabase second = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("readback"));
+        second.setDatabaseName(dbPath);
+        QString names;
+        if (second.open()) {
+            QSqlQuery q(QStringLiteral("select group_concat(name, ',') from (select name from samplekind order by rowno)"), second);
+            if (q.next())
+                names = q.value(0).toString();
+        }
+        second = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("readback"));
+        return names;
+    };
+    const QString before = stored();
+    const QString first = kinds->text(QStringLiteral("name"));
+    // Double-clicks the first row's cell and types at the end of its text.
+    const auto typeAtEnd = [&](const char *keys) {
+        kinds->first();
+        const QPoint at = grid->visualRect(grid->model()->index(0, 0)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+        press(Qt::Key_End);
+        typeKeys(QLatin1String(keys));
+    };
+    // Post and cancel are offered while the editor is open, as for a row in edit.
+    const auto offered = [&]() {
+        return QString::number(nav->button(DBNavigator::Post)->isEnabled())
+            + QString::number(nav->button(DBNavigator::Cancel)->isEnabled());
+    };
+    EXPECT_EQ(offered(), QStringLiteral("00"));
+    typeAtEnd("Q");
+    EXPECT_EQ(offered(), QStringLiteral("11"));
+    QTest::mouseClick(nav->button(DBNavigator::Cancel), Qt::LeftButton);
+    EXPECT_EQ(QStringList({stored(), kinds->text(QStringLiteral("name")), QString::number(int(kinds->state())), offered()})
+                  .join(QLatin1Char('|')), QStringList({before, first, "1", "00"}).join(QLatin1Char('|')));
+
+    typeAtEnd("Z");
+    QTest::mouseClick(nav->button(DBNavigator::Post), Qt::LeftButton);
+    QString expected = before;
+    expected.replace(0, first.size(), first + "Z");
+    EXPECT_EQ(stored(), expected);
+    EXPECT_EQ(offered(), QStringLiteral("00"));
+
+    // Another page is left with the editor open, then the window closed (OK).
+    typeAtEnd("Y");
+    Form1->PageControl2->setCurrentIndex(0);
+    expected.replace(0, first.size() + 1, first + "ZY");
+    EXPECT_EQ(stored(), expected);
+    Form1->PageControl2->setCurrentIndex(4);
+    // A text too long for the column: told, then asked; Cancel keeps the
+    // window and the text.
+    typeAtEnd(QByteArray(50, 'a').constData());
+    dialogs.clear();
+    dialogs.answer(true);
+    dialogs.answer(false);
+    Form1->close();
+    EXPECT_TRUE(Form1->isVisible() && DBGrid::hasOpenEditor(kinds));
+    EXPECT_EQ(dialogs.shown.size(), 2);
+    EXPECT_EQ(dialogs.last(), QStringLiteral("有修改未能保存，放弃这些修改并关闭窗口吗？"));
+    EXPECT_EQ(stored(), expected);
+    press(Qt::Key_Escape);
+    typeAtEnd("X");
+    dialogs.clear();
+    dialogs.answer(true);
+    Form1->close();
+    EXPECT_FALSE(Form1->isVisible());
+    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("退出程序将不能接收数据，确定要退出吗？")});
+    expected.replace(0, first.size() + 2, first + "ZYX");
+    EXPECT_EQ(stored(), expected);
 }
 
 // Run last: the application set-up changes the font of every window after it.

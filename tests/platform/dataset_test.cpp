@@ -89,4 +89,21 @@ TEST_F(DatasetTest, EditingWritesOneRowAndReadsBackDefaults)
     EXPECT_EQ(scalar("select name from patient where shelfid='7'").toString(), QStringLiteral("李四"));
 }
 
+// Moving to another record writes the pending change of the record left,
+// so that the next post cannot write it over the record moved to.
+TEST_F(DatasetTest, MovingByRecordNumberWritesTheRowLeft)
+{
+    ASSERT_TRUE(addPatient(QStringLiteral("1"), QStringLiteral("甲")) && addPatient(QStringLiteral("2"), QStringLiteral("乙")));
+    db::Dataset ds;
+    ds.setUpdateTable(QStringLiteral("patient"));
+    ASSERT_TRUE(ds.open(QStringLiteral("select * from patient order by shelfid")));
+    ASSERT_TRUE(ds.setValue(QStringLiteral("name"), QStringLiteral("丙")));
+    ASSERT_TRUE(ds.setRecNo(2));
+    EXPECT_EQ(ds.state(), db::Dataset::State::Browse);
+    EXPECT_EQ(ds.text(QStringLiteral("name")), QStringLiteral("乙"));
+    ds.post();
+    EXPECT_EQ(scalar("select group_concat(shelfid || name, ' ') from (select * from patient order by shelfid)").toString(),
+              QStringLiteral("1丙 2乙"));
+}
+
 } // namespace

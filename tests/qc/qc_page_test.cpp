@@ -13,12 +13,33 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSpinBox>
+#include <functional>
+
+// What the window system delivers for a turn of the mouse wheel over a
+// widget (exported by QtGui, declared privately).
+class QWindowSystemInterface
+{
+public:
+    static bool handleWheelEvent(QWindow *window, const QPointF &local, const QPointF &global, QPoint pixelDelta,
+                                 QPoint angleDelta, Qt::KeyboardModifiers mods, Qt::ScrollPhase phase,
+                                 Qt::MouseEventSource source);
+};
 
 namespace {
 
 void run(const QByteArray &sql) { QString err; ASSERT_TRUE(db::exec(QString::fromUtf8(sql), {}, &err)) << err.toStdString(); }
 int count(const QString &where) { return db::scalar("select count(*) from " + where).toInt(); }
 QString scalar(const char *sql) { return db::scalar(sql).toString(); }
+
+void wheel(QWidget *w, int delta)
+{
+    const QPoint at(w->width() / 2, w->height() / 2);
+    QWidget *top = w->window();
+    QWindowSystemInterface::handleWheelEvent(top->windowHandle(), w->mapTo(top, at), w->mapToGlobal(at), QPoint(),
+                                             QPoint(0, delta), Qt::NoModifier, Qt::NoScrollPhase,
+                                             Qt::MouseEventNotSynthesized);
+    QApplication::processEvents();
+}
 
 // Enter as the page's key handlers get it.
 QKeyEvent *enter()
@@ -232,8 +253,11 @@ TEST_F(QcPage, CaptureCopiesMarkedSamplesIntoTheirDayAndMaterial)
 TEST_F(QcPage, TargetsTakeOnlyNumbersAndTheMonthWaitsForThem)
 {
     april("xb1=10, s1=0.5", "('2024-04-02', 1, '10'), ('2024-04-03', 1, '10.25')");
+    // The start-up takes today as the work day and shows the first page.
+    session::setClock([] { return QDateTime(QDate(2024, 4, 10), QTime(9, 0)); });
     start();
     activate(Form1);
+    Form1->PageControl1->setCurrentIndex(2);
     // Ties of the four-decimal values round away from zero.
     EXPECT_EQ(Form1->Label17->text(), "X=10.13 SD=0.18 CV=1.75%");
 
@@ -249,15 +273,48 @@ TEST_F(QcPage, TargetsTakeOnlyNumbersAndTheMonthWaitsForThem)
     };
     targets->setRecNo(1);
     grid->setFocus();
-    // The SD first, then a mean that is no number: only the mean is refused.
+    // The SD first, then a mean that is no number: only the mean is refused,
+    // once, though the message box takes the focus from the cell.
+    dialogs.realBoxes = true;
     type("s1", "0.4", Qt::Key_Tab);
     for (const char *bad : {"abc", "7,5"}) {
         type("xb1", bad, Qt::Key_Return);
-        EXPECT_TRUE(dialogs.shown.size() == 1 && dialogs.shown.front().startsWith("平均值1只能填数字")) << bad;
+        EXPECT_TRUE(dialogs.shown.size() == 1 && dialogs.shown.front().startsWith("平均值1只能填数字"))
+            << bad << " " << dialogs.shown.join('|').toStdString();
         EXPECT_EQ(targets->text("s1"), "0.4");
     }
 
-    // With the bad cell pending, another month and a lot wait for it.
+    // With the bad cell pending, the wheel, a click or a key on the month,
+    // year or material boxes changes nothing but says why, once.
+    const auto choices = [] {
+        return QStringList({Form1->ComboBox3->currentText(), Form1->SpinEdit1->text(), Form1->ComboBox4->currentText(),
+                            Form1->qcbegin.toString("yyyy-MM-dd"), QString::number(Form1->qclevel)}).join('/');
+    };
+    const QString before = choices();
+    const std::pair<const char *, std::function<void()>> tries[] = {
+        {"wheel on month", [] { wheel(Form1->ComboBox3, -120); }},
+        {"wheel on year", [] { wheel(Form1->SpinEdit1, 120); }},
+        {"wheel on material", [] { wheel(Form1->ComboBox4, -120); }},
+        {"click on month list", [] {
+             QTest::mouseClick(Form1->ComboBox3, Qt::LeftButton, {}, QPoint(Form1->ComboBox3->width() - 6, 6));
+             QAbstractItemView *list = Form1->ComboBox3->view();
+             if (list->isVisible())
+                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(7, 0)).center());
+         }},
+        {"key on month", [] { QTest::keyClick(Form1->ComboBox3, Qt::Key_Down); }},
+        {"key on year", [] { QTest::keyClick(Form1->SpinEdit1, Qt::Key_Up); }},
+    };
+    for (const auto &t : tries) {
+        dialogs.clear();
+        t.second();
+        QApplication::processEvents();
+        EXPECT_EQ(QString::number(dialogs.shown.size()) + " " + choices(), "1 " + before)
+            << t.first << " " << dialogs.shown.join('|').toStdString();
+        EXPECT_EQ(count("qcpara where zkmonth<>4 or zkyear<>2024"), 0) << t.first;
+    }
+    dialogs.clear();
+
+    // Called as the boxes call it, another month and a lot wait for it too.
     Form1->ComboBox3->setCurrentIndex(4);
     Form1->ComboBox3Click();
     Form1->SpinEdit1->setValue(2025);

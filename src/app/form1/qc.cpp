@@ -16,6 +16,7 @@
 #include "qc/qcreport.h"
 #include "qc/qcvalueinput.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QGridLayout>
@@ -178,6 +179,10 @@ void TForm1::buildQcPage()
     connect(SpinEdit1, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int) { ComboBox3Click(); });
     connect(ComboBox3, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComboBox3Click(); });
     connect(ComboBox4, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComboBox4Click(); });
+    // Targets still being typed belong to the month and material shown:
+    // however the choice is about to change, they are stored first.
+    DBGrid12->guardControls({SpinEdit1, ComboBox3, ComboBox4, ComboBox3->view()->viewport(),
+                             ComboBox4->view()->viewport()});
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     EventHook *spinHook = EventHook::on(SpinEdit1);
     spinHook->onKey = [this](QKeyEvent *e) { return SpinEdit1KeyPress(e); };

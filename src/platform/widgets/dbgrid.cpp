@@ -3,6 +3,7 @@
 #include "platform/widgets/dialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -57,7 +58,21 @@ bool isEditing(const db::Dataset *ds)
 {
     return ds && (ds->state() == db::Dataset::State::Edit || ds->state() == db::Dataset::State::Insert);
 }
+
+bool isInside(const QWidget *w, const QWidget *ancestor)
+{
+    for (; w; w = w->parentWidget())
+        if (w == ancestor)
+            return true;
+    return false;
+}
 } // namespace
+
+GridEditors *GridEditors::instance()
+{
+    static GridEditors notifier;
+    return &notifier;
+}
 
 // Draws cells through the grid's colour rules and tells the grid which
 // editor is open.
@@ -75,6 +90,9 @@ public:
     {
         QWidget *w = QStyledItemDelegate::createEditor(parent, option, index);
         m_grid->m_editor = w;
+        if (w)
+            connect(w, &QObject::destroyed, m_grid, [grid = m_grid]() { grid->editorsChanged(); });
+        m_grid->editorsChanged();
         return w;
     }
 
@@ -91,12 +109,20 @@ public:
     // Enter in an editor is left to the grid, which writes the cell and then
     // the row, in that order (the default would write the cell only after
     // the grid had posted the row without it).
+    //
+    // Focus leaving the editor is left to the grid as well: the default
+    // would close the editor even when its text was refused, losing it.
     bool eventFilter(QObject *object, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent *>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter)
                 return false;
+        }
+        if (event->type() == QEvent::FocusOut) {
+            if (auto *editor = qobject_cast<QWidget *>(object))
+                m_grid->focusLeftEditor(editor);
+            return false;
         }
         return QStyledItemDelegate::eventFilter(object, event);
     }
@@ -145,6 +171,8 @@ DBGrid::DBGrid(QWidget *parent)
 DBGrid::~DBGrid()
 {
     allGrids().removeAll(this);
+    if (m_editor)
+        disconnect(m_editor, nullptr, this, nullptr);
     if (m_ds)
         disconnect(m_ds, nullptr, this, nullptr);
 }
@@ -153,8 +181,7 @@ void DBGrid::setDataset(db::Dataset *ds)
 {
     if (m_ds)
         disconnect(m_ds, nullptr, this, nullptr);
-    if (m_editor)
-        QTableView::closeEditor(m_editor, QAbstractItemDelegate::NoHint);
+    dropEditor();
     db::DatasetModel *oldModel = m_model;
     QItemSelectionModel *oldSelection = selectionModel();
     m_ds = ds;
@@ -227,8 +254,8 @@ void DBGrid::applyColumnWidths()
 void DBGrid::setReadOnly(bool on)
 {
     m_readOnly = on;
-    if (on && m_editor)
-        QTableView::closeEditor(m_editor, QAbstractItemDelegate::NoHint);
+    if (on)
+        dropEditor();
     if (m_model)
         m_model->setReadOnly(on);
 }
@@ -322,15 +349,14 @@ bool DBGrid::commitEdit()
     commitData(ed);
     if (!m_refusal.isEmpty()) {
         reportRefusal();
-        if (m_editor == ed) {
+        if (m_editor == ed && ed->isVisible()) {
             ed->setFocus();
             if (auto *line = qobject_cast<QLineEdit *>(ed))
                 line->selectAll();
         }
         return false;
     }
-    m_editor = nullptr;
-    QTableView::closeEditor(ed, QAbstractItemDelegate::NoHint);
+    dropEditor();
     return true;
 }
 
@@ -347,13 +373,68 @@ bool DBGrid::commitEdits(db::Dataset *ds)
 void DBGrid::discardEdits(db::Dataset *ds)
 {
     const QList<DBGrid *> grids = allGrids();
-    for (DBGrid *g : grids) {
-        if (g->m_ds == ds && g->m_editor) {
-            QWidget *ed = g->m_editor;
-            g->m_editor = nullptr;
-            g->QTableView::closeEditor(ed, QAbstractItemDelegate::NoHint);
-        }
+    for (DBGrid *g : grids)
+        if (g->m_ds == ds)
+            g->dropEditor();
+}
+
+bool DBGrid::hasOpenEditor(const db::Dataset *ds)
+{
+    for (const DBGrid *g : allGrids())
+        if (g->m_ds == ds && g->m_editor
+            && !(g->m_editor->isHidden() && g->m_editor->testAttribute(Qt::WA_WState_ExplicitShowHide)))
+            return true;
+    return false;
+}
+
+void DBGrid::dropEditor()
+{
+    QWidget *ed = m_editor;
+    m_editor = nullptr;
+    if (!ed)
+        return;
+    QTableView::closeEditor(ed, QAbstractItemDelegate::NoHint);
+    editorsChanged();
+}
+
+void DBGrid::editorsChanged()
+{
+    if (m_ds)
+        emit GridEditors::instance()->changed(m_ds);
+}
+
+bool DBGrid::settle()
+{
+    if (!commitEdit())
+        return false;
+    postPending();
+    return !isEditing(m_ds);
+}
+
+void DBGrid::guardControls(const QList<QWidget *> &controls)
+{
+    for (QWidget *w : controls) {
+        m_guarded.append(w);
+        w->installEventFilter(this);
     }
+}
+
+// The focus went from the open editor to another control: once that control
+// has taken it (and whatever it was given for has been done) the cell is
+// written. Focus going to another window (a message box, a dialog, another
+// program) leaves the text in the editor.
+void DBGrid::focusLeftEditor(QWidget *editor)
+{
+    QPointer<QWidget> ed = editor;
+    QMetaObject::invokeMethod(this, [this, ed]() {
+        // While a refusal is being told, the teller puts the focus back.
+        if (!ed || ed != m_editor || !isVisible() || m_telling)
+            return;
+        const QWidget *now = QApplication::focusWidget();
+        if (!now || now->window() != window() || isInside(now, ed))
+            return;
+        commitEdit();
+    }, Qt::QueuedConnection);
 }
 
 void DBGrid::reportRefusal()
@@ -362,7 +443,13 @@ void DBGrid::reportRefusal()
         return;
     const QString why = m_refusal;
     m_refusal.clear();
+    // An attempt made while the message is up (the box taking the focus
+    // finishes an edit elsewhere) is the same attempt: told once.
+    if (m_telling)
+        return;
+    m_telling = true;
     dlg::error(why, this);
+    m_telling = false;
 }
 
 bool DBGrid::postPending()
@@ -377,11 +464,7 @@ void DBGrid::followDataset()
         return;
     // An editor still open belongs to the row the dataset has left; its text
     // must not be written into whatever row the dataset stands on now.
-    if (m_editor) {
-        QWidget *ed = m_editor;
-        m_editor = nullptr;
-        QTableView::closeEditor(ed, QAbstractItemDelegate::NoHint);
-    }
+    dropEditor();
     selectDatasetRow();
 }
 
@@ -448,14 +531,20 @@ bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
         return false;
     if (index.isValid() && m_readOnlyFields.contains(m_model->fieldAt(index.column()).toLower()))
         return false;
-    return QTableView::edit(index, trigger, event);
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    editorsChanged();
+    return true;
 }
 
 void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
-    if (editor == m_editor)
+    const bool open = editor == m_editor;
+    if (open)
         m_editor = nullptr;
     QTableView::closeEditor(editor, hint);
+    if (open)
+        editorsChanged();
     reportRefusal();
     if (m_inRowChange)
         return; // the row change posts once, itself
@@ -467,6 +556,13 @@ void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hin
 
 bool DBGrid::event(QEvent *e)
 {
+    // The window that closes with this grid's edit pending is watched for its close.
+    if (e->type() == QEvent::Show && m_closeWatched != window()) {
+        if (m_closeWatched)
+            m_closeWatched->removeEventFilter(this);
+        m_closeWatched = window();
+        m_closeWatched->installEventFilter(this);
+    }
     // Tab never reaches keyPressEvent (the focus chain takes it first), but
     // the key handler must see it.
     if (e->type() == QEvent::KeyPress) {
@@ -509,4 +605,57 @@ void DBGrid::keyPressEvent(QKeyEvent *e)
         return;
     }
     QTableView::keyPressEvent(e);
+}
+
+bool DBGrid::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == m_closeWatched && e->type() == QEvent::Close) {
+        if (!m_editor && !isEditing(m_ds))
+            return false;
+        if (settle())
+            return false;
+        if (dlg::okCancel(QStringLiteral("有修改未能保存，放弃这些修改并关闭窗口吗？"), this)) {
+            dropEditor();
+            if (m_ds)
+                m_ds->cancel();
+            return false;
+        }
+        e->ignore();
+        return true;
+    }
+    bool guarded = false;
+    for (const QPointer<QWidget> &w : std::as_const(m_guarded))
+        guarded = guarded || w == watched;
+    if (guarded && (m_editor || isEditing(m_ds))) {
+        bool changes = false;
+        switch (e->type()) {
+        case QEvent::Wheel:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            changes = true;
+            break;
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent *>(e)->key();
+            changes = key != Qt::Key_Tab && key != Qt::Key_Backtab && key != Qt::Key_Shift && key != Qt::Key_Control
+                && key != Qt::Key_Alt && key != Qt::Key_Meta;
+            break;
+        }
+        default:
+            break;
+        }
+        if (changes && !settle()) {
+            e->accept();
+            return true;
+        }
+    }
+    return QTableView::eventFilter(watched, e);
+}
+
+// The page holding the grid was left (the window itself still shows): what
+// was typed into an open cell is written and its row posted.
+void DBGrid::hideEvent(QHideEvent *e)
+{
+    QTableView::hideEvent(e);
+    if (!e->spontaneous() && m_editor && window()->isVisible())
+        settle();
 }

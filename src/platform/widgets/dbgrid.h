@@ -1,6 +1,8 @@
 #pragma once
 // A grid bound to a db::Dataset: the selected row is the dataset's current row (both ways), cell edits go into
-// the dataset, leaving the row or pressing Enter posts it, Esc cancels it.
+// the dataset, leaving the row or pressing Enter posts it, Esc cancels it. An
+// open cell editor is part of the row's edit: leaving the page or closing the
+// window writes it and posts the row.
 // Colour rules, key handlers and the pop-up menu are hooks that the windows
 // set.
 #include "platform/db/dataset.h"
@@ -73,6 +75,16 @@ public:
     static bool commitEdits(db::Dataset *ds);
     // Closes the open editors of the grids bound to this dataset unwritten.
     static void discardEdits(db::Dataset *ds);
+    // True while a grid bound to this dataset has a cell editor open.
+    static bool hasOpenEditor(const db::Dataset *ds);
+
+    // Writes the open cell and posts the row: true when nothing of this
+    // grid is left pending (a refusal has been shown).
+    bool settle();
+    // Input that would change one of these controls (the wheel, a mouse
+    // press, a key) first settles this grid; while a cell or row is refused
+    // the input is dropped, so a choice never moves away from a pending edit.
+    void guardControls(const QList<QWidget *> &controls);
 
     // Colour rules, asked for every cell drawn: row (0-based), field, and
     // whether the cell is selected.
@@ -85,6 +97,8 @@ public:
 
 protected:
     bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void hideEvent(QHideEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
@@ -100,6 +114,9 @@ private:
     void columnsMaybeChanged();
     bool postPending();
     void reportRefusal();
+    void dropEditor();
+    void editorsChanged();
+    void focusLeftEditor(QWidget *editor);
 
     db::Dataset *m_ds = nullptr;
     db::DatasetModel *m_model = nullptr;
@@ -116,6 +133,19 @@ private:
     bool m_resyncQueued = false;
     bool m_inRowChange = false;
     QString m_refusal; // why the last cell text was not taken, until shown
+    bool m_telling = false; // a refusal's message is up
+    QList<QPointer<QWidget>> m_guarded;
+    QPointer<QWidget> m_closeWatched;
+};
+
+// Tells the navigators that a cell editor of a dataset's grid opened or closed.
+class GridEditors : public QObject
+{
+    Q_OBJECT
+public:
+    static GridEditors *instance();
+signals:
+    void changed(db::Dataset *ds);
 };
 
 namespace dbui {

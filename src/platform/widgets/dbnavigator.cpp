@@ -25,6 +25,11 @@ DBNavigator::DBNavigator(QWidget *parent)
     addButton(Refresh, QStringLiteral("↻"), QStringLiteral("刷新"));
     lay->addStretch(1);
     setVisibleButtons(m_visible);
+    // A cell editor open in a grid of the dataset is an edit of its row.
+    connect(GridEditors::instance(), &GridEditors::changed, this, [this](db::Dataset *ds) {
+        if (ds == m_ds)
+            updateButtons();
+    });
     updateButtons();
 }
 
@@ -78,7 +83,7 @@ void DBNavigator::updateButtons()
     db::Dataset *ds = m_ds;
     const bool active = ds && ds->isOpen() && isEnabled();
     const bool editing = active && (ds->state() == db::Dataset::State::Edit
-                                    || ds->state() == db::Dataset::State::Insert);
+                                    || ds->state() == db::Dataset::State::Insert || DBGrid::hasOpenEditor(ds));
     const bool canModify = active && !ds->updateTable().isEmpty();
     const int count = active ? ds->recordCount() : 0;
     const int rec = active ? ds->recNo() : 0;

@@ -1,7 +1,8 @@
 #pragma once
 // A row of buttons that moves through a dataset and edits it: first, prior,
 // next, last, insert, delete, edit, post, cancel and (optionally) refresh.
-// Buttons are enabled by the dataset's state; delete asks first.
+// Buttons are enabled by the dataset's state (a cell editor open in one of
+// its grids counts as a row in edit); delete asks first.
 #include "platform/db/dataset.h"
 
 #include <QFlags>
