@@ -31,6 +31,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <optional>
 #include <gtest/gtest.h>
 
@@ -47,7 +48,25 @@ public:
     static QString formatWindowTitle(const QString &title, const QString &separator);
 };
 
+// Where a window system's close request enters Qt, the same way as one from a
+// window's close box (exported by QtGui, declared privately). Unlike
+// QWidget::close(), it is refused while a modal window blocks the window.
+class QWindowSystemInterface
+{
+public:
+    struct SynchronousDelivery {};
+    template <typename Delivery>
+    static bool handleCloseEvent(QWindow *window);
+};
+
 namespace {
+
+// True when the window accepted the close request.
+bool closeBox(QWidget *w)
+{
+    return w->windowHandle()
+        && QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(w->windowHandle());
+}
 
 class Windows : public MainWindowTest
 {
@@ -296,6 +315,46 @@ TEST_F(Windows, LogOnRunsTheMainWindowUntilItClosesThenEnds)
     EXPECT_EQ(dialogs.shown.size(), 2);
     EXPECT_FALSE(Form1->isRunning() || Form1->isVisible() || db::isConnected());
     EXPECT_FALSE(frmoprput->isVisible()) << "the log-on window closes with the main window";
+    QApplication::setQuitOnLastWindowClosed(true);
+}
+
+// The patient window, opened by Return on the empty sample list and ended by
+// its close box, leaves nothing behind that keeps the main window's close box
+// from asking the exit question: Cancel keeps the window, OK ends the run.
+TEST_F(Windows, MainWindowCloseBoxStillAsksAfterThePatientWindowsCloseBox)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    createMain();
+    frmoprput->runMainWindow = []() { Form1->showModal(); };
+    frmoprput->show();
+    QStringList seen;
+    // "accepted visible blocked" after a close request.
+    const auto closeBoxOf = [](QWidget *w) {
+        const bool accepted = closeBox(w);
+        return QStringList{QString::number(accepted), QString::number(w->isVisible()),
+                           QString::number(QGuiApplication::modalWindow() != nullptr)}.join(QString());
+    };
+    QTimer::singleShot(100, [&]() {
+        seen << QString::number(Form1->patientset->isEmpty());
+        QTimer::singleShot(100, [&]() {
+            seen << closeBoxOf(frmpatient);
+            if (frmpatient->isVisible())
+                frmpatient->done(QDialog::Rejected); // for the test to go on
+        });
+        Form1->DBGrid1->setFocus();
+        QTest::keyClick(Form1->DBGrid1, Qt::Key_Return);
+        dialogs.answer(false);
+        seen << closeBoxOf(Form1);
+        seen << dialogs.shown.join(QLatin1Char('/'));
+        dialogs.answer(true);
+        seen << closeBoxOf(Form1);
+        // Checked here: a main window that cannot be closed never ends the run.
+        EXPECT_EQ(seen.join(QLatin1Char('|')).toStdString(), "1|100|010|退出程序将不能接收数据，确定要退出吗？|100");
+        if (Form1->isVisible())
+            Form1->close();
+    });
+    logOn();
+    EXPECT_FALSE(Form1->isRunning() || Form1->isVisible());
     QApplication::setQuitOnLastWindowClosed(true);
 }
 

@@ -49,12 +49,6 @@ int openDevice(const QByteArray &path)
     return fd;
 }
 
-bool readCounters(int fd, serial_icounter_struct *c)
-{
-    std::memset(c, 0, sizeof *c);
-    return ::ioctl(fd, TIOCGICOUNT, c) == 0;
-}
-
 // Waits up to ms on the wake pipe; true when asked to stop.
 bool waitWake(int wakeFd, int ms)
 {
@@ -85,6 +79,17 @@ QString systemError(const QString &port)
 
 } // namespace
 
+CommControl::LineRequests CommControl::driverLineRequests()
+{
+    LineRequests r;
+    r.waitForChange = [](int fd) { return ::ioctl(fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG); };
+    r.counters = [](int fd, serial_icounter_struct *c) {
+        std::memset(c, 0, sizeof *c);
+        return ::ioctl(fd, TIOCGICOUNT, c) == 0;
+    };
+    return r;
+}
+
 CommControl::CommControl(QObject *parent)
     : QObject(parent), m_portName(defaultPortName())
 {
@@ -113,10 +118,12 @@ bool CommControl::setPortOpen(bool open)
         }
         if (m_reader.joinable())
             m_reader.join();
-        for (int &f : m_wake) {
-            if (f >= 0)
-                ::close(f);
-            f = -1;
+        for (int *pipe : {m_wake, m_modemWake}) {
+            for (int i = 0; i < 2; ++i) {
+                if (pipe[i] >= 0)
+                    ::close(pipe[i]);
+                pipe[i] = -1;
+            }
         }
         m_open = false;
         m_attached = false;
@@ -125,6 +132,15 @@ bool CommControl::setPortOpen(bool open)
 
     if (::pipe2(m_wake, O_CLOEXEC) != 0) {
         setError(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    // Non-blocking: a full pipe already holds a wake-up for the reader.
+    if (::pipe2(m_modemWake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        setError(QString::fromLocal8Bit(std::strerror(errno)));
+        for (int &f : m_wake) {
+            ::close(f);
+            f = -1;
+        }
         return false;
     }
     const int fd = openDevice(QFile::encodeName(m_portName));
@@ -257,17 +273,24 @@ void CommControl::startModemWatch(int fd)
 {
     m_modemStop = false;
     m_modemExited = false;
+    m_modemRefused = false;
     const int sig = modemWakeSignal();
     m_modem = std::thread([this, fd, sig] {
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, sig);
         pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-        // Returns at once where the device has no modem lines (a
-        // pseudo-terminal); the counters are read by the reader.
+        const char b = 1;
         while (!m_modemStop) {
-            if (::ioctl(fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG) != 0 && errno != EINTR)
+            if (m_lines.waitForChange(fd) == 0) {
+                [[maybe_unused]] auto n = ::write(m_modemWake[1], &b, 1);
+            } else if (errno != EINTR) {
+                // The device has no modem lines to wait for: the reader
+                // falls back on polling the counters.
+                m_modemRefused = true;
+                [[maybe_unused]] auto n = ::write(m_modemWake[1], &b, 1);
                 break;
+            }
         }
         m_modemExited = true;
     });
@@ -288,15 +311,39 @@ void CommControl::stopModemWatch()
     m_modem.join();
 }
 
+void CommControl::postCounterChanges(const serial_icounter_struct &last, const serial_icounter_struct &now)
+{
+    static const struct { int serial_icounter_struct::*field; short code; } map[] = {
+        {&serial_icounter_struct::cts, comEvCTS},
+        {&serial_icounter_struct::dsr, comEvDSR},
+        {&serial_icounter_struct::dcd, comEvCD},
+        {&serial_icounter_struct::rng, comEvRing},
+        {&serial_icounter_struct::brk, comEventBreak},
+        {&serial_icounter_struct::frame, comEventFrame},
+        {&serial_icounter_struct::overrun, comEventOverrun},
+        {&serial_icounter_struct::buf_overrun, comEventRxOver},
+        {&serial_icounter_struct::parity, comEventRxParity},
+    };
+    for (const auto &m : map) {
+        if (now.*(m.field) != last.*(m.field))
+            post(m.code);
+    }
+}
+
 void CommControl::readerLoop(int fd, int wakeFd, bool missing)
 {
     serial_icounter_struct last{};
     bool counters = false;
     char buf[4096];
-    if (fd >= 0) {
-        counters = readCounters(fd, &last);
-        startModemWatch(fd);
-    }
+    const int modemFd = m_modemWake[0];
+    // Without counters there is nothing to tell of modem lines.
+    const auto attach = [&] {
+        counters = m_lines.counters(fd, &last);
+        if (counters)
+            startModemWatch(fd);
+    };
+    if (fd >= 0)
+        attach();
 
     while (!m_stop) {
         if (fd < 0) {
@@ -304,16 +351,18 @@ void CommControl::readerLoop(int fd, int wakeFd, bool missing)
             if (fd < 0)
                 break;
             m_attached = true;
-            counters = readCounters(fd, &last);
-            startModemWatch(fd);
+            attach();
         }
-        pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        // The counters are polled, so wake up now and then even when idle.
-        const int r = ::poll(p, 2, counters ? 50 : 500);
+        pollfd p[3] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}, {modemFd, POLLIN, 0}};
+        const int r = ::poll(p, 3, counters && m_modemRefused ? kPollMs : -1);
         if (r < 0 && errno != EINTR)
             break;
         if (p[1].revents)
             break;
+        if (p[2].revents & POLLIN) {
+            while (::read(modemFd, buf, sizeof buf) > 0) {
+            }
+        }
 
         bool hangup = (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
         if (p[0].revents & POLLIN || hangup) {
@@ -338,26 +387,12 @@ void CommControl::readerLoop(int fd, int wakeFd, bool missing)
             }
         }
 
-        if (counters) {
-            serial_icounter_struct now{};
-            if (readCounters(fd, &now)) {
-                const struct { int serial_icounter_struct::*field; short code; } map[] = {
-                    {&serial_icounter_struct::cts, comEvCTS},
-                    {&serial_icounter_struct::dsr, comEvDSR},
-                    {&serial_icounter_struct::dcd, comEvCD},
-                    {&serial_icounter_struct::rng, comEvRing},
-                    {&serial_icounter_struct::brk, comEventBreak},
-                    {&serial_icounter_struct::frame, comEventFrame},
-                    {&serial_icounter_struct::overrun, comEventOverrun},
-                    {&serial_icounter_struct::buf_overrun, comEventRxOver},
-                    {&serial_icounter_struct::parity, comEventRxParity},
-                };
-                for (const auto &m : map) {
-                    if (now.*(m.field) != last.*(m.field))
-                        post(m.code);
-                }
-                last = now;
-            }
+        // Line errors arrive with bytes, modem lines with a wake-up from the
+        // waiter: either way the counters tell what happened.
+        serial_icounter_struct now{};
+        if (counters && m_lines.counters(fd, &now)) {
+            postCounterChanges(last, now);
+            last = now;
         }
 
         if (hangup) {

@@ -13,13 +13,24 @@
 //
 // A device that cannot be opened, or that goes away, is tried again every
 // kRetryMs until it opens (a USB adapter plugged in later).
+//
+// Modem-line changes and line errors come from the driver's counters. A
+// thread waits in the driver for a modem line to change and wakes the reader,
+// which then reads the counters; line errors arrive with bytes, so the
+// counters are read after every read as well. An idle line costs no wake-ups.
+// Only where the driver keeps counters but refuses that wait are the
+// counters polled every kPollMs; a device without counters (a
+// pseudo-terminal) reports bytes only.
 #include <QByteArray>
 #include <QMutex>
 #include <QObject>
 #include <QString>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <thread>
+
+#include <linux/serial.h>
 
 class CommControl : public QObject
 {
@@ -46,6 +57,22 @@ public:
     };
 
     static constexpr int kRetryMs = 2000;
+    static constexpr int kPollMs = 50;
+
+    // The two driver requests behind modem lines and line errors. The
+    // defaults ask the driver; a test puts in its own to play a device with
+    // modem lines. Called on the control's own threads.
+    struct LineRequests
+    {
+        // Returns 0 once a modem line has changed, or -1 with errno: EINTR
+        // when interrupted by a signal, anything else when refused.
+        std::function<int(int fd)> waitForChange;
+        // The counters of line changes and errors; false when there are none.
+        std::function<bool(int fd, serial_icounter_struct *)> counters;
+    };
+    static LineRequests driverLineRequests();
+    // Before the port opens.
+    void setLineRequests(LineRequests r) { m_lines = std::move(r); }
 
     explicit CommControl(QObject *parent = nullptr);
     ~CommControl() override;
@@ -84,6 +111,7 @@ private:
     void setError(const QString &e);
     void startModemWatch(int fd);
     void stopModemWatch();
+    void postCounterChanges(const serial_icounter_struct &last, const serial_icounter_struct &now);
 
     QString m_portName;
     QString m_error;              // guarded by m_mutex
@@ -98,11 +126,16 @@ private:
     std::deque<short> m_events;   // notifications not yet delivered
     bool m_receivePending = false; // a code 2 is among m_events
 
-    // Waits for modem-line changes (TIOCMIWAIT): while a wait is pending the
-    // driver of a built-in UART counts them, which TIOCGICOUNT then reports.
+    LineRequests m_lines = driverLineRequests();
+    // Waits for modem-line changes (TIOCMIWAIT) and writes a byte into
+    // m_modemWake[1] after each; while a wait is pending the driver of a
+    // built-in UART counts the changes, which TIOCGICOUNT then reports.
     std::thread m_modem;
+    int m_modemWake[2] = {-1, -1};
     std::atomic<bool> m_modemStop{false};
     std::atomic<bool> m_modemExited{true};
+    // The driver refused the wait: the reader polls the counters instead.
+    std::atomic<bool> m_modemRefused{false};
 
     std::thread m_reader;
     int m_wake[2] = {-1, -1};
