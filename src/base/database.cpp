@@ -104,11 +104,17 @@ const SchemaMap &expectedSchema()
 
 // A file of another database format begins with that format's signature:
 // such a file is not ours. Any other file without SQLite's header is taken
-// for ours, damaged, so that the user is sent to the backup.
+// for ours, damaged, so that the user is sent to the backup. The two known
+// signatures are those of the desktop database files that have carried the
+// ".mdb" name elsewhere; they differ only in the engine's three letters.
 bool hasForeignSignature(const QByteArray &head)
 {
-    static const QByteArray prefix("\x00\x01\x00\x00", 4);
-    return head.startsWith(prefix + "Standard Jet DB") || head.startsWith(prefix + "Standard ACE DB");
+    static const QByteArray prefix("\x00\x01\x00\x00Standard ", 13);
+    for (const char *engine : {"\x4a\x65\x74", "ACE"}) {
+        if (head.startsWith(prefix + engine + " DB"))
+            return true;
+    }
+    return false;
 }
 
 bool hasSqliteHeader(const QString &path, QString *error)

@@ -162,7 +162,7 @@ TEST_F(Windows, StartUpTellsWhyTheDatabaseFileCannotBeUsed)
     EXPECT_TRUE(damaged.startsWith(QStringLiteral("0|1|1|")) && damaged.contains(QStringLiteral("已损坏或无法读取"))
                 && damaged.contains(QStringLiteral("jykdb.mbk")) && !damaged.contains(QStringLiteral("不是本系统")))
         << damaged.toStdString();
-    for (const char *format : {"Jet", "ACE"}) {
+    for (const char *format : {"\x4a\x65\x74", "ACE"}) {
         const QString foreign = startOn(QByteArray("\x00\x01\x00\x00Standard ", 13) + format + " DB");
         EXPECT_TRUE(foreign.startsWith(QStringLiteral("0|1|1|")) && foreign.contains(QStringLiteral("不是本系统的数据库"))
                     && !foreign.contains(QStringLiteral("已损坏")))
