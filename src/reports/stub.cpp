@@ -219,17 +219,23 @@ std::vector<QStringList> stubSheets(const QStringList &lines, int perSheet)
     int blankRun = 0;
     bool afterRule = false;
     for (int i = 0; i < lines.size(); ++i) {
-        if (sheets.back().size() >= perSheet)
-            sheets.emplace_back();
-        sheets.back().append(lines[i]);
         // A page end: the rule followed by seven lines of one blank.
-        if (lines[i] == QLatin1String(" ") && (afterRule || blankRun > 0)) {
+        const bool pageEndBlank = lines[i] == QLatin1String(" ") && (afterRule || blankRun > 0);
+        if (pageEndBlank) {
             ++blankRun;
             afterRule = false;
         } else {
             blankRun = 0;
             afterRule = lines[i] == QString(100, QLatin1Char('='));
         }
+        // The blanks of a page end only fill its sheet: those the sheet has
+        // no room for would begin a sheet of nothing.
+        if (sheets.back().size() >= perSheet) {
+            if (!pageEndBlank)
+                sheets.emplace_back();
+        }
+        if (sheets.back().size() < perSheet)
+            sheets.back().append(lines[i]);
         if (blankRun == 7 && i + 1 < lines.size()) {
             sheets.emplace_back();
             blankRun = 0;
@@ -253,12 +259,30 @@ report::FontSpec textFont(bool wide)
     return f;
 }
 
+// Columns of a line as printed: a Chinese character takes two.
+int columnsOf(const QString &line)
+{
+    int n = 0;
+    for (const QChar ch : line)
+        n += ch.unicode() < 0x80 ? 1 : 2;
+    return n;
+}
+
 } // namespace
 
-int linesPerSheet(const QPageSize &page)
+double textScale(const QStringList &lines, const QPageSize &page)
+{
+    int widest = 0;
+    for (const QString &l : lines)
+        widest = std::max(widest, columnsOf(l));
+    const double room = page.size(QPageSize::Millimeter).width() - LeftMm - RightMm;
+    return widest > 0 ? std::min(1.0, room / (widest * report::pxToMm(ColumnPx))) : 1.0;
+}
+
+int linesPerSheet(const QPageSize &page, double scale)
 {
     const double h = page.size(QPageSize::Millimeter).height() - TopMm - BottomMm;
-    return std::max(1, int(std::floor(h / report::pxToMm(LinePx))));
+    return std::max(1, int(std::floor(h / (report::pxToMm(LinePx) * scale))));
 }
 
 void printTextLines(const QStringList &lines, const TextPrintSetup &setup)
@@ -266,8 +290,14 @@ void printTextLines(const QStringList &lines, const TextPrintSetup &setup)
     report::PrintJob job;
     job.printerIndex = setup.printerIndex;
     job.title = setup.title;
-    const report::FontSpec wideFont = textFont(true), narrowFont = textFont(false);
-    for (const QStringList &sheet : stubSheets(lines, linesPerSheet(setup.pageSize))) {
+    // The whole list in one type size, so that its columns stay the same
+    // from sheet to sheet.
+    const double scale = textScale(lines, setup.pageSize);
+    const double columnMm = report::pxToMm(ColumnPx) * scale, lineMm = report::pxToMm(LinePx) * scale;
+    report::FontSpec wideFont = textFont(true), narrowFont = textFont(false);
+    wideFont.pointSize *= scale;
+    narrowFont.pointSize *= scale;
+    for (const QStringList &sheet : stubSheets(lines, linesPerSheet(setup.pageSize, scale))) {
         report::ReportForm form;
         form.instanceName = QStringLiteral("stub");
         form.pageSize = setup.pageSize;
@@ -289,7 +319,7 @@ void printTextLines(const QStringList &lines, const TextPrintSetup &setup)
                     it.text = ch;
                     it.font = width == 2 ? wideFont : narrowFont;
                     it.autoSize = false;
-                    it.setPxRect(QRect(col * ColumnPx, l * LinePx, width * ColumnPx + 2, LinePx), 100);
+                    it.mm = QRectF(col * columnMm, l * lineMm, (width + 0.3) * columnMm, lineMm);
                     form.add(std::move(it));
                 }
                 col += width;

@@ -67,8 +67,9 @@ std::vector<QStringList> stubSheets(const QStringList &lines, int linesPerSheet)
 
 // Prints lines of fixed-width text as one job: each character stands at its
 // column (a Chinese character takes two), 14 px type, 15 px lines, on the
-// printer's current paper. Throws report::ReportError when the printer
-// refuses the job.
+// printer's current paper; the type and lines shrink as one when the widest
+// line would pass the paper's right margin. Throws report::ReportError when
+// the printer refuses the job.
 struct TextPrintSetup
 {
     int printerIndex = -1;
@@ -76,7 +77,10 @@ struct TextPrintSetup
     QString title;
 };
 void printTextLines(const QStringList &lines, const TextPrintSetup &setup);
-// Lines that fit one sheet of a paper with the text print's margins.
-int linesPerSheet(const QPageSize &page);
+// How much the text print shrinks the lines on a paper (1: not at all).
+double textScale(const QStringList &lines, const QPageSize &page);
+// Lines that fit one sheet of a paper with the text print's margins, at a
+// text scale.
+int linesPerSheet(const QPageSize &page, double scale = 1);
 
 } // namespace reports

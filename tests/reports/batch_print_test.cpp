@@ -188,6 +188,14 @@ TEST(StubList, ColumnsCountGbkBytesAndPagesEndAfter59Lines)
     ASSERT_EQ(lines.size(), 4 + 59 + 8 + 4 + 1 + 1);
     EXPECT_EQ(lines[63], QByteArray(100, '='));
     EXPECT_EQ(lines[71], stubHeader(day).front());
+    // A sheet that holds the page but not all of its trailing blank lines
+    // wastes no sheet on them.
+    QStringList text;
+    for (const QByteArray &l : lines)
+        text << fromGbk(l);
+    const auto sheets = stubSheets(text, 64);
+    ASSERT_EQ(sheets.size(), 2u);
+    EXPECT_EQ(sheets[1].front(), fromGbk(stubHeader(day).front()));
 }
 
 TEST_F(BatchWindow, StubListWritesTheWorkFileAndPrintsIt)
@@ -222,6 +230,7 @@ TEST_F(BatchWindow, StubListWritesTheWorkFileAndPrintsIt)
 
 // Numbers and ages are printed whole; the padding counts what is printed,
 // so the line keeps its columns unless a value is too long for its own.
+// Such a line, the longest a list can hold, still lies whole on every paper.
 TEST_F(BatchWindow, StubListPrintsEveryDigitOfNumbersAndAges)
 {
     const std::pair<const char *, const char *> samples[] = {{"7", "35岁"}, {"12345", "100岁"}, {"0000000012", "5"}, {"8", "1岁2个月"}};
@@ -229,17 +238,45 @@ TEST_F(BatchWindow, StubListPrintsEveryDigitOfNumbersAndAges)
         addSample(id, "张三", "6.5");
         ASSERT_TRUE(db::exec("update patient set age = ? where shelfid = ?", {age, id}));
     }
+    ASSERT_TRUE(db::exec("update patient set depart = '心血管内科' where shelfid = '0000000012'"));
+    for (int item = 2; item <= 5; ++item)
+        ASSERT_TRUE(db::exec("insert into testresult (shelfid, checkdate, itemid, value) values ('0000000012', '2026-12-06', ?, '123.45')", {item}));
     start(1, -1, 0);
     stub([]() { Form4->Button1->click(); });
     QFile f(workFile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QStringList lines = reports::fromGbk(f.readAll()).split("\r\n").mid(4, 4);
     EXPECT_EQ(lines.join('|').toStdString(), QStringList({" 7    张三    内科      35   WBC     6.5", " 8    张三    内科      1岁2 WBC     6.5",
-                                                          " 0000000012 张三    内科      5    WBC     6.5", " 12345 张三    内科      100  WBC     6.5"})
+                                                          " 0000000012 张三    心血管内    5    WBC     6.5    NEU#    123.45 LYM#    123.45 MON#    123.45 EOS#    123.45",
+                                                          " 12345 张三    内科      100  WBC     6.5"})
                                                  .join('|')
                                                  .toStdString());
     ASSERT_EQ(backend->jobs().size(), 1u);
     EXPECT_TRUE(printed(0).contains("12345张三") && printed(0).contains("0000000012") && printed(0).contains("100WBC")) << printed(0).toStdString();
+
+    // Every paper (B5 is 182 mm wide): each word on the sheet, the rule
+    // whole, the results at their columns of it.
+    choose(0, -1, 0);
+    for (int paper = 0; paper < 4; ++paper) {
+        SCOPED_TRACE(paper);
+        Form1->ComboBox7->setCurrentIndex(paper);
+        emit Form1->ComboBox7->activated(paper);
+        stub([]() { Form4->Button1->click(); });
+        ASSERT_EQ(backend->jobs().size(), 2u + paper);
+        const QString file = backend->jobs().back().file;
+        if (paper == 3)
+            pdftools::savePage(file, "stub-b5");
+        const QRectF page(QPointF(), pdftools::pageSizePt(file) / pdftools::ptPerMm);
+        const auto ws = pdftools::words(file);
+        QRectF rule;
+        for (const auto &w : ws) {
+            EXPECT_TRUE(page.contains(w.mm)) << "\"" << w.text.toStdString() << "\" ends at " << w.mm.right() << " mm of " << page.width();
+            if (w.text == QString(100, '='))
+                rule = w.mm;
+        }
+        ASSERT_FALSE(rule.isEmpty());
+        EXPECT_NEAR(pdftools::at(ws, "EOS#").x() - pdftools::at(ws, "NEU#").x(), rule.width() * 45 / 100, 0.5);
+    }
 }
 
 TEST_F(BatchWindow, StubListRangeShowsEverySampleAfterwards)
