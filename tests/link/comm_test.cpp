@@ -103,26 +103,26 @@ protected:
             }
         });
     }
-    // Runs the event loop until n bytes came or the limit passed.
-    void waitFor(qsizetype n)
+    // Runs the event loop until done() or the wait is over.
+    template <class Pred>
+    static void pump(Pred done, int ms = pty::kWaitMs)
     {
-        const QDeadlineTimer deadline(pty::kWaitMs);
-        while (received.size() < n && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    void waitForLog(const QByteArray &expected)
-    {
-        const QDeadlineTimer deadline(pty::kWaitMs);
-        while (log != expected && !deadline.hasExpired())
+        const QDeadlineTimer deadline(ms);
+        while (!done() && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    void waitFor(qsizetype n) { pump([&] { return received.size() >= n; }); }
+    void waitForLog(const QByteArray &expected) { pump([&] { return log == expected; }); }
+    // The port open on a driver with modem lines, its reader started.
+    void openWith(ModemDevice &device)
+    {
+        comm.setLineRequests(device.requests());
+        ASSERT_TRUE(pair.start());
+        ASSERT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.errorString());
+        ASSERT_TRUE(pty::waitUntil([&] { return device.reads > 0; }));
     }
     // Lets the threads run for a while with nothing happening on the line.
-    static void idle()
-    {
-        const QDeadlineTimer deadline(300);
-        while (!deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    static void idle() { pump([] { return false; }, 300); }
     pty::Pair pair{testdb::tempDir()};
     CommControl comm;
     QByteArray received, log;
@@ -188,10 +188,7 @@ TEST_F(CommOnPty, OpensALateDeviceSurvivesItGoingAwayAndHandsOverBytesAroundAHan
 TEST_F(CommOnPty, ModemLineChangesWakeTheReaderAndAnIdleLineCostsNothing)
 {
     ModemDevice device(true);
-    comm.setLineRequests(device.requests());
-    ASSERT_TRUE(pair.start());
-    ASSERT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.errorString());
-    ASSERT_TRUE(pty::waitUntil([&] { return device.reads > 0; }));
+    ASSERT_NO_FATAL_FAILURE(openWith(device));
     idle();
     EXPECT_EQ(device.reads, 1) << "counters read with nothing happening";
 
@@ -219,10 +216,7 @@ TEST_F(CommOnPty, ModemLineChangesWakeTheReaderAndAnIdleLineCostsNothing)
 TEST_F(CommOnPty, ModemLinesOfADriverRefusingTheWaitArePolled)
 {
     ModemDevice device(false);
-    comm.setLineRequests(device.requests());
-    ASSERT_TRUE(pair.start());
-    ASSERT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.errorString());
-    ASSERT_TRUE(pty::waitUntil([&] { return device.reads > 0; }));
+    ASSERT_NO_FATAL_FAILURE(openWith(device));
     device.count(&serial_icounter_struct::dsr);
     waitForLog("4 ");
     device.count(&serial_icounter_struct::parity, false);

@@ -2,23 +2,11 @@
 // into a pseudo-terminal, the window's serial control receives them, the
 // rows land in the day tables, the lamp and status bar follow, and a
 // malformed number is corrected in the grid.
-#include "app/Unit1.h"
-#include "base/session.h"
-#include "common/mainwindowtest.h"
-#include "common/testdb.h"
-#include "link/linkreceiver.h"
 #include "link/resultstore.h"
-#include "platform/comm/commcontrol.h"
+#include "linkwindow.h"
 #include "platform/db/command.h"
-#include "platform/db/connection.h"
 #include "platform/widgets/lamp.h"
-#include "platform/widgets/statusbar.h"
-#include "pty.h"
-#include "recordgen.h"
-#include "tables.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTableWidget>
@@ -33,36 +21,9 @@ using namespace tables;
 
 namespace {
 
-class MainWindowLink : public MainWindowTest
+class MainWindowLink : public LinkWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!pty::haveSocat())
-            GTEST_SKIP() << "socat not installed";
-        MainWindowTest::SetUp();
-        session::setCurrentOperator(QStringLiteral("malvor"));
-    }
-    void TearDown() override
-    {
-        MainWindowTest::TearDown();
-        pair.stop();
-        qunsetenv("VORLAN_SERIAL");
-    }
-    // The main window on the given port (set before the window opens it).
-    void showOn(const QString &port)
-    {
-        qputenv("VORLAN_SERIAL", QFile::encodeName(port));
-        showMain();
-    }
-    // The main window on a fresh pseudo-terminal pair, its port open.
-    void showOnPty()
-    {
-        ASSERT_TRUE(pair.start());
-        showOn(pair.a);
-        ASSERT_TRUE(Form1->MSComm1->PortOpen()) << qPrintable(status());
-    }
-    static QString status() { return Form1->StatusBar1->panelText(1); }
     // The latest notice, and whether its panel shows it within the window
     // with the file's name whole.
     static QString notice() { return Form1->m_linkNotice; }
@@ -87,27 +48,6 @@ protected:
         p.start(simulator(), QStringList{"--db", dbPath, "--out", pair.b, "--fast"} + args);
         return p.waitForFinished(pty::kWaitMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
-    // Records for samples 1..n from the simulator's generator.
-    static QByteArrayList records(quint64 seed, int n)
-    {
-        QVector<sim::SimItem> items;
-        EXPECT_TRUE(sim::loadSimItems(db::database(), &items));
-        sim::RecordGenerator gen(items, seed);
-        QByteArrayList out;
-        for (int i = 1; i <= n; ++i)
-            out << gen.record(QString::number(i)).bytes;
-        return out;
-    }
-    // Runs the window's events until done() or the wait is over.
-    template <class Pred>
-    static bool pumpUntil(Pred done, int ms = pty::kWaitMs)
-    {
-        const QDeadlineTimer deadline(ms);
-        while (!done() && !deadline.hasExpired())
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-        return done();
-    }
-    static void pumpFor(int ms) { pumpUntil([] { return false; }, ms); }
     static void waitForGraphRows(int n) { pumpUntil([n] { return count("SELECT count(*) FROM gresult") >= n; }); }
     // Types a correction into the grid's second row and saves it.
     void correctTo(const QString &number)
@@ -116,21 +56,7 @@ protected:
         dialogs.answer(true);
         Form1->Button5->click();
     }
-
-    pty::Pair pair{testdb::tempDir()};
 };
-
-// The unsaved files beside the database: their paths and contents.
-QMap<QString, QByteArray> unsavedFiles(const QString &dbPath)
-{
-    const QDir dir = QFileInfo(dbPath).absoluteDir();
-    QMap<QString, QByteArray> out;
-    for (const QString &name : dir.entryList({QStringLiteral("*-unsaved-*.txt")}, QDir::Files)) {
-        QFile f(dir.filePath(name));
-        out[f.fileName()] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    return out;
-}
 
 } // namespace
 
@@ -205,9 +131,7 @@ TEST_F(MainWindowLink, TodaysSamplesLeaveTheSameNumbersOfAnEarlierDayAlone)
 TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
 {
     ASSERT_NO_FATAL_FAILURE(showOnPty());
-    QVector<sim::SimItem> items;
-    ASSERT_TRUE(sim::loadSimItems(db::database(), &items));
-    sim::RecordGenerator gen(items, 9);
+    sim::RecordGenerator gen = generator(9);
 
     // 2401 loses its 0x03 after a noise line like a sample-number line;
     // 2402 follows complete. Only texts that can be numbers are named.
@@ -217,7 +141,7 @@ TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
     ASSERT_TRUE(pty::writeDevice(pair.b, r2401 + r2402, 64));
     pumpFor(1500);
     EXPECT_EQ(count("SELECT count(*) FROM gresult") + count("SELECT count(*) FROM testresult"), 0);
-    const auto files = unsavedFiles(dbPath);
+    const auto files = unsavedBelow(dbFolder());
     ASSERT_EQ(files.values(), QByteArrayList{r2401 + r2402});
     EXPECT_TRUE(notice().endsWith(QStringLiteral("标本号2401、2402的数据无法确定属于哪个标本，未保存，已另存到文件")
                                   + QFileInfo(files.firstKey()).fileName())) << qPrintable(notice());
@@ -237,9 +161,7 @@ TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
 TEST_F(MainWindowLink, TextWithoutANumberOfItsOwnIsSetAsideAndNamed)
 {
     ASSERT_NO_FATAL_FAILURE(showOnPty());
-    QVector<sim::SimItem> items;
-    ASSERT_TRUE(sim::loadSimItems(db::database(), &items));
-    sim::RecordGenerator gen(items, 17);
+    sim::RecordGenerator gen = generator(17);
 
     QByteArray r311 = gen.record("311").bytes;
     const qsizetype hgb = r311.indexOf("\rM ") + 1;
@@ -256,11 +178,11 @@ TEST_F(MainWindowLink, TextWithoutANumberOfItsOwnIsSetAsideAndNamed)
     };
     for (const auto &c : cases) {
         const sim::GeneratedRecord clean = gen.record(c.clean);
-        const auto before = unsavedFiles(dbPath);
+        const auto before = unsavedBelow(dbFolder());
         ASSERT_TRUE(pty::writeDevice(pair.b, c.sent + clean.bytes, 64));
         ASSERT_TRUE(pumpUntil([&] { return count("SELECT count(*) FROM gresult WHERE shelfid = ?", {c.clean}) == 1; }))
             << c.clean;
-        auto files = unsavedFiles(dbPath);
+        auto files = unsavedBelow(dbFolder());
         for (const QString &old : before.keys())
             files.remove(old);
         ASSERT_EQ(files.values(), QByteArrayList{c.setAside}) << c.clean;
@@ -273,7 +195,7 @@ TEST_F(MainWindowLink, TextWithoutANumberOfItsOwnIsSetAsideAndNamed)
         EXPECT_EQ(rows(QStringLiteral("SELECT a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12 FROM gresult "
                                       "WHERE shelfid = ?"), {c.clean}),
                   QVector<QStringList>{graph});
-        EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = ?", {c.clean}), items.size());
+        EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = ?", {c.clean}), clean.values.size());
     }
     // 311 keeps what came before the stray byte; the others are not stored.
     EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = '311'"), 12);
@@ -301,14 +223,14 @@ TEST_F(MainWindowLink, APulledCableEndsTheRecordInProgress)
     EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = '103'"),
               count("SELECT count(*) FROM testresult WHERE shelfid = '101'"));
     // 102's bytes up to the hang-up, and nothing of 103, are set aside.
-    const QByteArrayList files = unsavedFiles(dbPath).values();
+    const QByteArrayList files = unsavedBelow(dbFolder()).values();
     ASSERT_EQ(files.size(), 1);
     const QByteArray &cut = files[0];
     EXPECT_EQ(cut.size(), 100);
     EXPECT_TRUE(cut.contains("\ru 102\r") && !cut.contains('\x03')) << cut.constData();
     // The line came back and 103 was stored: the notice is still in view, whole.
     EXPECT_TRUE(notice().endsWith(QStringLiteral("标本号102的数据不完整（线路中断），未保存，已另存到文件")
-                                  + QFileInfo(unsavedFiles(dbPath).firstKey()).fileName())
+                                  + QFileInfo(unsavedBelow(dbFolder()).firstKey()).fileName())
                 && noticeFits()) << qPrintable(notice());
     Form1->grab().save(testdb::outputDir() + QStringLiteral("/link_notice_after_hangup.png"));
 }
@@ -378,7 +300,7 @@ TEST_F(MainWindowLink, RecordsAReadOnlyDatabaseRefusedAreWrittenToAFileOnClosing
     dialogs.answer(true);
     Form1->close();
     ASSERT_EQ(dialogs.shown.size(), 1);
-    const auto files = unsavedFiles(dbPath);
+    const auto files = unsavedBelow(dbFolder());
     ASSERT_EQ(files.size(), 2);
     EXPECT_FALSE(files.key(all).isEmpty() || files.key(sent[30]).isEmpty());
     EXPECT_TRUE(dialogs.last().contains(QDir::toNativeSeparators(files.key(all)))

@@ -3,21 +3,8 @@
 // and counts what really waits, and a disk that cannot take them leaves no
 // partial file behind. The folders refuse for real: a folder the program may
 // not write into, and a small file system of its own that is full.
-#include "app/Unit1.h"
-#include "base/session.h"
-#include "common/mainwindowtest.h"
-#include "common/testdb.h"
-#include "link/linkreceiver.h"
-#include "platform/comm/commcontrol.h"
-#include "platform/db/connection.h"
-#include "platform/widgets/statusbar.h"
-#include "pty.h"
-#include "recordgen.h"
-#include "tables.h"
+#include "linkwindow.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QDirIterator>
 #include <optional>
 
 #include <fcntl.h>
@@ -100,67 +87,22 @@ private:
     bool m_mounted = false;
 };
 
-// Every file below folder that looks like an unsaved file (or is on its way
-// to becoming one), with what it holds.
-QMap<QString, QByteArray> unsavedBelow(const QString &folder)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(folder, {QStringLiteral("*unsaved*")}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile f(it.next());
-        out[f.fileName()] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
-    }
-    return out;
-}
-
-class UnsavedRecords : public MainWindowTest
+class UnsavedRecords : public LinkWindowTest
 {
 protected:
     void SetUp() override
     {
-        if (!pty::haveSocat())
-            GTEST_SKIP() << "socat not installed";
         qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
-        MainWindowTest::SetUp();
-        session::setCurrentOperator(QStringLiteral("malvor"));
+        LinkWindowTest::SetUp();
     }
     void TearDown() override
     {
-        MainWindowTest::TearDown();
-        pair.stop();
+        LinkWindowTest::TearDown();
         mayOverrideFileModes(true);
-        if (!dbFolder().isEmpty())
+        if (!dbPath.isEmpty())
             QFile::setPermissions(dbFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qunsetenv("VORLAN_SERIAL");
         for (const auto &[name, value] : m_env)
             value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    QString dbFolder() const { return dbPath.isEmpty() ? QString() : QFileInfo(dbPath).absolutePath(); }
-    void showOnPty()
-    {
-        ASSERT_TRUE(pair.start());
-        qputenv("VORLAN_SERIAL", QFile::encodeName(pair.a));
-        showMain();
-        ASSERT_TRUE(Form1->MSComm1->PortOpen()) << qPrintable(status());
-    }
-    static QString status() { return Form1->StatusBar1->panelText(1); }
-    static QByteArrayList records(quint64 seed, int n)
-    {
-        QVector<sim::SimItem> items;
-        EXPECT_TRUE(sim::loadSimItems(db::database(), &items));
-        sim::RecordGenerator gen(items, seed);
-        QByteArrayList out;
-        for (int i = 1; i <= n; ++i)
-            out << gen.record(QString::number(i)).bytes;
-        return out;
-    }
-    template <class Pred>
-    static bool pumpUntil(Pred done, int ms = pty::kWaitMs)
-    {
-        const QDeadlineTimer deadline(ms);
-        while (!done() && !deadline.hasExpired())
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-        return done();
     }
     // Sends the records and waits until all of them wait for the database.
     void sendWaiting(const QByteArrayList &sent)
@@ -171,14 +113,9 @@ protected:
             << Form1->LinkReceiver1->waitingCount() << " " << qPrintable(status());
     }
     // The path the exit question names, from its second line.
-    static QString namedPath(const QString &question)
-    {
-        const QStringList lines = question.split(QLatin1Char('\n'));
-        return lines.size() > 1 ? lines[1] : QString();
-    }
+    static QString namedPath(const QString &question) { return question.section(QLatin1Char('\n'), 1, 1); }
 
     QString dataHome = testdb::tempDir();
-    pty::Pair pair{testdb::tempDir()};
 
 private:
     const std::vector<std::pair<const char *, QByteArray>> m_env{{"XDG_DATA_HOME", qgetenv("XDG_DATA_HOME")},
@@ -215,7 +152,7 @@ TEST_F(UnsavedRecords, AFolderThatRefusesSendsTheFilesToTheUsersDataFolder)
     const QByteArray cut = sent[30].left(300);
     ASSERT_TRUE(pty::writeDevice(pair.b, cut, 700));
     ASSERT_TRUE(pumpUntil([] { return Form1->LinkReceiver1->lamp() == intake::lampReceivingColor(); }));
-    pumpUntil([] { return false; }, 300);
+    pumpFor(300);
     pair.stop();
     ASSERT_TRUE(pumpUntil([&] { return !said.filter(QStringLiteral("另存")).isEmpty(); }))
         << qPrintable(said.join('\n'));
