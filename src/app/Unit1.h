@@ -236,6 +236,7 @@ private:
     void storeMargin(const char *column, const QString &text);
     void storeSettingValue(const char *column, const QVariant &value);
     void storePrinter(int index); // position and name together
+    QList<QPair<QString, QVariant>> printerValues(int index) const;
     QString printerNotice;
     void resultprintOn(int layout, db::Dataset *patient, db::Dataset *rows);
 public:

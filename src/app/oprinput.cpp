@@ -117,6 +117,7 @@ void Tfrmoprput::Edit2KeyPress(int key)
 
 void Tfrmoprput::Button1Click()
 {
+    m_toldFault = db::FileFault::None;
     QString error;
     if (!logon::ensureDefaultAccount(&error)) {
         dlg::error(error, this);
@@ -131,8 +132,10 @@ void Tfrmoprput::Button1Click()
     // shown and the log-on goes on, for the work of the day needs the main
     // window far more than a tidy list.
     QString cleanup;
-    if (!ws::clearUnnumberedPatients(&cleanup))
+    if (!ws::clearUnnumberedPatients(&cleanup)) {
         dlg::error(cleanup, this);
+        m_toldFault = db::fileFault(cleanup);
+    }
     if (runMainWindow)
         runMainWindow();
     close();

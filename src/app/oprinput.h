@@ -3,6 +3,7 @@
 // closes. After a good log-on it hides, tidies the day's patient rows and
 // runs the main window.
 #include "platform/db/dataset.h"
+#include "platform/db/errortext.h"
 
 #include <QWidget>
 #include <functional>
@@ -29,11 +30,19 @@ public:
     QPushButton *Button2 = nullptr;
     db::Dataset *ADODataSet1 = nullptr; // holds the logged-on operator's row
 
+    // The fault of the database file itself (read-only, full...) that this
+    // log-on has told the user, None when it told none: the main window's
+    // start-up does not tell the same fault a second time.
+    db::FileFault toldFault() const { return m_toldFault; }
+
     // Runs the main window after a good log-on; tests replace it.
     std::function<void()> runMainWindow;
 
 protected:
     bool eventFilter(QObject *o, QEvent *e) override;
+
+private:
+    db::FileFault m_toldFault = db::FileFault::None;
 };
 
 extern Tfrmoprput *frmoprput;

@@ -4,8 +4,10 @@
 
 #include "base/CustData.h"
 #include "app/Unit1.h"
+#include "app/oprinput.h"
 #include "app/printprogress.h"
 #include "graphics/graphpanel.h"
+#include "platform/db/errortext.h"
 #include "platform/report/printing.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/eventhook.h"
@@ -20,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSignalBlocker>
 
 namespace reports {
 
@@ -117,7 +120,8 @@ void TForm1::buildPrintSettings()
     connect(ComboBox6, QOverload<int>::of(&QComboBox::activated), this, &TForm1::ComboBox6Click);
     connect(ComboBox7, QOverload<int>::of(&QComboBox::activated), this, &TForm1::ComboBox7Click);
     connect(ComboBox8, QOverload<int>::of(&QComboBox::activated), this, &TForm1::ComboBox8Click);
-    // textChanged: a text set by start-up is stored just as a typed one.
+    // Every change of a margin's text is stored as it stands; the settings
+    // page's own filling at start-up writes what it changes in one go instead.
     connect(Edit6, &QLineEdit::textChanged, this, &TForm1::Edit6Change);
     connect(Edit7, &QLineEdit::textChanged, this, &TForm1::Edit7Change);
     connect(Edit8, &QLineEdit::textChanged, this, &TForm1::Edit8Change);
@@ -151,18 +155,45 @@ void TForm1::printSettingsShow()
     // run move the others, and a position alone may name another printer.
     const reports::PrinterChoice printer = reports::choosePrinter(stored("prntindex"), stored("prntname"), printers);
     ComboBox6->setCurrentIndex(printer.index);
+    // What the row is brought up to date with; showing the page writes
+    // nothing else.
+    QList<QPair<QString, QVariant>> bringUp;
     if (printer.storeIndex || printer.storeName)
-        storePrinter(printer.index);
+        bringUp = printerValues(printer.index);
     printerNotice = printer.notice;
     ComboBox7->setCurrentIndex(reports::storedIndex(stored("paperindex"), ComboBox7->count()));
     ComboBox8->setCurrentIndex(reports::storedIndex(stored("rptindex"), ComboBox8->count()));
     // Paper and margins only for the report kinds that use them.
     cmpswitch();
-    // Margins; the change handlers store what is shown, so a 0 margin becomes its default.
-    Edit6->setText(reports::marginShown(stored("p_top"), reports::DefaultTop));
-    Edit7->setText(reports::marginShown(stored("p_left"), reports::DefaultLeft));
-    Edit8->setText(reports::marginShown(stored("p_bottom"), reports::DefaultBottom));
-    Edit9->setText(reports::marginShown(stored("p_right"), reports::DefaultRight));
+    // Margins. The row then holds what is shown, so a 0 margin becomes its
+    // default and an empty one 0.
+    const struct
+    {
+        QLineEdit *edit;
+        const char *column;
+        double byDefault;
+    } margins[] = {{Edit6, "p_top", reports::DefaultTop},
+                   {Edit7, "p_left", reports::DefaultLeft},
+                   {Edit8, "p_bottom", reports::DefaultBottom},
+                   {Edit9, "p_right", reports::DefaultRight}};
+    for (const auto &m : margins) {
+        const QVariant was = stored(m.column);
+        const QString shown = reports::marginShown(was, m.byDefault);
+        const QSignalBlocker quiet(m.edit);
+        m.edit->setText(shown);
+        const double value = reports::marginValue(shown);
+        if (was.isNull() || was.toDouble() != value)
+            bringUp.append({QLatin1String(m.column), value});
+    }
+    // This write is the program's own, not the user's: a fault of the file
+    // itself that the log-on has just told (a read-only file) is not told
+    // again. Every write the user makes later tells its own failure.
+    QString error;
+    if (row && !bringUp.isEmpty() && !reports::storeSettings(*corp, bringUp, &error)) {
+        const db::FileFault fault = db::fileFault(error);
+        if (fault == db::FileFault::None || !frmoprput || frmoprput->toldFault() != fault)
+            dlg::error(error, this);
+    }
     // Nothing can print without a printer: say so at once.
     if (printers.isEmpty())
         dlg::message(QString::fromUtf8(reports::NoPrinterInstalled), this);
@@ -184,9 +215,13 @@ void TForm1::storePrinter(int index)
     if (!corp || !corp->isOpen() || corp->isEmpty())
         return;
     QString error;
-    if (!reports::storeSettings(*corp, {{QStringLiteral("prntindex"), index}, {QStringLiteral("prntname"), ComboBox6->itemText(index)}},
-                                &error))
+    if (!reports::storeSettings(*corp, printerValues(index), &error))
         dlg::error(error, this);
+}
+
+QList<QPair<QString, QVariant>> TForm1::printerValues(int index) const
+{
+    return {{QStringLiteral("prntindex"), index}, {QStringLiteral("prntname"), ComboBox6->itemText(index)}};
 }
 
 void TForm1::showPrinterNotice()
