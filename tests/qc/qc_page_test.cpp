@@ -157,13 +157,6 @@ TEST_F(QcPage, EnterDrawsTheChartAndStatisticsAndPrintsThem)
               std::make_tuple(fresh.left.minimum, fresh.left.maximum, fresh.left.increment, fresh.bottom.maximum));
     Form1->Button1Click();
     EXPECT_EQ(backend->log().size(), 1u);
-
-    // Material 2 of item 1 has no targets either.
-    dbdata->qcparaset->setRecNo(1);
-    Form1->ComboBox4->setCurrentIndex(1);
-    Form1->ComboBox4Click();
-    EXPECT_EQ(Form1->qclevel, 2);
-    EXPECT_TRUE(dbdata->qcdataset->hasField("value2"));
 }
 
 TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)

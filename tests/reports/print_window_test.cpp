@@ -74,7 +74,6 @@ TEST_F(PrintWindow, ChoicesAreStoredAndThePaperSetUp)
     EXPECT_FALSE(reports::printerPaper("Ward_DotMatrix"));
 
     pick(Form1->ComboBox6, 1);
-    EXPECT_EQ(stored("prntindex").toInt(), 1);
     // setprtpaper's form name, width and length (0.1 mm) per paper.
     reports::ReportForms::instance().frmtestreport.recreate();
     for (const auto &[paper, expect] : {std::pair{1, "Custom Size 2100 1397"}, {2, "A4 0 0"}, {3, "B5 0 0"}, {0, "Custom Size 2100 1485"}}) {

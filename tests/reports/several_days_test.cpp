@@ -142,20 +142,12 @@ TEST_F(SeveralDays, HandEditsAndControlCaptureTouchOnlyTheListsRow)
 // ---- end of day ------------------------------------------------------------------
 
 // Two days in the day tables with a repeated sample number and a control
-// sample: batch printing, then the end of day, then a reprint from history.
-TEST_F(SeveralDays, PrintingAndEndOfDayKeepEveryPatientWithItsOwnResults)
+// sample: the end of day, then a reprint from history.
+TEST_F(SeveralDays, EndOfDayKeepsEveryPatientWithItsOwnResults)
 {
     twoDays(true);
     start(1, 0);
 
-    batch("1", "99");
-    ASSERT_EQ(backend->jobs().size(), 2u);   // four reports, three to a sheet
-    pdftools::savePage(backend->jobs()[0].file, "several_days_batch");
-    for (const char *name : {"张昨日", "王今日", "李三六", "质控品1"})
-        EXPECT_EQ(pdftools::count(printed(), name), 1) << name;
-    EXPECT_EQ(all("select bgtime || printflag as x from patient"), "10:051 10:051 10:051 10:051");
-
-    dialogs.clear();
     Form1->N12->trigger();
     EXPECT_EQ(dialogs.shown, QStringList{"确实要结束当日工作吗？"});
     EXPECT_EQ(all("select shelfid || checkdate || name as x from histpatient order by checkdate, shelfid"),
@@ -175,8 +167,8 @@ TEST_F(SeveralDays, PrintingAndEndOfDayKeepEveryPatientWithItsOwnResults)
     ASSERT_EQ(Form1->tmpset1->recordCount(), 3);
     select(Form1->tmpset1, "张昨日", {}, "name");
     Form1->Button4Click();
-    ASSERT_EQ(backend->jobs().size(), 3u);
-    const QString reprint = printed(2);
+    ASSERT_EQ(backend->jobs().size(), 1u);
+    const QString reprint = printed();
     EXPECT_TRUE(reprint.contains("张昨日") && reprint.contains("4.1")) << reprint.toStdString();
     EXPECT_FALSE(reprint.contains("王今日") || reprint.contains("7.7"));
 }
