@@ -1,5 +1,5 @@
-// Targets of a month, lot numbers and statistics against a fresh database
-// (control values are captured, corrected and deleted on the page).
+// Lot numbers and statistics against a fresh database (months are set up and
+// control values captured, corrected and deleted on the page).
 #include "common/testdb.h"
 
 #include "platform/db/command.h"
@@ -20,20 +20,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(QcLogic, MonthSetUpCreatesOneEmptyRowPerItemOnce)
-{
-    QString err;
-    ASSERT_TRUE(qc::setupMonth(2024, 3, nullptr, &err)) << err.toStdString();
-    EXPECT_EQ(count("qcpara where coalesce(batchno1,batchno2,batchno3,xb1,xb2,xb3,s1,s2,s3) is not null"), 0);
-    // A second visit adds nothing, even for an item added since; another
-    // month gets its own rows, the new item included.
-    run("insert into itemtb (itemid, abbreviation, name) values (25, 'X', 'x')");
-    ASSERT_TRUE(qc::setupMonth(2024, 3, nullptr, &err));
-    ASSERT_TRUE(qc::setupMonth(2025, 3, nullptr, &err));
-    EXPECT_EQ(rows("select zkyear, count(*) from qcpara join itemtb on itemid = itemno where zkmonth = 3 group by zkyear"),
-              (QVector<QVariantList>{{2024, 24}, {2025, 25}}));
-}
 
 TEST(QcRules, StatisticsSkipWhatIsNoNumber)
 {

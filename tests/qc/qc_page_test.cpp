@@ -106,6 +106,7 @@ TEST_F(QcPage, EnteringThePageSetsUpTheWorkDatesMonth)
 {
     start();
     EXPECT_EQ(dbdata->qcparaset->recordCount(), 24);
+    EXPECT_EQ(count("qcpara where coalesce(batchno1,batchno2,batchno3,xb1,xb2,xb3,s1,s2,s3) is not null"), 0);
 
     // The arrow key changes the year and sets up that month.
     Form1->SpinEdit1->setFocus();
