@@ -181,8 +181,6 @@ TEST_F(QcPage, NamingCapturingCorrectingAndDeleting)
     EXPECT_TRUE(Form1->patientset->text("name") == "质控品2" && Form1->patientset->state() == db::Dataset::State::Browse);
 
     Form1->N14Click();
-    EXPECT_EQ(dialogs.last(), "质控品已入库");
-    EXPECT_EQ(scalar("select value2 from qctb where qcdate='2024-04-10' and itemid=1"), "6.3");
     // The values grid still shows the page's item and material.
     EXPECT_TRUE(dbdata->qcdataset->hasField("value1"));
 
