@@ -81,8 +81,8 @@ TEST(RecordLines, RepeatedLinesMakeTheTextAmbiguous)
 {
     const QVector<ItemDef> items{item(1, "A"), item(2, "B"), item(3, "u")};
     const struct { const char *text; bool ambiguous; QStringList numbers; } cases[] = {
-        // A lost 0x03 and a stray line before a record are met through the
-        // window's link tests.
+        // A lost 0x03 and stray lines before records are met through the
+        // receiver in the link's window and stream tests.
         {"u 1\r\nX a\r\nX b\r\n", true, {"1"}},
         {"A\r\nu 1\r\nA 5.00\r\n", true, {"1"}},                   // an empty line counts too
         {"u  \r\nu 3\r\n", true, {"3"}},
