@@ -1,16 +1,13 @@
 // Storing records through the receiver: rows written, exact sample numbers,
-// refused records that leave nothing behind, lamp and status, and the chunking property over simulator
-// streams.
+// refused records that leave nothing behind, lamp and status.
 #include "link/linkreceiver.h"
 #include "link/resultstore.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
-#include "recordgen.h"
 #include "common/testdb.h"
 #include "tables.h"
 
 #include <QSignalSpy>
-#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace intake;
@@ -29,18 +26,18 @@ protected:
         // Many commits per test: durability is not what is tested here.
         ASSERT_TRUE(db::exec(QStringLiteral("PRAGMA synchronous = OFF")));
     }
-    // The value stored on a day, <none> or <twice>.
-    static QString value(const QString &shelfid, int itemid, const QString &day = kDay)
+    // The value stored, <none> or <twice>.
+    static QString value(const QString &shelfid, int itemid)
     {
         const auto r = rows(QStringLiteral("SELECT value FROM testresult WHERE shelfid = ? AND itemid = ? "
-                                           "AND checkdate = ?"), {shelfid, itemid, day});
+                                           "AND checkdate = ?"), {shelfid, itemid, kDay});
         return r.isEmpty() ? QStringLiteral("<none>") : r.size() > 1 ? QStringLiteral("<twice>") : r[0][0];
     }
-    // a1..a12 and checkdate of the sample's graph row of a day.
-    static QStringList graphRow(const QString &shelfid, const QString &day = kDay)
+    // a1..a12 and checkdate of the sample's graph row.
+    static QStringList graphRow(const QString &shelfid)
     {
         const auto r = rows(QStringLiteral("SELECT a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12, checkdate "
-                                           "FROM gresult WHERE shelfid = ? AND checkdate = ?"), {shelfid, day});
+                                           "FROM gresult WHERE shelfid = ? AND checkdate = ?"), {shelfid, kDay});
         EXPECT_LE(r.size(), 1);
         return r.value(0);
     }
@@ -50,13 +47,6 @@ protected:
 
 TEST_F(Store, RecordWritesItsValuesAndGraphRowAndAResentOneOverwrites)
 {
-    // The same number of the day before, still in the tables (no end of
-    // day), is another sample: nothing of it is touched.
-    const QString before = QStringLiteral("2026-12-05");
-    ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO testresult (shelfid, itemid, value, checkdate) VALUES "
-                                        "('0012', 1, 'old', ?), ('0012', 13, 'old', ?)"), {before, before}));
-    ASSERT_TRUE(db::exec(QStringLiteral("INSERT INTO gresult (shelfid, a1, checkdate) VALUES ('0012', 'old', ?)"),
-                         {before}));
     LinkReceiver link;
     // HGB (13) has hsyz 10 and no decimals; WBC (1) two decimals.
     const ReceiveResult r = link.receive("@ 5DIFF\ru 0012 \rA  5.58\rB  2.00\rM 14.25\rG ---.-\rH 43.8H\r"
@@ -72,7 +62,6 @@ TEST_F(Store, RecordWritesItsValuesAndGraphRowAndAResentOneOverwrites)
     link.receive("u 0012\rA  3.00\r\x03", kDay);
     EXPECT_EQ(value("0012", 1) + value("0012", 2), "3.002.00");
     EXPECT_EQ(graphRow("0012"), QStringList(12, QString()) << kDay); // a whole new graph row
-    EXPECT_EQ(value("0012", 1, before) + value("0012", 13, before) + graphRow("0012", before).value(0), "oldoldold");
 }
 
 // The product is rounded half to even to four decimals, then written with
@@ -176,116 +165,4 @@ TEST_F(Store, LampLitWhileARecordComesQuietCodesSayNothingAndUnknownOnesAreError
     // Characters waiting and sent say nothing; a code outside the table is an error of its own.
     EXPECT_FALSE(link.commEvent(1) || link.commEvent(2) || status.count());
     EXPECT_EQ(link.commEvent(1012), (StatusText{QStringLiteral("错误:"), QStringLiteral("未知错误")}));
-}
-
-namespace {
-
-// Feeds a stream in chunks of up to maxChunk bytes (0: whole), the line
-// hanging up at the given offsets; the numbers stored, listed as malformed
-// and set aside.
-QVector<QStringList> feed(const QByteArray &stream, const QVector<qsizetype> &hangups, std::mt19937_64 &rng,
-                          int maxChunk)
-{
-    LinkReceiver link;
-    QVector<QStringList> fed(3);
-    const auto take = [&fed](const ReceiveResult &r) {
-        fed[0] += r.stored;
-        fed[1] += r.malformed;
-        fed[2] += r.setAsideNumbers;
-    };
-    qsizetype at = 0;
-    for (qsizetype end : hangups + QVector<qsizetype>{stream.size()}) {
-        const QByteArray part = stream.mid(at, end - at);
-        for (const QByteArray &chunk : maxChunk ? sim::cutIntoChunks(part, rng, 1, maxChunk) : QVector<QByteArray>{part})
-            take(link.receive(chunk, kDay));
-        if (end < stream.size())
-            take(link.lineBroken());
-        at = end;
-    }
-    return fed;
-}
-
-// A flagged or dashed value is kept as sent; a number is the sent one times
-// the item's factor, within half a unit of its last decimal, written with
-// exactly the item's decimals.
-bool isStoredFrom(const QString &stored, const QByteArray &sent, const ItemDef &item)
-{
-    bool number = false;
-    const double v = sent.trimmed().toDouble(&number);
-    if (!number)
-        return stored == QString::fromLatin1(sent);
-    const qsizetype point = stored.indexOf('.');
-    const int decimals = point < 0 ? 0 : int(stored.size() - point - 1);
-    const double unit = std::pow(10.0, -item.bitnum);
-    return decimals == item.bitnum && std::abs(stored.toDouble() - v * item.hsyz->toDouble()) <= unit / 2 + 1e-9;
-}
-
-} // namespace
-
-// Simulator streams with noise (record-like lines, CR, LF and 0x03 among
-// stray bytes), lost end bytes and cables pulled mid-record: every record is
-// either stored with exactly its own values, or set aside and named; no row
-// holds anything of another record, and the chunking changes nothing.
-TEST_F(Store, EveryRecordIsStoredExactlyOrSetAsideWhateverTheLineDoes)
-{
-    QVector<sim::SimItem> simItems;
-    ASSERT_TRUE(sim::loadSimItems(db::database(), &simItems));
-    QVector<ItemDef> items;
-    ASSERT_TRUE(loadItems(db::database(), &items));
-    const QSet<sim::Fault> unended{sim::Fault::Unterminated, sim::Fault::CutShort, sim::Fault::NoSampleNumber,
-                                   sim::Fault::BlankSampleNumber, sim::Fault::UnendedNumberLine};
-
-    for (quint64 seed = 1; seed <= 6; ++seed) {
-        // CR LF line ends and header lines in some streams; 300 records, 15%
-        // noise and faults, 3% cut short by a hang-up.
-        sim::RecordGenerator gen(simItems, seed, sim::GenOptions{seed % 3 == 0, seed % 2 == 0});
-        QByteArray stream;
-        QVector<qsizetype> hangups;
-        const auto records = sim::generateStream(gen, {300, 1, 0.15, 0.15, 0.03}, &stream, &hangups);
-        ASSERT_FALSE(hangups.isEmpty());
-        std::mt19937_64 rng(seed * 7919);
-        const QVector<QStringList> whole = feed(stream, hangups, rng, 0);
-
-        QMap<QString, int> uses;
-        for (const auto &rec : records)
-            ++uses[rec.sampleNumber.trimmed()];
-        int exact = 0, setAside = 0;
-        for (int i = 0; i < records.size(); ++i) {
-            const auto &rec = records[i];
-            const QString n = rec.sampleNumber.trimmed();
-            if (unended.contains(rec.fault) || uses[n] > 1)
-                continue;
-            const QStringList g = graphRow(n);
-            if (g.isEmpty()) {
-                ASSERT_TRUE(whole[2].contains(n)) << "seed " << seed << " record " << i << " lost";
-                ++setAside;
-                continue;
-            }
-            // Its own values; a line it lacks holds nothing, or noise.
-            for (int f = 0; f < 12; ++f)
-                ASSERT_TRUE(g[f].toLatin1() == rec.graph[f] || (rec.graph[f].isEmpty() && g[f].startsWith("N")))
-                    << "seed " << seed << " record " << i << " a" << f + 1;
-            for (const ItemDef &it : items) {
-                if (it.mark.isEmpty())
-                    continue;
-                const QByteArray sent = rec.values.value(it.mark);
-                const QString stored = value(n, it.itemid);
-                ASSERT_TRUE(sent.isEmpty() ? stored == "<none>" || stored.startsWith("N") : isStoredFrom(stored, sent, it))
-                    << "seed " << seed << " record " << i << " item " << it.itemid << ": " << qPrintable(stored);
-            }
-            ++exact;
-        }
-        EXPECT_GT(exact, 150) << "seed " << seed;
-        EXPECT_GT(setAside, 0) << "seed " << seed;
-        // Nothing stored under a number no record sent.
-        for (const QStringList &row : rows(QStringLiteral("SELECT DISTINCT shelfid FROM testresult UNION "
-                                                           "SELECT shelfid FROM gresult")))
-            ASSERT_TRUE(uses.contains(row[0])) << "seed " << seed << ": " << qPrintable(row[0]);
-        const auto expected = takeAll();
-
-        for (int maxChunk : {3, 64, 5000}) {
-            ASSERT_EQ(feed(stream, hangups, rng, maxChunk), whole) << "seed " << seed << " chunks " << maxChunk;
-            ASSERT_EQ(takeAll(), expected) << "seed " << seed << " chunks up to " << maxChunk;
-        }
-    }
 }

@@ -5,6 +5,10 @@
 // not write into, and a small file system of its own that is full.
 #include "linkwindow.h"
 
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
+
 #include <optional>
 
 #include <fcntl.h>
@@ -125,8 +129,9 @@ private:
 } // namespace
 
 // The database file and its folder are read-only: 30 records wait, a cable
-// pulled mid-record is set aside and the exit writes the 30; both files go
-// to the user's data folder, and the status and the question name them in
+// pulled mid-record is set aside, the line comes back and one more record
+// arrives while the exit is being confirmed. Every file goes to the user's
+// data folder, byte for byte, and the status and the question name them in
 // full.
 TEST_F(UnsavedRecords, AFolderThatRefusesSendsTheFilesToTheUsersDataFolder)
 {
@@ -140,7 +145,7 @@ TEST_F(UnsavedRecords, AFolderThatRefusesSendsTheFilesToTheUsersDataFolder)
     // The connection was opened before the file became read-only.
     ASSERT_TRUE(db::exec(QStringLiteral("PRAGMA query_only = 1")));
 
-    const QByteArrayList sent = records(17, 31);
+    const QByteArrayList sent = records(17, 32);
     ASSERT_NO_FATAL_FAILURE(sendWaiting(sent.mid(0, 30)));
 
     // The cable is pulled 300 bytes into the 31st record.
@@ -161,18 +166,28 @@ TEST_F(UnsavedRecords, AFolderThatRefusesSendsTheFilesToTheUsersDataFolder)
     EXPECT_TRUE(said.filter(QStringLiteral("已另存到文件") + QDir::toNativeSeparators(setAside.firstKey())).size() == 1)
         << qPrintable(said.join('\n'));
 
+    // The last record is read as the port closes and goes to a file of its
+    // own; the 30 are not written again.
+    ASSERT_TRUE(pair.start());
+    ASSERT_TRUE(pumpUntil([] { return Form1->MSComm1->deviceAttached(); }));
+    ASSERT_TRUE(pty::writeDevice(pair.b, sent[31], 700));
+    QThread::msleep(500);
+
     dialogs.clear();
     dialogs.answer(true);
     Form1->close();
     ASSERT_EQ(dialogs.shown.size(), 1);
     const QString named = namedPath(dialogs.last());
-    EXPECT_TRUE(dialogs.last().startsWith(QStringLiteral("有30个标本结果未能保存到数据库，已按收到的原样写入文件")))
+    EXPECT_TRUE(dialogs.last().startsWith(QStringLiteral("有30个标本结果未能保存到数据库，已按收到的原样写入文件"))
+                && dialogs.last().contains(QStringLiteral("退出程序将不能接收数据")))
         << qPrintable(dialogs.last());
     EXPECT_TRUE(named.startsWith(QDir::toNativeSeparators(dataHome) + QDir::separator())) << qPrintable(named);
     QFile file(QDir::fromNativeSeparators(named));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(named);
     EXPECT_TRUE(file.readAll() == sent.mid(0, 30).join());
-    EXPECT_EQ(unsavedBelow(dataHome).size(), 2);
+    const auto files = unsavedBelow(dataHome);
+    EXPECT_EQ(files.size(), 3);
+    EXPECT_FALSE(files.key(sent[31]).isEmpty());
     EXPECT_TRUE(unsavedBelow(dbFolder()).isEmpty());
 }
 
@@ -230,16 +245,29 @@ TEST_F(UnsavedRecordsOnAFullDisk, LeavesNoPartOfAFileAndIsCalledFull)
     EXPECT_TRUE(unsavedBelow(mountPoint).isEmpty());
 }
 
-// The other program lets go of the database while the exit question is up:
-// the retry stores the 6 waiting records, and the answer leaves no file that
-// holds records the database now has.
+// While another program holds the database, records wait, the window keeps
+// answering and the status bar counts them. The other program lets go while
+// the exit question is up: the retry stores the 6 waiting records, and the
+// answer leaves no file that holds records the database now has.
 TEST_F(UnsavedRecords, RecordsStoredWhileTheQuestionIsUpLeaveNoFile)
 {
     ASSERT_NO_FATAL_FAILURE(showOnPty());
     const QByteArrayList sent = records(19, 6);
     auto lock = std::make_unique<testdb::FileLock>(dbPath);
     ASSERT_TRUE(lock->held());
+    // A beat every 100 ms on the window's thread; no gap between two may
+    // come near the busy timeout a record once cost.
+    QElapsedTimer clock;
+    qint64 worst = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] { worst = std::max(worst, clock.restart()); });
+    clock.start();
+    beat.start(100);
     ASSERT_NO_FATAL_FAILURE(sendWaiting(sent));
+    beat.stop();
+    EXPECT_LT(std::max(worst, clock.elapsed()), 2000);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("6个标本结果等待保存：数据库文件正被其他程序占用"))) << qPrintable(status());
+    EXPECT_EQ(dialogs.shown.size(), 1) << qPrintable(dialogs.shown.join('\n'));
 
     QString asked;
     dlg::setResponder([&](const dlg::Request &r) {
