@@ -256,7 +256,7 @@ TEST_F(UnsavedRecords, RecordsStoredWhileTheQuestionIsUpLeaveNoFile)
     auto lock = std::make_unique<testdb::FileLock>(dbPath);
     ASSERT_TRUE(lock->held());
     // A beat every 100 ms on the window's thread; no gap between two may
-    // come near the busy timeout a record once cost.
+    // come near the connection's busy timeout.
     QElapsedTimer clock;
     qint64 worst = 0;
     QTimer beat;
