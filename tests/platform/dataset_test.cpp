@@ -1,4 +1,4 @@
-// The dataset layer that every window stands on: parameters, counts, cursor,
+// The dataset layer that every window stands on: failures, counts, cursor,
 // editing and its events, against a fresh database file. Refused posts and
 // deleting are tried through the grid and navigator in widgets_test.
 #include "platform/db/command.h"
@@ -20,19 +20,6 @@ protected:
     }
     static QVariant scalar(const char *sql) { return db::scalar(QString::fromLatin1(sql)); }
 };
-
-TEST_F(DatasetTest, ParametersCarryQuotesAndWildcardsVerbatim)
-{
-    const QStringList odd = {QStringLiteral("O'Brien"), QStringLiteral("1%"), QStringLiteral("1_"), QStringLiteral("10")};
-    for (const QString &s : odd)
-        ASSERT_TRUE(addPatient(s, s + QStringLiteral("x")));
-    db::Dataset ds;
-    for (const QString &s : odd) {
-        ASSERT_TRUE(ds.open(QStringLiteral("select * from patient where shelfid=?"), {s})) << ds.lastError().toStdString();
-        ASSERT_EQ(ds.recordCount(), 1) << s.toStdString();
-        EXPECT_EQ(ds.text(QStringLiteral("name")), s + QStringLiteral("x"));
-    }
-}
 
 TEST_F(DatasetTest, FailuresAreReportedNeverSilent)
 {
