@@ -40,15 +40,6 @@ TEST_F(SqlFunctions, ValReadsTheLeadingNumber)
     EXPECT_TRUE(std::isinf(val(QStringLiteral("1e999"))));
 }
 
-TEST_F(SqlFunctions, SampleNumbersSortByValueThenText)
-{
-    ASSERT_TRUE(db::exec(QStringLiteral("insert into patient (shelfid) values ('10'), ('b'), ('9'), ('A12'), ('0x1A'), "
-                                        "('2'), ('009'), ('100'), (NULL)")));
-    EXPECT_EQ(db::scalar(QStringLiteral("select group_concat(ifnull(shelfid, '<null>'), ' ') from "
-                                        "(select shelfid from patient order by val(shelfid), shelfid)")).toString(),
-              QStringLiteral("<null> 0x1A A12 b 2 009 9 10 100"));
-}
-
 TEST_F(SqlFunctions, CdateGivesIsoDateOrNull)
 {
     const struct { const char *text, *iso; /* nullptr: not a date */ } cases[] = {
