@@ -155,6 +155,7 @@ void Tfrmpatient::showEvent(QShowEvent *e)
 void Tfrmpatient::FormShow()
 {
     QString error;
+    m_rowNumber.clear();
     if (!ws::openEmptyPatient(*ADODataSet1, &error))
         dlg::error(error, this);
     db::Dataset *depart = dbdata ? dbdata->departset : nullptr;
@@ -238,9 +239,17 @@ void Tfrmpatient::DBEdit1Exit()
     const QString typed = DBEdit1->text();
     if (typed.isEmpty())
         return;
+    // Walking round the fields or clicking back into the number must not
+    // throw away what was typed for the sample: only another number does.
+    if (typed == m_rowNumber && hasRow())
+        return;
+    m_rowNumber.clear();
     QString error;
-    if (!ws::loadSample(*ADODataSet1, typed, workDate(), &error))
+    if (!ws::loadSample(*ADODataSet1, typed, workDate(), &error)) {
         dlg::error(error, this);
+        return;
+    }
+    m_rowNumber = typed;
 }
 
 void Tfrmpatient::DBEdit4Exit()
@@ -349,6 +358,7 @@ void Tfrmpatient::Button1Click()
             list->locate(QStringLiteral("shelfid"), keep);
     }
     // Ready for the next sample.
+    m_rowNumber.clear();
     if (!ADODataSet1->append()) {
         dlg::error(ADODataSet1->lastError(), this);
         return;

@@ -78,6 +78,10 @@ private:
     bool hasRow() const;
 
     QList<QWidget *> m_controls;
+    // The sample number the row was loaded or started under, as typed; empty
+    // while the window stands on no sample's row. The number edit writes into
+    // the row as it is typed, so the row itself cannot tell.
+    QString m_rowNumber;
 };
 
 extern Tfrmpatient *frmpatient;

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 using namespace wst;
 
@@ -192,15 +193,6 @@ TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
     EXPECT_EQ(listIds() << current(), (QStringList{"9", "15", "100", "9"}));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
 
-    // Particulars typed, then the number left again: they are dropped.
-    QTest::keyClick(w->DBEdit1, Qt::Key_Return);
-    typeInto(w->DBEdit3, "丢掉");
-    for (QWidget *f : {(QWidget *)w->DBEdit2, (QWidget *)w->DBEdit3, (QWidget *)w->DBEdit4})
-        QTest::keyClick(f, Qt::Key_Up);
-    ASSERT_TRUE(w->DBEdit1->hasFocus());
-    QTest::keyClick(w->DBEdit1, Qt::Key_Return);
-    EXPECT_TRUE(w->DBEdit3->text().isEmpty());
-
     // Another operator's sample is shown but not changed.
     typeInto(w->DBEdit1, "100");
     typeInto(w->DBEdit2, "新名");
@@ -216,6 +208,62 @@ TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(stored("15", "name"), QStringLiteral("张三"));
     EXPECT_EQ(count("patient"), 3);
+}
+
+// Enter walks all the way round the window back to the number, and a click
+// into the number is as harmless: leaving the number as it stands keeps what
+// was typed for it. Only another number drops the unsaved particulars, and
+// never carries them, or the row, over to that number.
+TEST_F(WorkstationWindows, PatientWindowKeepsWhatWasTypedForItsNumber)
+{
+    Form1->samplePageShow();
+    activate(Form1);
+    Form1->DBGrid1->setFocus();
+    Tfrmpatient *w = frmpatient;
+    bool opened = false;
+    auto steps = [&]() {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        opened = true;
+        ASSERT_TRUE(w->DBEdit1->hasFocus());
+        QTest::keyClicks(w->DBEdit1, "9");
+        for (int i = 0; i < 3; ++i)
+            press(Qt::Key_Return);
+        ASSERT_TRUE(w->DBEdit2->hasFocus());
+        typeInto(w->DBEdit2, QStringLiteral("张三"), false);
+        for (int i = 0; i < 13; ++i)
+            press(Qt::Key_Return);
+        ASSERT_TRUE(w->DBEdit1->hasFocus());
+        press(Qt::Key_S, Qt::AltModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&]() { return w->DBEdit1->text() == QStringLiteral("10"); }));
+        EXPECT_EQ(stored("9", "name"), QStringLiteral("张三"));
+
+        press(Qt::Key_Return);
+        typeInto(w->DBEdit2, QStringLiteral("李明"), false);
+        QTest::mouseClick(w->DBEdit1, Qt::LeftButton);
+        ASSERT_TRUE(w->DBEdit1->hasFocus());
+        QTest::mouseClick(w->Button1, Qt::LeftButton);
+        EXPECT_EQ(stored("10", "name"), QStringLiteral("李明"));
+        EXPECT_EQ(w->DBEdit1->text(), QStringLiteral("11"));
+
+        typeInto(w->DBEdit1, "9");
+        EXPECT_EQ(w->DBEdit2->text(), QStringLiteral("张三"));
+        typeInto(w->DBEdit2, QStringLiteral("改名"), false);
+        QTest::mouseClick(w->DBEdit1, Qt::LeftButton);
+        typeInto(w->DBEdit1, "10");
+        EXPECT_EQ(w->DBEdit2->text(), QStringLiteral("李明"));
+        QTest::mouseClick(w->Button1, Qt::LeftButton);
+        EXPECT_EQ(db::scalar("select group_concat(shelfid||name, ',') from (select * from patient order by shelfid)")
+                      .toString(),
+                  QStringLiteral("10李明,9张三"));
+        EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    };
+    QTimer::singleShot(0, [&]() {
+        steps();
+        if (w->isVisible())
+            w->done(QDialog::Rejected);
+    });
+    QTest::keyClick(Form1->DBGrid1, Qt::Key_F3);
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(WorkstationWindows, PatientWindowRegistersTheWorkDaysSample)
