@@ -39,7 +39,8 @@ report::ReportForm frmqcreportDesign()
     f.className = QStringLiteral("Tfrmqcreport");
     f.instanceName = QStringLiteral("frmqcreport");
     f.unitName = QStringLiteral("qcreport");
-    f.title = f.instanceName;
+    // The name the preview window and the print queue show the user.
+    f.title = QStringLiteral("质控图");
     f.bandName = QStringLiteral("TitleBand1");
     f.pageSize = QPageSize(QPageSize::A4);
     f.orientation = QPageLayout::Landscape;

@@ -355,6 +355,12 @@ BatchResult runBatch(const QString &lo, const QString &hi, int printfilter, cons
         out.message = message;
         return out;
     };
+    // Refused before anything is read or stamped.
+    out.message = printerRefusal(s);
+    if (!out.message.isEmpty()) {
+        out.outcome = BatchResult::Refused;
+        return out;
+    }
     patients.close();
     if (!patients.open(batchSelectionSql(printfilter), {lo.trimmed(), hi.trimmed()}))
         return fail(patients.lastError());

@@ -35,6 +35,13 @@ QString settingsRefusal(const PrintSettings &s)
     return {};
 }
 
+QString printerRefusal(const PrintSettings &s)
+{
+    if (s.printerIndex < 0 && !s.lostPrinter.isEmpty())
+        return QString::fromUtf8(NoPrinterMessage);
+    return {};
+}
+
 double marginValue(const QString &text)
 {
     // A point without a digit is no number (it is not a margin of 0 mm).

@@ -34,6 +34,9 @@ struct PrintSettings
     int paperIndex = -1;
     int kind = -1;
     QString top, left, bottom, right;
+    // The printer the settings row names when it is no longer installed and
+    // none has been chosen since; empty otherwise.
+    QString lostPrinter;
     bool graphic() const { return kind != KindText; }
 };
 
@@ -45,6 +48,10 @@ struct Margins
 // The refusal of a print or preview for lack of a printer or a paper, or an
 // empty text when both are chosen.
 QString settingsRefusal(const PrintSettings &s);
+// The refusal of every print while the chosen printer is gone: without a
+// printer the job would land on the system's default printer, which nobody
+// chose. Empty when a printer is chosen or none was ever chosen.
+QString printerRefusal(const PrintSettings &s);
 // A margin text as a decimal number rounded to 4 places; throws
 // report::ReportError with the conversion message when it is not a number.
 double marginValue(const QString &text);

@@ -5,6 +5,7 @@
 #include "reports/printwindow.h"
 
 #include "base/CustData.h"
+#include "platform/report/reportpreview.h"
 #include "platform/widgets/dbgrid.h"
 #include "qc/qcchartview.h"
 #include "qc/qcnamesel.h"
@@ -12,6 +13,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <functional>
 
@@ -147,6 +149,26 @@ TEST_F(QcPage, EnterDrawsTheChartAndStatisticsAndPrintsThem)
     EXPECT_TRUE(backend->log().front().preview && backend->log().front().printerIndex == 1);
     const QString text = pdftools::compactText(backend->log().front().file);
     EXPECT_TRUE(text.contains(QString("质控结果［批号：L7］:（" + stats + "）").remove(' '))) << text.toStdString();
+    // The preview window the page's button opens is titled for the user.
+    struct WindowPreview : report::PdfFileBackend
+    {
+        using PdfFileBackend::PdfFileBackend;
+        void preview(const report::PrintJob &job, QWidget *parent) override
+        {
+            report::ReportPreviewDialog window(job, parent);
+            QTimer::singleShot(0, &window, [&] {
+                title = window.windowTitle();
+                window.accept();
+            });
+            window.exec();
+        }
+        QString title;
+    };
+    auto windows = std::make_shared<WindowPreview>(tmp.path(), backend->printerNames());
+    report::setPrinterBackend(windows);
+    QTest::mouseClick(Form1->Button1, Qt::LeftButton);
+    EXPECT_EQ(windows->title.toStdString(), "打印预览 - 质控图");
+    report::setPrinterBackend(backend);
 
     // An item without targets: title and values change, the previous drawing
     // and its axes go, and there is nothing to print.

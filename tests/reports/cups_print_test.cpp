@@ -6,9 +6,11 @@
 #include "printwindow.h"
 
 #include "platform/report/realprinter.h"
+#include "platform/report/reportpreview.h"
 #include "platform/widgets/statusbar.h"
 
 #include <QProcess>
+#include <QTabWidget>
 #include <QScopeGuard>
 #include <QThread>
 #include <optional>
@@ -197,4 +199,91 @@ TEST_F(CupsPrint, TheChosenQueueIsFoundByNameAfterQueuesChangeBetweenStarts)
     EXPECT_EQ(dialogs.last(), "请在[系统设置]--[其它]设置面板中设置打印机");
     EXPECT_EQ(stampOf("0101"), "|0");
     EXPECT_TRUE(jobsOn(late).isEmpty());
+}
+
+// A queue chosen on the settings page and removed before the next start
+// takes no print from any path: the single report, the batch in both sheet
+// layouts, the stub list and the control chart each ask for a printer, no
+// job goes to the default queue instead, and no sample is marked printed.
+// With no printer ever chosen, the same paths keep printing on the default.
+TEST_F(CupsPrint, AChosenQueueThatIsGoneTakesNoPrintFromAnyPath)
+{
+    const QString tag = QString("I21PRINT_%1_").arg(QCoreApplication::applicationPid());
+    const QString chosen = tag + "CHOSEN", fallback = tag + "DEFAULT";
+    const QByteArray oldDefault = qgetenv("LPDEST");
+    const auto cleanUp = qScopeGuard([&] {
+        run("cancel", {"-a", fallback});
+        for (const QString &q : {chosen, fallback})
+            run("lpadmin", {"-x", q});
+        oldDefault.isNull() ? qunsetenv("LPDEST") : qputenv("LPDEST", oldDefault);
+    });
+    if (setUpQueues({chosen, fallback}).isEmpty())
+        GTEST_SKIP() << "CUPS is not available here (see cups-setup.sh above)";
+    // The default queue holds what it is given, so that every job sent there
+    // is still to be seen.
+    ASSERT_TRUE(run("cupsdisable", {fallback}).has_value());
+    qputenv("LPDEST", fallback.toUtf8());
+
+    addSample("0102", "李四", "7.5");
+    printOn(chosen, std::make_shared<report::RealPrinterBackend>());
+    const auto pick = [](QComboBox *box, int index) {
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    };
+    pick(Form1->ComboBox6, Form1->ComboBox6->currentIndex());
+    pick(Form1->ComboBox7, reports::PaperHalfA4);
+    pick(Form1->ComboBox8, reports::KindGraphic);
+    // A month of control values for the chart.
+    ASSERT_TRUE(db::exec("insert into qcpara (zkyear, zkmonth, itemno) select 2026, 12, itemid from itemtb"));
+    ASSERT_TRUE(db::exec("update qcpara set xb1=5, s1=0.5 where itemno=1"));
+    ASSERT_TRUE(db::exec("insert into qctb (qcdate, itemid, value1) values ('2026-12-01', 1, '5.2'), ('2026-12-02', 1, '4.8')"));
+
+    // The chart's preview, when it opens, is printed from as a user does.
+    QStringList previews;
+    QTimer previewWatch;
+    QObject::connect(&previewWatch, &QTimer::timeout, [&] {
+        if (auto *p = qobject_cast<report::ReportPreviewDialog *>(QApplication::activeModalWidget())) {
+            previews << p->windowTitle();
+            p->printJob();
+            p->accept();
+        }
+    });
+    previewWatch.start(20);
+    const auto chartPrint = [] {
+        Form1->PageControl1->setCurrentIndex(2);
+        QTest::mouseClick(Form1->Button1, Qt::LeftButton);
+        Form1->PageControl1->setCurrentIndex(0);
+    };
+    const QString askForPrinter = "请在[系统设置]--[其它]设置面板中设置打印机";
+
+    ASSERT_TRUE(run("lpadmin", {"-x", chosen}).has_value());
+    auto real = std::make_shared<report::RealPrinterBackend>();
+    restart(real);
+    ASSERT_EQ(Form1->ComboBox6->currentIndex(), -1);
+    dialogs.clear();
+    Form1->N3Click();
+    batch("1", "200");
+    pick(Form1->ComboBox8, reports::KindText);
+    batch("1", "200");
+    stub([] { Form4->Button1->click(); });
+    chartPrint();
+    EXPECT_EQ(dialogs.shown.join('\n').toStdString(), QStringList(5, askForPrinter).join('\n').toStdString());
+    EXPECT_TRUE(previews.isEmpty()) << previews.join(' ').toStdString();
+    EXPECT_EQ(real->lastJobId(), 0);   // no queue at all was given a job
+    EXPECT_TRUE(jobsOn(fallback).isEmpty()) << jobsOn(fallback).join('\n').toStdString();
+    EXPECT_EQ((stampOf("0101") + ' ' + stampOf("0102")).toStdString(), "|0 |0");
+    EXPECT_EQ(db::scalar("select count(*) from patient where printflag <> 0 or bgtime is not null").toInt(), 0);
+    expectIdle();
+
+    // Never chosen: the default queue, as always.
+    ASSERT_TRUE(db::exec("update corpration set prntindex = null, prntname = null"));
+    restart(std::make_shared<report::RealPrinterBackend>());
+    dialogs.clear();
+    batch("1", "200");
+    stub([] { Form4->Button1->click(); });
+    chartPrint();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('\n').toStdString();
+    EXPECT_EQ(previews.size(), 1);
+    EXPECT_EQ(jobsOn(fallback).size(), 3) << jobsOn(fallback).join('\n').toStdString();
+    EXPECT_EQ((stampOf("0101") + ' ' + stampOf("0102")).toStdString(), "10:05|1 10:05|1");
 }

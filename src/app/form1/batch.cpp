@@ -107,7 +107,12 @@ void TForm1::N28Click()
     choice->exec();
     if (choice->okflag() != 1)
         return;
-    const int printer = ComboBox6 ? ComboBox6->currentIndex() : -1;
+    const reports::PrintSettings settings = reports::printSettingsOf(*this);
+    if (const QString refusal = reports::printerRefusal(settings); !refusal.isEmpty()) {
+        dlg::message(refusal, this);
+        return;
+    }
+    const int printer = settings.printerIndex;
     const bool part = choice->RadioButton2->isChecked();
 
     // A range print leaves the list showing every sample, also when it

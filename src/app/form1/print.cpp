@@ -38,6 +38,14 @@ PrintSettings printSettingsOf(const TForm1 &w)
         s.bottom = w.Edit8->text();
         s.right = w.Edit9->text();
     }
+    // Nothing chosen now, yet the row names a printer: it was removed since.
+    if (s.printerIndex < 0 && w.ComboBox6 && dbdata && dbdata->corpset && dbdata->corpset->isOpen()
+        && !dbdata->corpset->isEmpty()) {
+        const QVariant stored = dbdata->corpset->value(QStringLiteral("prntname"));
+        const QString name = stored.isNull() ? QString() : stored.toString();
+        if (!name.isEmpty() && w.ComboBox6->findText(name, Qt::MatchExactly) < 0)
+            s.lostPrinter = name;
+    }
     return s;
 }
 

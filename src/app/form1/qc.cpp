@@ -2,6 +2,7 @@
 // sample list's pop-up menu.
 #include "base/CustData.h"
 #include "app/Unit1.h"
+#include "app/form1/print.h"
 #include "base/currency.h"
 #include "base/dates.h"
 #include "base/fieldcheck.h"
@@ -598,13 +599,18 @@ void TForm1::Button1Click()
     const qc::ChartSeries *points = chart.find(QStringLiteral("LineSeries1"));
     if (!points || points->points.isEmpty())
         return;
+    const reports::PrintSettings settings = reports::printSettingsOf(*this);
+    if (const QString refusal = reports::printerRefusal(settings); !refusal.isEmpty()) {
+        dlg::message(refusal, this);
+        return;
+    }
     db::Dataset *targets = dbdata->qcparaset;
     const QString lot = targets->isOpen() && !targets->isEmpty()
                             ? targets->text(QStringLiteral("batchno%1").arg(qclevel)) : QString();
     report::ReportForm form = report::ReportForm::instanceOf(qc::frmqcreportDesign());
     // Printed from the preview on the printer chosen on the settings page,
     // as every patient report is.
-    form.printerIndex = ComboBox6 ? ComboBox6->currentIndex() : -1;
+    form.printerIndex = settings.printerIndex;
     try {
         qc::fillQcReport(form, chart, getHospitalname(), qc::reportCaption(lot, Label17->text()));
         report::preview(form, report::emptyRecord(), this);
