@@ -14,8 +14,10 @@
 #include <atomic>
 #include <mutex>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +29,30 @@ QByteArray randomBytes(int n, quint32 seed)
     QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(out.data()), n / 4);
     return out;
 }
+
+std::mutex termiosMutex;
+termios termiosRequest{};
+termios lastTermiosRequest()
+{
+    std::lock_guard<std::mutex> lock(termiosMutex);
+    return termiosRequest;
+}
+
+} // namespace
+
+// Every terminal setting of this program passes here: kept, then made.
+extern "C" int tcsetattr(int fd, int action, const termios *t)
+{
+    using Set = int (*)(int, int, const termios *);
+    static const Set set = reinterpret_cast<Set>(dlsym(RTLD_NEXT, "tcsetattr"));
+    {
+        std::lock_guard<std::mutex> lock(termiosMutex);
+        termiosRequest = *t;
+    }
+    return set(fd, action, t);
+}
+
+namespace {
 
 // A driver that keeps line counters; where it accepts the wait for a modem
 // line, a change wakes the waiting thread as the driver would.
@@ -129,6 +155,36 @@ protected:
 };
 
 } // namespace
+
+// The line as the analyser sends it, whatever another program left the
+// device at: 9600 baud, 8 data bits, no parity, 1 stop bit. A
+// pseudo-terminal keeps the speed and stop bits it is given but always
+// reports 8 data bits without parity, so those two are read from the
+// program's last request on its way to the device.
+TEST_F(CommOnPty, TheLineIsSetTo9600Baud8N1)
+{
+    ASSERT_TRUE(pair.start());
+    const int fd = ::open(QFile::encodeName(pair.a).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    cfsetispeed(&t, B1200);
+    cfsetospeed(&t, B1200);
+    t.c_cflag |= CSTOPB;
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+
+    ASSERT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.errorString());
+    const termios asked = lastTermiosRequest();
+    const int got = tcgetattr(fd, &t);
+    ::close(fd);
+    ASSERT_EQ(got, 0);
+    const auto baud = [](speed_t s) { return s == B9600 ? "9600" : s == B1200 ? "1200" : "other"; };
+    const tcflag_t size = asked.c_cflag & CSIZE;
+    const std::string line = std::string(baud(cfgetispeed(&t))) + "/" + baud(cfgetospeed(&t)) + " "
+                             + (size == CS8 ? "8" : size == CS7 ? "7" : "?")
+                             + (asked.c_cflag & PARENB ? "P" : "N") + (t.c_cflag & CSTOPB ? "2" : "1");
+    EXPECT_EQ(line, "9600/9600 8N1");
+}
 
 // A device missing when the port is opened is opened once it appears. The
 // writer closes and reopens its end between records, then the whole pair

@@ -45,7 +45,7 @@ TEST_F(SqlFunctions, CdateGivesIsoDateOrNull)
     const struct { const char *text, *iso; /* nullptr: not a date */ } cases[] = {
         {"2024-3-5", "2024-03-05"}, {" 2024/03/05 ", "2024-03-05"}, {"2024-03-05T14:30:15", "2024-03-05"},
         {"2024-02-29", "2024-02-29"}, {"2023-02-29", nullptr}, {"2024-03/05", nullptr}, {"20240305", nullptr},
-        {"", nullptr}, {"2024-03-05x", nullptr}, {"2024-03-05 25:00", nullptr},
+        {"", nullptr}, {"2024-03-05x", nullptr}, {"2024-03-05 25:00", nullptr}, {"2024-03-05 10:20xyz", nullptr},
     };
     for (const auto &c : cases) {
         const QVariant v = eval(QStringLiteral("cdate(?)"), QString::fromUtf8(c.text));
@@ -68,7 +68,7 @@ TEST_F(SqlFunctions, LenCountsCharactersAndSpaceMakesBlanks)
     const struct { const char *expr; QVariant arg, result; } cases[] = {
         {"len(?)", QStringLiteral("质控品1"), 4}, {"len(?)", 1234, 4}, {"len(?)", nullText, QVariant()},
         {"space(?)", -2, QString()}, {"space(?)", QStringLiteral("2"), QStringLiteral("  ")},
-        {"space(?)", nullInt, QVariant()},
+        {"space(?)", nullInt, QVariant()}, {"space(?)", 2.7, QStringLiteral("   ")},
     };
     for (const auto &c : cases) {
         const QVariant v = eval(QString::fromUtf8(c.expr), c.arg);

@@ -13,6 +13,7 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -152,6 +153,34 @@ TEST(DBNavigatorTest, DeleteAsks)
     nav.click(DBNavigator::Delete);
     EXPECT_EQ(kept + "/" + numbers() + "/" + QString::number(f.grid->model()->rowCount()), QStringLiteral("1 2 3/1 3/2"));
     EXPECT_EQ(f.grid->currentIndex().row(), f.ds->currentRow());
+}
+
+// The moving buttons, clicked: on the last row Next and Last are off, on the
+// first First and Prior.
+TEST(DBNavigatorTest, MovingButtonsAreOffAtEitherEnd)
+{
+    Fixture f(3);
+    auto *nav = new DBNavigator(f.window.get());
+    nav->setDataset(f.ds);
+    nav->move(0, 360);
+    nav->show();
+    QApplication::processEvents();
+    const auto state = [&] {
+        QString s = QString::number(f.ds->recNo()) + ' ';
+        for (auto b : {DBNavigator::First, DBNavigator::Prior, DBNavigator::Next, DBNavigator::Last})
+            s += nav->button(b)->isEnabled() ? '1' : '0';
+        return s.toStdString();
+    };
+    const auto click = [&](DBNavigator::Button b) {
+        QTest::mouseClick(nav->button(b), Qt::LeftButton);
+        QApplication::processEvents();
+        return state();
+    };
+    EXPECT_EQ(state(), "1 0011");
+    EXPECT_EQ(click(DBNavigator::Last), "3 1100");
+    EXPECT_EQ(click(DBNavigator::Prior), "2 1111");
+    EXPECT_EQ(click(DBNavigator::Next), "3 1100");
+    EXPECT_EQ(click(DBNavigator::First), "1 0011");
 }
 
 TEST(InputMethodsTest, EngineNamesAreReadFromTheListing)

@@ -1,8 +1,9 @@
 // Reports printed through real CUPS queues: tests/reports/cups-setup.sh
 // makes the queues (cups-pdf) and starts cupsd when needed; the tests print a
 // sample's report from the main window and look at what the queue got: the
-// PDF it wrote, a job waiting on a stopped printer, or nothing at all when
-// the queue refuses jobs. Where CUPS cannot run here the tests skip.
+// PDF it wrote and the sheet the job asked for, a job waiting on a stopped
+// printer, or nothing at all when the queue refuses jobs. Where CUPS cannot
+// run here the tests skip.
 #include "printwindow.h"
 
 #include "platform/report/realprinter.h"
@@ -14,6 +15,8 @@
 #include <QScopeGuard>
 #include <QThread>
 #include <optional>
+
+#include <cups/cups.h>
 
 namespace {
 
@@ -43,6 +46,22 @@ QString waitForNewPdf(const QString &dir, const QStringList &before)
             if (!before.contains(f) && jobsOn(Queue).isEmpty())
                 return QDir(dir).filePath(f);
     return {};
+}
+
+// The sheet a job asked its queue for (its "media").
+std::string jobMedia(int id)
+{
+    ipp_t *request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const QByteArray uri = QString("ipp://localhost/jobs/%1").arg(id).toUtf8();
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "media");
+    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    ipp_attribute_t *media = ippFindAttribute(response, "media", IPP_TAG_ZERO);
+    const char *name = media ? ippGetString(media, 0, nullptr) : nullptr;
+    const std::string out = name ? name : std::string("no media (") + cupsLastErrorString() + ")";
+    ippDelete(response);
+    return out;
 }
 
 // Which strips of 2 points down the page carry ink.
@@ -117,6 +136,32 @@ TEST_F(CupsPrint, AReportGoesThroughARealQueue)
         differ += a[i] != b[i], inked += b[i];
     EXPECT_GT(inked, 10);
     EXPECT_LE(differ, 2);
+}
+
+// The fourth paper is B5: the job asks the queue for that sheet by its
+// name, and the queue lays the report out on 182 x 257 mm.
+TEST_F(CupsPrint, B5IsTheSheetTheJobAsksFor)
+{
+    const QString out = setUpQueues();
+    if (out.isEmpty())
+        GTEST_SKIP() << "CUPS is not available here (see cups-setup.sh above)";
+    auto real = std::make_shared<report::RealPrinterBackend>();
+    printOn(Queue, real);
+    Form1->ComboBox7->setCurrentIndex(reports::PaperB5);
+    Form1->N3Click();
+    ASSERT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    const int id = real->lastJobId();
+    EXPECT_EQ(jobMedia(id), "jis_b5_182x257mm");
+
+    QString pdf;
+    const QString ending = QString("-job_%1.pdf").arg(id);
+    for (int i = 0; i < 600 && pdf.isEmpty(); ++i, QThread::msleep(100))
+        for (const QString &f : pdfsIn(out))
+            if (f.endsWith(ending) && !jobsOn(Queue).join('\n').contains(QString("%1-%2 ").arg(Queue).arg(id)))
+                pdf = QDir(out).filePath(f);
+    ASSERT_FALSE(pdf.isEmpty()) << "the queue wrote no " << ending.toStdString() << " into " << out.toStdString();
+    const QSizeF mm = pdftools::pageSizePt(pdf) * 25.4 / 72;
+    EXPECT_TRUE(std::abs(mm.width() - 182) < 1 && std::abs(mm.height() - 257) < 1) << mm.width() << " x " << mm.height() << " mm";
 }
 
 TEST_F(CupsPrint, AJobTheQueueRefusesIsNotStampedAndSaysWhy)
