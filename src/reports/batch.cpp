@@ -247,10 +247,12 @@ void createreportbody(ReportForm &page, const ReportForm &tmpl, const QVariantMa
         const int k = right ? i - leftRows : i;
         const int top = anchor + k * pitch;
         RowMaker m{page, slot, i + 1, pitch};
-        const int valueLeft = leftPx(tmpl, right ? "QRLabel9" : "QRLabel15") + 8;
+        // The name's column ends at the value's header, the value is indented in its own.
+        const int valueColumn = leftPx(tmpl, right ? "QRLabel9" : "QRLabel15");
+        const int valueLeft = valueColumn + 8;
         const int unitLeft = leftPx(tmpl, right ? "QRLabel17" : "QRLabel16") + 4;
         const int rangeLeft = leftPx(tmpl, right ? "QRLabel10" : "QRLabel19");
-        m.addNameAndAbbr(r, font, right ? ruleLeft + 3 : 1, top + 2, 0, valueLeft);
+        m.addNameAndAbbr(r, font, right ? ruleLeft + 3 : 1, top + 2, 0, valueColumn);
         m.add("value", r.value, font, valueLeft, top, 57, rangeLeft);
         m.add("unit", r.unit, font, unitLeft, top, 57, right ? rulesEnd : ruleLeft);
         const auto limits = limitsFor(sex, r);
@@ -302,7 +304,8 @@ void createA5reportbody(ReportForm &page, const ReportForm &tmpl, const QVariant
     const QString sex = patient.value(QStringLiteral("sex")).toString();
     const FontSpec font = rowFont("宋体", 9), narrow = rowFont("仿宋", 9);
     const int nameLeft = head.left() + head.width() + 1;
-    const int valueLeft = leftPx(tmpl, "QRLabel15") + 4, unitLeft = leftPx(tmpl, "QRLabel16") + 4;
+    const int valueColumn = leftPx(tmpl, "QRLabel15");
+    const int valueLeft = valueColumn + 4, unitLeft = leftPx(tmpl, "QRLabel16") + 4;
     const int rangeLeft = leftPx(tmpl, "QRLabel19"), flagLeft = leftPx(tmpl, "QRLabel17") + 5;
     const int picturesLeft = leftPx(tmpl, "qimg1");
     for (int i = 0; i < n; ++i) {
@@ -310,7 +313,7 @@ void createA5reportbody(ReportForm &page, const ReportForm &tmpl, const QVariant
         const int top = anchor + 2 + i * pitch;
         RowMaker m{page, slot, i + 1, pitch};
         m.add("number", QString::number(i + 1), font, head.left() + 3, top, 32, nameLeft);
-        m.addNameAndAbbr(r, font, nameLeft, top, 2, valueLeft);
+        m.addNameAndAbbr(r, font, nameLeft, top, 2, valueColumn);
         m.add("value", r.value, font, valueLeft, top, 57, unitLeft);
         m.add("unit", r.unit, font, unitLeft, top, 57, rangeLeft);
         const auto limits = limitsFor(sex, r);

@@ -355,12 +355,16 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
         if (layout == Layout::Text) {
             const bool right = i >= 13;
             const int top = firstTop + (right ? i - 13 : i) * pitch;
-            const int valueLeft = left(right ? "QRLabel9" : "QRLabel15") + 8;
+            // The name's column ends where the value's begins (its header);
+            // the value stands indented in its own column, so a blank always
+            // stands between them.
+            const int valueColumn = left(right ? "QRLabel9" : "QRLabel15");
+            const int valueLeft = valueColumn + 8;
             const int rangeLeft = left(right ? "QRLabel10" : "QRLabel19");
             const int unitLeft = left(right ? "QRLabel17" : "QRLabel16") + 4;
             // The left half ends at the dividing line, the right half at the rules' end.
             const int halfEnd = right ? form.px(QStringLiteral("QRShape2")).right() : left("QRShape3");
-            p.addNameAndAbbr(0, 1, r.name, abbr, right ? left("QRShape3") + 3 : 1, top, 0, valueLeft);
+            p.addNameAndAbbr(0, 1, r.name, abbr, right ? left("QRShape3") + 3 : 1, top, 0, valueColumn);
             p.add(2, r.value, valueLeft, top, 57, rangeLeft);
             p.add(3, r.unit, unitLeft, top, 57, halfEnd);
             p.add(4, range, rangeLeft, top, 68, unitLeft);
@@ -368,10 +372,11 @@ RowLabels buildReport(ReportForm &form, Layout layout, const PrintSettings &s, c
             const int top = firstTop + i * pitch;
             const QRect head = form.px(QStringLiteral("QRLabel25"));
             const int nameLeft = head.left() + head.width() + 1;
-            const int valueLeft = left("QRLabel15") + 8, unitLeft = left("QRLabel16") + 4;
+            const int valueColumn = left("QRLabel15");
+            const int valueLeft = valueColumn + 8, unitLeft = left("QRLabel16") + 4;
             const int rangeLeft = left("QRLabel19"), flagLeft = left("QRLabel17") + 8;
             p.add(0, QString::number(i + 1), head.left() + 3, top, 32, nameLeft);
-            p.addNameAndAbbr(1, 2, r.name, abbr, nameLeft, top, 2, valueLeft);
+            p.addNameAndAbbr(1, 2, r.name, abbr, nameLeft, top, 2, valueColumn);
             p.add(3, r.value, valueLeft, top, 57, unitLeft);
             p.add(4, r.unit, unitLeft, top, 57, rangeLeft);
             p.add(5, range, rangeLeft, top, 68, flagLeft);

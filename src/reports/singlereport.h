@@ -90,7 +90,8 @@ struct RowLabels
 report::ReportItem &addRowLabel(report::ReportForm &form, const QString &name, const QString &caption,
                                 const report::FontSpec &font, const QRect &px, double edgePx = 0);
 // An item name and its bracketed abbreviation (empty: none, no label) on one
-// line from nameLeft, gapPx apart, both ending before edgePx: the
+// line from nameLeft, gapPx apart, both ending before edgePx (where the
+// value's column begins; the value itself stands indented in it): the
 // abbreviation stays whole where it can and the name gives way.
 void addNameAndAbbreviation(report::ReportForm &form, const QString &nameLabel, const QString &abbrLabel,
                             const QString &name, const QString &bracketed, const report::FontSpec &font,

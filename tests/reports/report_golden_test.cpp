@@ -1,8 +1,9 @@
 // Every report form printed for one fixed sample, read back from the PDF:
 // each text box must stand where the committed list in golden/<form>.txt
 // puts it (within 0.1 mm) and each rule likewise; no two text boxes and no
-// text and rule may intersect, for the default item catalogue with the
-// longest values, a 10-digit case number and more rows than the forms hold.
+// text and rule may intersect, and every value stands a blank clear of the
+// item name before it, for the default item catalogue with the longest
+// values, a 10-digit case number and more rows than the forms hold.
 // Page images go to test-output/reports/golden-<form>.png for people to look at.
 //
 // After a deliberate change of a form, VORLAN_GOLDEN_UPDATE=1 rewrites the lists.
@@ -185,6 +186,33 @@ protected:
         }
     }
 
+    // Each value stands clear of the item name before it: the word that
+    // ends nearest to its left on its line (the name or its abbreviation)
+    // ends at least a blank's width before it, read from the page and in
+    // the lines as placed, so the two never read as one word.
+    static void expectGapBeforeValues(const Printed &p, const QString &what, const char *value = "8888.88")
+    {
+        constexpr double blankMm = 1.5;
+        for (const auto *list : {&p.words, &p.lines}) {
+            for (const auto &v : *list) {
+                if (v.text != QLatin1String(value))
+                    continue;
+                const pdftools::Word *before = nullptr;
+                for (const auto &w : *list) {
+                    const double overlap = std::min(v.mm.bottom(), w.mm.bottom()) - std::max(v.mm.top(), w.mm.top());
+                    if (&w != &v && w.mm.left() < v.mm.left() && overlap > v.mm.height() / 2
+                        && (!before || w.mm.right() > before->mm.right()))
+                        before = &w;
+                }
+                ASSERT_TRUE(before) << what.toStdString() << ": nothing before the value at " << v.mm.top() << " mm";
+                EXPECT_GE(v.mm.left() - before->mm.right(), blankMm)
+                    << what.toStdString() << (list == &p.words ? " (page)" : " (as placed)") << ": \""
+                    << before->text.toStdString() << "\" ends " << v.mm.left() - before->mm.right() << " mm before its value at "
+                    << v.mm.top() << " mm";
+            }
+        }
+    }
+
     // Every word the reader finds, every line of text as placed, every rule
     // and every picture lies on the paper. A word wholly past the edge is
     // not read at all: the golden lists and the counts of whole values
@@ -279,6 +307,7 @@ TEST_F(ReportGolden, EveryFormStandsWhereDesignedAndNothingOverprints)
         const Printed p = printPage(page.page, page.name);
         expectGolden(p, page.name);
         expectNothingMeets(p, page.name);
+        expectGapBeforeValues(p, page.name);
         expectInsidePage(p, page.name);
         // The 10-digit case number and every value print whole (the reader
         // joins the case number to its caption's colon).
@@ -300,12 +329,14 @@ TEST_F(ReportGolden, MoreRowsThanAFormHoldsAreSqueezedAndNeverOverprint)
             const QString name = QString("rows%1-%2-%3").arg(n).arg(paper).arg(kind);
             const Printed p = printPage(reportPage(settingsFor(paper, kind), contentWith(some)), name);
             expectNothingMeets(p, name);
+            expectGapBeforeValues(p, name);
             EXPECT_EQ(count(p, "8888.88"), long(n)) << name.toStdString();
         }
         for (bool text : {true, false}) {
             const QString name = QString("batch-rows%1-%2").arg(n).arg(text ? "text" : "graphic");
             const Printed p = printPage(batchPage(text, some), name);
             expectNothingMeets(p, name);
+            expectGapBeforeValues(p, name);
             EXPECT_EQ(count(p, "8888.88"), long(n) * (text ? TextSlots : GraphicSlots)) << name.toStdString();
         }
     }
