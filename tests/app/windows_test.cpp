@@ -360,8 +360,15 @@ TEST_F(Windows, WorkDateRollsOverOnTheTickAfterMidnight)
     tick();
     clock = QDateTime(QDate(2026, 5, 2), QTime(0, 0, 10));
     tick();
-    // The date changes on the tick, not before.
+    // The date changes on the tick, not before; a day of the same number in
+    // another month or year is another day.
     EXPECT_EQ(days.join(QLatin1Char(' ')), QStringLiteral("2026-05-01 2026-05-01 2026-05-01 2026-05-02"));
+    days.clear();
+    for (const QDate d : {QDate(2026, 6, 2), QDate(2027, 6, 2)}) {
+        clock = QDateTime(d, QTime(9, 0));
+        tick();
+    }
+    EXPECT_EQ(days.join(QLatin1Char(' ')).toStdString(), "2026-05-02 2026-06-02 2026-06-02 2027-06-02");
 }
 
 TEST_F(Windows, SettingsGrids)
