@@ -285,6 +285,37 @@ TEST_F(Windows, PasswordChangeAndAnOperatorWithoutANameIsShownTheDoor)
     EXPECT_FALSE(Form1->isVisible());
 }
 
+// Another workstation renumbers or deletes the operator between the check
+// of the old password and the save: no row takes the new password, and the
+// change is told as failed, never as made.
+TEST_F(Windows, PasswordChangeThatReachesNoRowIsAFailure)
+{
+    ASSERT_TRUE(db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (7, 'x', 'old')")));
+    const QString name = QStringLiteral("other-workstation");
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        other.setDatabaseName(dbPath);
+        ASSERT_TRUE(other.open());
+        activate(frmpssinput);
+        QStringList seen;
+        for (const char *no : {"7", "8"}) {
+            const QString meanwhile = QLatin1String(*no == '7' ? "update operator set [no] = 8 where [no] = 7"
+                                                               : "delete from operator where [no] = 8");
+            frmpssinput->ADODataSet1->afterScroll = [&](db::Dataset &) { seen << QString::number(db::exec(other, meanwhile)); };
+            typeInto(frmpssinput->Edit1, QLatin1String(no), false);
+            typeInto(frmpssinput->Edit2, QStringLiteral("old"), false);
+            typeInto(frmpssinput->Edit3, QStringLiteral("new"), false);
+            dialogs.clear();
+            QTest::mouseClick(frmpssinput->Button1, Qt::LeftButton);
+            frmpssinput->ADODataSet1->afterScroll = nullptr;
+            QSqlQuery q(QStringLiteral("select count(*) || '/' || count(nullif(exp1, 'new')) from operator"), other);
+            seen << dialogs.shown.join(QLatin1Char('+')) + QLatin1Char('|') + (q.next() ? q.value(0).toString() : QString());
+        }
+        EXPECT_EQ(seen.join(QLatin1Char(' ')).toStdString(), "1 密码未能保存|1/1 1 密码未能保存|0/0");
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 TEST_F(Windows, StartUpShowsTheOperatorAndWritesNoSetting)
 {
     logOn();
@@ -360,8 +391,15 @@ TEST_F(Windows, WorkDateRollsOverOnTheTickAfterMidnight)
     tick();
     clock = QDateTime(QDate(2026, 5, 2), QTime(0, 0, 10));
     tick();
-    // The date changes on the tick, not before.
+    // The date changes on the tick, not before; a day of the same number in
+    // another month or year is another day.
     EXPECT_EQ(days.join(QLatin1Char(' ')), QStringLiteral("2026-05-01 2026-05-01 2026-05-01 2026-05-02"));
+    days.clear();
+    for (const QDate d : {QDate(2026, 6, 2), QDate(2027, 6, 2)}) {
+        clock = QDateTime(d, QTime(9, 0));
+        tick();
+    }
+    EXPECT_EQ(days.join(QLatin1Char(' ')).toStdString(), "2026-05-02 2026-06-02 2026-06-02 2027-06-02");
 }
 
 TEST_F(Windows, SettingsGrids)

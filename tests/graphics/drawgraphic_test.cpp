@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 using namespace graphics;
+using Pts = QSet<QPair<int, int>>;
 
 TEST(DrawGraphic, EachFieldDrawsOrClearsItsOwnPicture)
 {
@@ -30,6 +31,21 @@ TEST(DrawGraphic, EachFieldDrawsOrClearsItsOwnPicture)
     EXPECT_TRUE(px::allOf(p.image[6], clr::Green));
     EXPECT_EQ(px::countOf(p.image[3], clr::Green, QRect(0, 0, 142, 50)), 0);
     EXPECT_EQ(px::at(p.image[3], 141, 59), clr::Green);
+    // Outside the frame of both scatter pictures stand only its ticks: two
+    // pixels deep, every ten pixels, thirteen on each side.
+    Pts ticks;
+    for (int at = 7; at <= 127; at += 10)
+        for (int out : {3, 4, 138, 139})
+            ticks += Pts{{at, out}, {out, at + 8}};
+    const QRect frame(5, 5, 133, 133);
+    for (int n : {1, 5}) {
+        Pts outside;
+        for (const auto &pt : px::ofColour(p.image[n], clr::Black))
+            if (!frame.contains(pt.first, pt.second))
+                outside.insert(pt);
+        EXPECT_EQ(ticks - outside, Pts()) << "missing in picture " << n;
+        EXPECT_EQ(outside - ticks, Pts()) << "stray in picture " << n;
+    }
     // No row at all clears all six.
     drawgraphic(p, nullptr);
     for (int n = 1; n <= 6; ++n)

@@ -3,6 +3,7 @@
 #include "platform/widgets/dbedits.h"
 #include "platform/widgets/dbgrid.h"
 #include "workstation/patient.h"
+#include "workstation/resultinput.h"
 #include "wsfixture.h"
 
 #include <QAction>
@@ -105,24 +106,48 @@ TEST_F(WorkstationWindows, SampleListAndResultGridColours)
 }
 
 // On another operator's sample the result grid's Enter (the keypad's too)
-// and the list's F4 refuse. The list's menu keys belong to the sample page:
-// elsewhere they would act on a sample the user cannot see.
+// and the list's F4 refuse; manual entry opens only on the user's own
+// sample, and not at all on an empty list. The list's menu keys belong to
+// the sample page: elsewhere they would act on a sample the user cannot see.
 TEST_F(WorkstationWindows, SampleKeysRefuseOtherOperatorsAndActOnlyOnTheSamplePage)
 {
     addPatient("5'", "甲", 0, QStringLiteral("王五"));
+    addPatient("6", "乙");
     run("update itemtb set expressions=''"); // no derived item joins in; a quote is part of the number
     addResults("5'", {{1, "1"}, {2, "2"}, {3, "3"}});
+    addResults("6", {{1, "1"}});
     Form1->samplePageShow();
     activate(Form1);
     DBGrid *grid = Form1->DBGrid2;
-    grid->setFocus();
+    // Manual entry runs modally: the sample it opens on is noted, and it is closed.
+    QStringList opened;
+    QTimer closer;
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [&]() {
+        if (frmresultinput->isVisible()) {
+            opened << current();
+            QTest::keyClick(frmresultinput, Qt::Key_Escape);
+        }
+    });
+    const auto enter = [&](Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        activate(Form1);
+        dialogs.clear();
+        closer.start(0);
+        grid->setFocus();
+        QTest::keyClick(grid, mods ? Qt::Key_Enter : Qt::Key_Return, mods);
+        QApplication::processEvents();
+    };
+    ASSERT_TRUE(Form1->patientset->locate("shelfid", "6"));
+    enter();
+    ASSERT_TRUE(Form1->patientset->locate("shelfid", "5'"));
     ASSERT_TRUE(Form1->testresultset->setRecNo(2));
     ASSERT_TRUE(grid->setSelectedField("value"));
     for (const auto mods : {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::KeypadModifier)}) {
-        dialogs.clear();
-        QTest::keyClick(grid, mods ? Qt::Key_Enter : Qt::Key_Return, mods);
-        EXPECT_EQ(dialogs.last(), QStringLiteral("病人的检验者不是当前检验者，不能修改检验结果!"));
+        enter(mods);
+        EXPECT_EQ(dialogs.shown.join(QLatin1Char('|')).toStdString(), "病人的检验者不是当前检验者，不能修改检验结果!");
     }
+    EXPECT_EQ(opened.join(QLatin1Char('|')).toStdString(), "6");
+    activate(Form1);
     // Ctrl+Del asks first, and deletes that one result.
     ASSERT_TRUE(Form1->testresultset->setRecNo(3));
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
@@ -138,9 +163,12 @@ TEST_F(WorkstationWindows, SampleKeysRefuseOtherOperatorsAndActOnlyOnTheSamplePa
         QTest::keyClick(widget, Qt::Key_F4);
         EXPECT_EQ(dialogs.shown, page ? QStringList() : QStringList{"病人的检验者不是当前检验者，不能删除病人资料!"}) << page;
     }
-    // No printed sample: the result grid empties with the list.
+    // No printed sample: the result grid empties with the list, and Enter
+    // there does nothing at all.
     Form1->N24->trigger();
     EXPECT_TRUE(Form1->patientset->isEmpty() && Form1->testresultset->isEmpty());
+    enter();
+    EXPECT_EQ((dialogs.shown + opened).join(QLatin1Char('|')).toStdString(), "6");
 }
 
 TEST_F(WorkstationWindows, PatientWindowRegistersWithKeys)
