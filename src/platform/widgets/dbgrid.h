@@ -114,6 +114,8 @@ private:
     void columnsMaybeChanged();
     bool postPending();
     void reportRefusal();
+    void backToEditor();
+    void keepSelection();
     void dropEditor();
     void editorsChanged();
     void focusLeftEditor(QWidget *editor);
@@ -132,6 +134,7 @@ private:
     bool m_syncing = false;
     bool m_resyncQueued = false;
     bool m_inRowChange = false;
+    bool m_keptEditor = false; // a refused text kept its editor open
     QString m_refusal; // why the last cell text was not taken, until shown
     bool m_telling = false; // a refusal's message is up
     QList<QPointer<QWidget>> m_guarded;
