@@ -43,6 +43,7 @@ void repositionAfterPost(db::Dataset &ds, const std::function<void(const QString
     else
         ds.last();
 }
+
 // A number that another row already holds, told with the column's caption
 // and the number typed; empty for any other refusal, whose database text
 // the message boxes word as every database failure is.

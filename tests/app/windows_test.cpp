@@ -710,6 +710,24 @@ TEST_F(Windows, SettingsGridsTellARefusedRowAndKeepItAsTyped)
     press(Qt::Key_Escape);
     EXPECT_EQ(QStringLiteral("%1|%2").arg(int(ds->state())).arg(doctor.shown(2)).toStdString(), "1|03/张医生");
     EXPECT_EQ(doctors().toStdString(), doctorsBefore.toStdString());
+
+    // 标本种类: any other refusal is told with the database's reason.
+    ASSERT_TRUE(db::exec(QStringLiteral("create trigger keep before insert on samplekind "
+                                        "begin select raise(abort, 'no new kinds today'); end")));
+    Form1->PageControl2->setCurrentIndex(4);
+    SettingsGrid kind{Form1->DBGrid7, Form1->DBNavigator5};
+    ds = dbdata->kindset;
+    dialogs.clear();
+    kind.clickButton(DBNavigator::Insert);
+    kind.clickCell(3, 0);
+    typeKeys(QStringLiteral("xx"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(QStringList({QString::number(dialogs.shown.size()),
+                           QString::number(dialogs.last().contains(QStringLiteral("no new kinds today"))),
+                           QString::number(int(ds->state())), kind.shown(3)}).join(QLatin1Char('|')).toStdString(),
+              "1|1|3|xx");
+    press(Qt::Key_Escape);
+    EXPECT_EQ(QStringLiteral("%1|%2").arg(int(ds->state())).arg(kind.grid->model()->rowCount()).toStdString(), "1|3");
 }
 
 // A cell text its field refuses stays in the open editor however the cell
