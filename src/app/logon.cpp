@@ -5,16 +5,22 @@
 
 namespace logon {
 
-bool ensureDefaultAccount(QString *error)
+bool ensureDefaultAccount(QString *error, bool *created)
 {
+    if (created)
+        *created = false;
     bool ok = false;
     const QVariant n = db::scalar(QStringLiteral("select count(*) from operator"), {}, &ok, error);
     if (!ok)
         return false;
     if (n.toInt() > 0)
         return true;
-    return db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (?, ?, ?)"),
-                    {100, QStringLiteral("malvor"), QStringLiteral("malvor")}, error);
+    if (!db::exec(QStringLiteral("insert into operator ([no], name, exp1) values (?, ?, ?)"),
+                  {100, QStringLiteral("malvor"), QStringLiteral("malvor")}, error))
+        return false;
+    if (created)
+        *created = true;
+    return true;
 }
 
 Check checkOperator(db::Dataset &ds, const QString &number, const QString &password, QString *error)

@@ -8,8 +8,9 @@ namespace logon {
 
 enum class Check { Ok, NoOperator, WrongPassword, DbError };
 
-// When the operator table is empty, adds the default account 100/malvor.
-bool ensureDefaultAccount(QString *error);
+// When the operator table is empty, adds the default account 100/malvor
+// (*created tells whether it did).
+bool ensureDefaultAccount(QString *error, bool *created = nullptr);
 
 // Opens "the operator with this number" on ds and compares the typed
 // password, exactly as typed, with the stored one trimmed. A number that is

@@ -4,6 +4,7 @@
 #include "app/jpegimage.h"
 #include "app/logon.h"
 #include "app/logonprompt.h"
+#include "base/CustData.h"
 #include "platform/widgets/dialogs.h"
 #include "workstation/samplelist.h"
 
@@ -119,10 +120,15 @@ void Tfrmoprput::Button1Click()
 {
     m_toldFault = db::FileFault::None;
     QString error;
-    if (!logon::ensureDefaultAccount(&error)) {
+    bool created = false;
+    if (!logon::ensureDefaultAccount(&error, &created)) {
         dlg::error(error, this);
         return;
     }
+    // The operator list was read when the program started, before this
+    // account existed.
+    if (created && dbdata && dbdata->operatorset->isOpen() && !dbdata->operatorset->requery())
+        dlg::error(dbdata->operatorset->lastError(), this);
     if (!logon::confirmOperator(*ADODataSet1, Edit1, Edit2, QStringLiteral("密码不对，请重输！"), this))
         return;
     hide();

@@ -3,6 +3,8 @@
 #include "base/database.h"
 #include "base/fieldcheck.h"
 
+#include <QRegularExpression>
+
 Tdbdata *dbdata = nullptr;
 
 namespace {
@@ -40,6 +42,24 @@ void repositionAfterPost(db::Dataset &ds, const std::function<void(const QString
         ds.setRecNo(n);
     else
         ds.last();
+}
+
+// A number that another row already holds, told with the column's caption
+// and the number typed; empty for any other refusal, whose database text
+// the message boxes word as every database failure is.
+QString numberInUse(const db::Dataset &ds, const QString &error)
+{
+    static const QRegularExpression unique(QStringLiteral("UNIQUE constraint failed: (?:\\w+\\.)?(\\w+)"));
+    const QRegularExpressionMatch m = unique.match(error);
+    if (!m.hasMatch())
+        return QString();
+    for (const db::FieldDef &d : ds.fieldDefs()) {
+        if (d.name.compare(m.captured(1), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString caption = d.label.isEmpty() ? d.name : d.label;
+        return QStringLiteral("%1 %2 已被另一行使用，请改用其他%1，或按 Esc 放弃这一行的修改。").arg(caption, ds.text(d.name));
+    }
+    return QString();
 }
 } // namespace
 
@@ -92,10 +112,10 @@ Tdbdata::Tdbdata(const QString &databaseFile, QObject *parent)
     qctemp = new db::Dataset(this);
 
     for (db::Dataset *ds : {itemset, doctorset, operatorset, departset, kindset})
-        ds->onPostError = [this](db::Dataset &d, const QString &e, db::Dataset::PostAction &a) {
+        ds->onPostError = [this](db::Dataset &d, QString &e, db::Dataset::PostAction &a) {
             kindsetPostError(d, e, a);
         };
-    apperanceset->onPostError = [this](db::Dataset &d, const QString &e, db::Dataset::PostAction &a) {
+    apperanceset->onPostError = [this](db::Dataset &d, QString &e, db::Dataset::PostAction &a) {
         apperancesetPostError(d, e, a);
     };
     kindset->afterPost = [this](db::Dataset &d) { kindsetAfterPost(d); };
@@ -120,15 +140,16 @@ bool Tdbdata::openDatasets()
     return true;
 }
 
-void Tdbdata::kindsetPostError(db::Dataset &ds, const QString &, db::Dataset::PostAction &action)
+void Tdbdata::kindsetPostError(db::Dataset &ds, QString &error, db::Dataset::PostAction &)
 {
-    Q_UNUSED(ds);
-    // Abort cancels the pending edit or insert in the dataset itself.
-    if (action == db::Dataset::PostAction::Fail)
-        action = db::Dataset::PostAction::Abort;
+    // The failure stands: the row stays in edit as typed, for the user to
+    // correct or drop, and whoever posted it shows the reason.
+    const QString taken = numberInUse(ds, error);
+    if (!taken.isEmpty())
+        error = taken;
 }
 
-void Tdbdata::apperancesetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action)
+void Tdbdata::apperancesetPostError(db::Dataset &ds, QString &error, db::Dataset::PostAction &action)
 {
     kindsetPostError(ds, error, action);
 }

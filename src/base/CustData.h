@@ -33,9 +33,10 @@ public:
     db::Dataset *qcdataset = nullptr;
     db::Dataset *qctemp = nullptr;
 
-    // A refused row on a reference grid is dropped without a word.
-    void kindsetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action);
-    void apperancesetPostError(db::Dataset &ds, const QString &error, db::Dataset::PostAction &action);
+    // A row the database refuses stays in edit with what was typed; a number
+    // another row holds is reworded as that (the caller shows the error).
+    void kindsetPostError(db::Dataset &ds, QString &error, db::Dataset::PostAction &action);
+    void apperancesetPostError(db::Dataset &ds, QString &error, db::Dataset::PostAction &action);
     // After a post the list is re-read and the cursor kept on its record
     // number; a list that cannot be re-read is reported through reportError.
     void kindsetAfterPost(db::Dataset &ds);

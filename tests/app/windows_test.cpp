@@ -26,12 +26,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
+#include <functional>
 #include <optional>
 #include <gtest/gtest.h>
 
@@ -476,11 +478,6 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     typeCell(nullptr, "xyz", Qt::Key_Return);
     Form1->DBNavigator1->click(DBNavigator::Insert);
     typeCell("no", "103", Qt::Key_Enter, Qt::KeypadModifier);
-    // A number in use is dropped without a word.
-    const int rows = grid->model()->rowCount();
-    Form1->DBNavigator1->click(DBNavigator::Insert);
-    typeCell("no", "100", Qt::Key_Return);
-    EXPECT_EQ(grid->model()->rowCount(), rows);
     EXPECT_EQ(db::scalar(QStringLiteral("select group_concat(quote(name)) from operator where [no] >= 100 or [no] is null"))
                   .toString(), QStringLiteral("'malvor','xyz',NULL"));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
@@ -625,6 +622,227 @@ TEST_F(Windows, AnOpenCellEditorIsPostedByTheNavigatorAndOnClosing)
     EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("退出程序将不能接收数据，确定要退出吗？")});
     expected.replace(0, first.size() + 2, first + "ZYX");
     EXPECT_EQ(stored(), expected);
+}
+
+namespace {
+
+// The settings page's grids as a person meets them: the cell under the
+// mouse, the navigator's buttons pressed with it, the numbers stored.
+struct SettingsGrid
+{
+    DBGrid *grid;
+    DBNavigator *nav;
+
+    void clickCell(int row, int column) const
+    {
+        const QPoint at = grid->visualRect(grid->model()->index(row, column)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+    }
+    void clickButton(DBNavigator::Button b) const
+    {
+        QTest::mouseClick(nav->button(b), Qt::LeftButton);
+        QApplication::processEvents();
+    }
+    // The row's cells as shown, joined by "/".
+    QString shown(int row) const
+    {
+        QStringList cells;
+        for (int c = 0; c < grid->model()->columnCount(); ++c)
+            cells << grid->model()->index(row, c).data().toString();
+        return cells.join(QLatin1Char('/'));
+    }
+    // The cell editor open now, if any (closed ones linger hidden).
+    QLineEdit *openEditor() const
+    {
+        for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+            if (e->isVisible())
+                return e;
+        return nullptr;
+    }
+};
+
+QString storedColumn(const char *sql)
+{
+    return db::scalar(QString::fromLatin1(sql)).toString();
+}
+
+} // namespace
+
+// A row the database refuses (a number another row holds) is told once, in
+// Chinese, naming the number, and stays in edit as typed: corrected it is
+// stored, ✗ or Esc drop it. Nothing of it reaches the file before that.
+TEST_F(Windows, SettingsGridsTellARefusedRowAndKeepItAsTyped)
+{
+    logOn();
+    showMain();
+    activate(Form1);
+    Form1->PageControl1->setCurrentIndex(3);
+    const auto departments = []() {
+        return storedColumn("select group_concat(no||':'||suoxie||':'||name, ' ') from (select * from department order by no)");
+    };
+    const QString before = departments();
+
+    // 科别: row 6 takes row 5's number.
+    Form1->PageControl2->setCurrentIndex(2);
+    SettingsGrid depart{Form1->DBGrid5, Form1->DBNavigator3};
+    db::Dataset *ds = dbdata->departset;
+    depart.clickCell(5, 0);
+    typeKeys(QStringLiteral("5"));
+    press(Qt::Key_Return);
+    // Messages, the first one, the row's state (2 edit, 3 insert), the row as shown.
+    const auto seen = [&](db::Dataset *d, const SettingsGrid &g, int row) {
+        return QStringList({QString::number(dialogs.shown.size()), dialogs.shown.value(0),
+                            QString::number(int(d->state())), g.shown(row)}).join(QLatin1Char('|'));
+    };
+    EXPECT_EQ(seen(ds, depart, 5).toStdString(), "1|编号 5 已被另一行使用，请改用其他编号，或按 Esc 放弃这一行的修改。|2|5/tj/体检中心");
+    EXPECT_TRUE(!dialogs.kinds.empty() && dialogs.kinds.front() == dlg::Kind::Error);
+    EXPECT_EQ(departments().toStdString(), before.toStdString());
+    press(Qt::Key_Escape);
+    EXPECT_EQ(QStringLiteral("%1|%2").arg(int(ds->state())).arg(depart.shown(5)).toStdString(), "1|6/tj/体检中心");
+
+    // A new row with a number in use, then corrected and stored.
+    dialogs.clear();
+    depart.clickButton(DBNavigator::Insert);
+    depart.clickCell(6, 0);
+    typeKeys(QStringLiteral("1"));
+    press(Qt::Key_Tab);
+    typeKeys(QStringLiteral("ab"));
+    press(Qt::Key_Tab);
+    typeKeys(QStringLiteral("newdept"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(seen(ds, depart, 6).toStdString(), "1|编号 1 已被另一行使用，请改用其他编号，或按 Esc 放弃这一行的修改。|3|1/ab/newdept");
+    EXPECT_EQ(departments().toStdString(), before.toStdString());
+    dialogs.clear();
+    depart.clickCell(6, 0);
+    typeKeys(QStringLiteral("7"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(seen(ds, depart, 6).toStdString(), "0||1|7/ab/newdept");
+    EXPECT_EQ(departments().toStdString(), before.toStdString() + " 7:ab:newdept");
+
+    // 送检医师: the same on a text number, a new row dropped with ✗, an
+    // existing one with Esc.
+    Form1->PageControl2->setCurrentIndex(3);
+    SettingsGrid doctor{Form1->DBGrid6, Form1->DBNavigator4};
+    ds = dbdata->doctorset;
+    const auto doctors = []() { return storedColumn("select group_concat(no||':'||name, ' ') from (select * from doctor order by no)"); };
+    const QString doctorsBefore = doctors();
+    dialogs.clear();
+    doctor.clickButton(DBNavigator::Insert);
+    doctor.clickCell(3, 0);
+    typeKeys(QStringLiteral("02"));
+    press(Qt::Key_Tab);
+    typeKeys(QStringLiteral("zhao"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(seen(ds, doctor, 3).toStdString(), "1|编号 02 已被另一行使用，请改用其他编号，或按 Esc 放弃这一行的修改。|3|02/zhao");
+    doctor.clickButton(DBNavigator::Cancel);
+    EXPECT_EQ(QStringLiteral("%1|%2").arg(int(ds->state())).arg(doctor.grid->model()->rowCount()).toStdString(), "1|3");
+    dialogs.clear();
+    doctor.clickCell(2, 0);
+    typeKeys(QStringLiteral("01"));
+    // Leaving the row by a click is refused the same way: the grid stays on it.
+    doctor.clickCell(0, 1);
+    EXPECT_EQ(seen(ds, doctor, 2).toStdString(), "1|编号 01 已被另一行使用，请改用其他编号，或按 Esc 放弃这一行的修改。|2|01/张医生");
+    EXPECT_EQ(QStringLiteral("%1 %2").arg(ds->recNo()).arg(doctor.grid->currentIndex().row()).toStdString(), "3 2");
+    doctor.grid->setFocus();
+    press(Qt::Key_Escape);
+    EXPECT_EQ(QStringLiteral("%1|%2").arg(int(ds->state())).arg(doctor.shown(2)).toStdString(), "1|03/张医生");
+    EXPECT_EQ(doctors().toStdString(), doctorsBefore.toStdString());
+
+    // 标本种类: any other refusal is told with the database's reason.
+    ASSERT_TRUE(db::exec(QStringLiteral("create trigger keep before insert on samplekind "
+                                        "begin select raise(abort, 'no new kinds today'); end")));
+    Form1->PageControl2->setCurrentIndex(4);
+    SettingsGrid kind{Form1->DBGrid7, Form1->DBNavigator5};
+    ds = dbdata->kindset;
+    dialogs.clear();
+    kind.clickButton(DBNavigator::Insert);
+    kind.clickCell(3, 0);
+    typeKeys(QStringLiteral("xx"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(QStringList({QString::number(dialogs.shown.size()),
+                           QString::number(dialogs.last().contains(QStringLiteral("no new kinds today"))),
+                           QString::number(int(ds->state())), kind.shown(3)}).join(QLatin1Char('|')).toStdString(),
+              "1|1|3|xx");
+    press(Qt::Key_Escape);
+    EXPECT_EQ(QStringLiteral("%1|%2").arg(int(ds->state())).arg(kind.grid->model()->rowCount()).toStdString(), "1|3");
+}
+
+// A cell text its field refuses stays in the open editor however the cell
+// is left, with one message and the focus back in it, as after Return.
+TEST_F(Windows, ARefusedCellKeepsItsTextWhicheverWayItIsLeft)
+{
+    logOn();
+    showMain();
+    activate(Form1);
+    Form1->PageControl1->setCurrentIndex(3);
+    Form1->PageControl2->setCurrentIndex(2);
+    SettingsGrid depart{Form1->DBGrid5, Form1->DBNavigator3};
+    db::Dataset *ds = dbdata->departset;
+    const QString before = storedColumn("select group_concat(no, ' ') from (select no from department order by no)");
+    QTabBar *pages = Form1->PageControl2->tabBar();
+    const struct { const char *way, *typed; std::function<void()> leave; } ways[] = {
+        {"Tab", "abc", [] { press(Qt::Key_Tab); }},
+        {"Shift+Tab", "99999", [] { press(Qt::Key_Backtab, Qt::ShiftModifier); }},
+        {"click on another row", "abc", [&] { depart.clickCell(1, 1); }},
+        {"click on another cell of the row", "99999", [&] { depart.clickCell(5, 2); }},
+        {"Page Up", "abc", [] { press(Qt::Key_PageUp); }},
+        {"Up", "abc", [] { press(Qt::Key_Up); }},
+        {"another page", "abc", [&] {
+             QTest::mouseClick(pages, Qt::LeftButton, {}, pages->tabRect(0).center());
+             QApplication::processEvents();
+         }},
+    };
+    dialogs.realBoxes = true;
+    for (const auto &w : ways) {
+        SCOPED_TRACE(w.way);
+        depart.clickCell(5, 0);
+        typeKeys(QLatin1String(w.typed));
+        dialogs.clear();
+        w.leave();
+        QApplication::processEvents();
+        // Messages and the first one's start, the text and focus of the
+        // editor, the cell and record the grid stands on, the page.
+        const QLineEdit *editor = depart.openEditor();
+        const QString says = QString::fromUtf8(QByteArray(w.typed) == "abc" ? "编号只能填整数" : "编号超出范围");
+        EXPECT_EQ(QStringList({QString::number(dialogs.shown.size()), dialogs.shown.value(0).left(says.size()),
+                               editor ? editor->text() : QStringLiteral("no editor"),
+                               QString::number(editor && editor->hasFocus()),
+                               QStringLiteral("%1,%2").arg(depart.grid->currentIndex().row()).arg(depart.grid->currentIndex().column()),
+                               QString::number(ds->recNo()), QString::number(Form1->PageControl2->currentIndex())})
+                      .join(QLatin1Char('|')).toStdString(),
+                  QStringLiteral("1|%1|%2|1|5,0|6|2").arg(says, QLatin1String(w.typed)).toStdString());
+        press(Qt::Key_Escape);
+        press(Qt::Key_Escape);
+        EXPECT_EQ(QStringLiteral("%1|%2").arg(int(ds->state())).arg(depart.shown(5)).toStdString(), "1|6/tj/体检中心");
+    }
+    EXPECT_EQ(storedColumn("select group_concat(no, ' ') from (select no from department order by no)").toStdString(),
+              before.toStdString());
+}
+
+// On a new database the log-on makes the first operator; the operator grid
+// shows it, and refuses a second row with its number.
+TEST_F(Windows, TheOperatorGridShowsTheAccountMadeAtLogOn)
+{
+    ASSERT_EQ(storedColumn("select count(*) from operator").toStdString(), "0");
+    createMain();
+    logOn();
+    showMain();
+    activate(Form1);
+    Form1->PageControl1->setCurrentIndex(3);
+    Form1->PageControl2->setCurrentIndex(0);
+    SettingsGrid op{Form1->DBGrid3, Form1->DBNavigator1};
+    ASSERT_EQ(op.grid->model()->rowCount(), 1);
+    EXPECT_EQ(op.shown(0).toStdString(), "100/malvor");
+    op.clickButton(DBNavigator::Insert);
+    op.clickCell(1, 0);
+    typeKeys(QStringLiteral("100"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(QStringList({QString::number(dialogs.shown.size()), dialogs.last(), QString::number(int(dbdata->operatorset->state()))})
+                  .join(QLatin1Char('|')).toStdString(),
+              "1|编号 100 已被另一行使用，请改用其他编号，或按 Esc 放弃这一行的修改。|3");
+    press(Qt::Key_Escape);
+    EXPECT_EQ(storedColumn("select group_concat(no||name) from operator").toStdString(), "100malvor");
 }
 
 // Run last: the application set-up changes the font of every window after it.

@@ -729,6 +729,7 @@ bool Dataset::post()
             PostAction action = PostAction::Fail;
             if (onPostError)
                 onPostError(*this, err, action);
+            m_error = err;
             if (action == PostAction::Abort)
                 cancel();
             return false;

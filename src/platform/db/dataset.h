@@ -146,7 +146,10 @@ public:
     std::function<void(Dataset &)> onNewRecord;
     std::function<bool(Dataset &)> beforePost; // return false to abort the post
     std::function<void(Dataset &)> afterPost;
-    std::function<void(Dataset &, const QString &error, PostAction &action)> onPostError;
+    // Runs when the database refuses the row; may reword the error (it
+    // becomes lastError()) and may turn the failure into a silent abort,
+    // which cancels the row.
+    std::function<void(Dataset &, QString &error, PostAction &action)> onPostError;
 
 signals:
     void reset();                 // rows re-read, opened or closed

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTabWidget>
 
 namespace dbui {
 
@@ -349,15 +350,21 @@ bool DBGrid::commitEdit()
     commitData(ed);
     if (!m_refusal.isEmpty()) {
         reportRefusal();
-        if (m_editor == ed && ed->isVisible()) {
-            ed->setFocus();
-            if (auto *line = qobject_cast<QLineEdit *>(ed))
-                line->selectAll();
-        }
+        backToEditor();
         return false;
     }
     dropEditor();
     return true;
+}
+
+void DBGrid::backToEditor()
+{
+    QWidget *ed = m_editor;
+    if (!ed || !ed->isVisible())
+        return;
+    ed->setFocus();
+    if (auto *line = qobject_cast<QLineEdit *>(ed))
+        line->selectAll();
 }
 
 bool DBGrid::commitEdits(db::Dataset *ds)
@@ -501,27 +508,40 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
     if (current.isValid())
         m_lastColumn = current.column();
     m_inRowChange = !m_syncing;
+    m_keptEditor = false;
     QTableView::currentChanged(current, previous);
     m_inRowChange = false;
-    // A cell left with a text its field refused keeps its old value; the
-    // rest of the row goes on as typed.
-    reportRefusal();
+    if (m_keptEditor) {
+        // The cell whose text was refused keeps its editor, and the cursor
+        // stays with it.
+        m_keptEditor = false;
+        m_syncing = true;
+        selectionModel()->setCurrentIndex(previous, QItemSelectionModel::NoUpdate);
+        m_syncing = false;
+        m_lastColumn = previous.column();
+        keepSelection();
+        return;
+    }
     if (m_syncing || !m_ds || !current.isValid() || current.row() == m_ds->currentRow())
         return;
     bool moved = false;
     if (postPending() && current.row() < m_ds->recordCount())
         moved = m_ds->setRecNo(current.row() + 1);
-    if (!moved || m_ds->currentRow() != current.row()) {
-        selectDatasetRow();
-        // A mouse press goes on to select the row it hit after this returns;
-        // put the selection back once it has done so.
-        if (!m_resyncQueued) {
-            m_resyncQueued = true;
-            QMetaObject::invokeMethod(this, [this]() {
-                m_resyncQueued = false;
-                selectDatasetRow();
-            }, Qt::QueuedConnection);
-        }
+    if (!moved || m_ds->currentRow() != current.row())
+        keepSelection();
+}
+
+void DBGrid::keepSelection()
+{
+    selectDatasetRow();
+    // A mouse press goes on to select the cell it hit after this returns;
+    // put the selection back once it has done so.
+    if (!m_resyncQueued) {
+        m_resyncQueued = true;
+        QMetaObject::invokeMethod(this, [this]() {
+            m_resyncQueued = false;
+            selectDatasetRow();
+        }, Qt::QueuedConnection);
     }
 }
 
@@ -540,12 +560,20 @@ bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
     const bool open = editor == m_editor;
+    // A text the field refused stays in its cell however the cell is left
+    // (Tab, a click elsewhere, a key that moves the cursor): told once, the
+    // focus back in it, as after Enter.
+    if (open && !m_refusal.isEmpty() && hint != QAbstractItemDelegate::RevertModelCache) {
+        reportRefusal();
+        backToEditor();
+        m_keptEditor = true;
+        return;
+    }
     if (open)
         m_editor = nullptr;
     QTableView::closeEditor(editor, hint);
     if (open)
         editorsChanged();
-    reportRefusal();
     if (m_inRowChange)
         return; // the row change posts once, itself
     if (hint == QAbstractItemDelegate::SubmitModelCache)
@@ -652,10 +680,25 @@ bool DBGrid::eventFilter(QObject *watched, QEvent *e)
 }
 
 // The page holding the grid was left (the window itself still shows): what
-// was typed into an open cell is written and its row posted.
+// was typed into an open cell is written and its row posted. What is refused
+// brings the page back, the focus in the cell or row to correct or drop.
 void DBGrid::hideEvent(QHideEvent *e)
 {
     QTableView::hideEvent(e);
-    if (!e->spontaneous() && m_editor && window()->isVisible())
-        settle();
+    if (e->spontaneous() || !m_editor || !window()->isVisible() || settle())
+        return;
+    QMetaObject::invokeMethod(this, [this]() {
+        if (!m_editor && !isEditing(m_ds))
+            return;
+        for (QWidget *page = this; page->parentWidget(); page = page->parentWidget()) {
+            QWidget *stack = page->parentWidget();
+            if (auto *tabs = stack->parentWidget() ? qobject_cast<QTabWidget *>(stack->parentWidget()) : nullptr;
+                tabs && tabs->indexOf(page) >= 0)
+                tabs->setCurrentWidget(page);
+        }
+        if (m_editor)
+            backToEditor();
+        else if (isVisible())
+            setFocus();
+    }, Qt::QueuedConnection);
 }

@@ -2,7 +2,8 @@
 // A grid bound to a db::Dataset: the selected row is the dataset's current row (both ways), cell edits go into
 // the dataset, leaving the row or pressing Enter posts it, Esc cancels it. An
 // open cell editor is part of the row's edit: leaving the page or closing the
-// window writes it and posts the row.
+// window writes it and posts the row. A cell text that its field refuses
+// stays in the open editor, however the cell is left.
 // Colour rules, key handlers and the pop-up menu are hooks that the windows
 // set.
 #include "platform/db/dataset.h"
@@ -114,6 +115,8 @@ private:
     void columnsMaybeChanged();
     bool postPending();
     void reportRefusal();
+    void backToEditor();
+    void keepSelection();
     void dropEditor();
     void editorsChanged();
     void focusLeftEditor(QWidget *editor);
@@ -132,6 +135,7 @@ private:
     bool m_syncing = false;
     bool m_resyncQueued = false;
     bool m_inRowChange = false;
+    bool m_keptEditor = false; // a refused text kept its editor open
     QString m_refusal; // why the last cell text was not taken, until shown
     bool m_telling = false; // a refusal's message is up
     QList<QPointer<QWidget>> m_guarded;
