@@ -116,8 +116,7 @@ TEST(DBGridTest, EditsAreWrittenOnLeavingTheRow)
 }
 
 // A number changed to one in use, then another row clicked: the database's
-// text is shown and the typing stays on its row, still being edited (a
-// handler that aborts such rows is met through the settings grids).
+// text is shown and the typing stays on its row, still being edited.
 TEST(DBGridTest, RefusedRowIsKeptForEditing)
 {
     Fixture f;
