@@ -305,6 +305,13 @@ RestoreResult restoreDatabase(const QString &databasePath, const QString &backup
         return refuse(Cause::BackupUnreadable, why);
     }
 
+    // Another program that reads or writes the file would go on with the old
+    // one after the swap, and what it writes would be lost: the file must be
+    // ours alone. The lock is held until the connection closes.
+    QString lockWhy;
+    if (!db::exec(db::database(), QStringLiteral("BEGIN EXCLUSIVE"), {}, &lockWhy))
+        return refuse(Cause::DatabaseInUse, lockWhy);
+
     // The old file keeps a second name; one rename then puts the copy under
     // the database's name, so that a whole database stands there whenever
     // the program or the machine stops.
@@ -313,6 +320,7 @@ RestoreResult restoreDatabase(const QString &databasePath, const QString &backup
         removeQuietly(previous + QLatin1String(suffix));
     if (::link(native(databasePath).constData(), native(previous).constData()) != 0) {
         err = errno;
+        db::exec(db::database(), QStringLiteral("ROLLBACK"));
         return refuse(err == EPERM ? Cause::DatabaseReadOnly : writeCause(err, Cause::FolderReadOnly),
                       systemDetail(databasePath, err));
     }
@@ -322,19 +330,21 @@ RestoreResult restoreDatabase(const QString &databasePath, const QString &backup
         QString connectWhy;
         return db::connect(databasePath, &connectWhy) ? QString() : connectWhy;
     };
+    // From here on a refusal connects the old file anew.
+    const auto reconnectAndRefuse = [&](Cause cause, const QString &detail) {
+        removeQuietly(previous);
+        const QString connectWhy = reconnect();
+        refuse(cause, connectWhy.isEmpty() || detail.isEmpty() ? detail + connectWhy
+                                                               : detail + QStringLiteral("；") + connectWhy);
+        return RestoreResult::PutBack;
+    };
     // A journal beside the file belongs to the old file and to another
     // program that writes it: the copy must not be put under it.
-    if (sideFilesPresent(databasePath)) {
-        removeQuietly(previous);
-        const QString connectWhy = reconnect();
-        return refuse(Cause::DatabaseInUse, connectWhy);
-    }
+    if (sideFilesPresent(databasePath))
+        return reconnectAndRefuse(Cause::DatabaseInUse, QString());
     if (std::rename(native(incoming).constData(), native(databasePath).constData()) != 0) {
         err = errno;
-        removeQuietly(previous);
-        const QString connectWhy = reconnect();
-        return refuse(writeCause(err, Cause::FolderReadOnly),
-                      systemDetail(incoming, err) + (connectWhy.isEmpty() ? QString() : QStringLiteral("；") + connectWhy));
+        return reconnectAndRefuse(writeCause(err, Cause::FolderReadOnly), systemDetail(incoming, err));
     }
     syncFolderOf(databasePath);
 

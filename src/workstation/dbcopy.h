@@ -19,7 +19,8 @@ bool backupDatabase(QSqlDatabase db, const QString &backupPath, QString *error);
 enum class RestoreResult {
     Restored, // the backup is the database now, connected
     Refused,  // nothing was changed; the connection is the one it was
-    PutBack,  // the restored file did not answer: the old one is back, connected again
+    PutBack,  // not restored: the old file is connected anew (or, if it could not be
+              // put back, the connection is closed and *error says where it is)
 };
 
 // Replaces the database file of the program's connection by a checked copy

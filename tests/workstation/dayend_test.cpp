@@ -169,6 +169,21 @@ TEST_F(DayEnd, RestoreRefusedWithoutAUsableBackupAndNothingChanges)
         EXPECT_EQ(fileBytes(backup), backupBytes);
         EXPECT_FALSE(QFileInfo::exists(dbPath + ".restore") || QFileInfo::exists(dbPath + ".previous"));
     }
+    // Another program holding the file would go on writing the old one.
+    runWith(&TForm1::N10Click);
+    {
+        testdb::FileLock lock(dbPath);
+        ASSERT_TRUE(lock.held());
+        dialogs.clear();
+        dialogs.answer(true);
+        Form1->N20Click();
+        expectError(QStringLiteral("数据库文件正被其他程序使用，数据库未恢复，请关闭使用它的程序后再恢复。（"), 1);
+    }
+    EXPECT_EQ(dump(), before);
+    bool same = false;
+    db::scalar(QStringLiteral("select count(*) from sameconnection"), {}, &same);
+    EXPECT_TRUE(same && fileBytes(dbPath) == fileBefore);
+    EXPECT_FALSE(QFileInfo::exists(dbPath + ".restore") || QFileInfo::exists(dbPath + ".previous"));
     // The window's datasets still work.
     ASSERT_TRUE(Form1->patientset->requery());
     EXPECT_EQ(Form1->patientset->recordCount(), 301);
