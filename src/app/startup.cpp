@@ -30,8 +30,11 @@ void release(T *&p)
 bool createDataModule(const QString &databaseFile)
 {
     dbdata = new Tdbdata(databaseFile);
-    if (dbdata->connected())
+    if (dbdata->connected()) {
+        if (!dbdata->openNotice().isEmpty())
+            dlg::warning(dbdata->openNotice());
         return true;
+    }
     dlg::error(dbdata->openError());
     release(dbdata);
     return false;

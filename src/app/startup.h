@@ -6,7 +6,8 @@
 
 // Creates the data module on the database file (opening or creating it).
 // When the file cannot be used, says why in a message box, frees the module
-// and returns false: the program cannot run without its database.
+// and returns false: the program cannot run without its database. A file
+// put back after an interrupted restore is told before the log-on.
 bool createDataModule(const QString &databaseFile);
 // Creates Form1 and the dialog windows that follow it at start-up.
 void createMainWindows();

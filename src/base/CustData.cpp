@@ -121,7 +121,7 @@ Tdbdata::Tdbdata(const QString &databaseFile, QObject *parent)
     kindset->afterPost = [this](db::Dataset &d) { kindsetAfterPost(d); };
     apperanceset->afterPost = [this](db::Dataset &d) { apperancesetAfterPost(d); };
 
-    const appdb::OpenResult r = appdb::openOrCreate(databaseFile, &m_error);
+    const appdb::OpenResult r = appdb::openOrCreate(databaseFile, &m_error, &m_notice);
     m_connected = r != appdb::OpenResult::Failed;
     if (m_connected && !openDatasets())
         m_connected = false;

@@ -18,6 +18,9 @@ public:
 
     bool connected() const { return m_connected; }
     QString openError() const { return m_error; }
+    // What the user must know about how the file was opened (a database put
+    // back after an interrupted restore); empty normally.
+    QString openNotice() const { return m_notice; }
     // Re-opens the reference datasets (after a reconnect).
     bool openDatasets();
 
@@ -48,6 +51,7 @@ public:
 private:
     bool m_connected = false;
     QString m_error;
+    QString m_notice;
 };
 
 extern Tdbdata *dbdata;

@@ -16,6 +16,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 
 extern const char kEmbedded_schema_sql[];
 extern const char kEmbedded_defaults_sql[];
@@ -30,7 +34,8 @@ using SchemaMap = QMap<QString, QStringList>;
 
 QString notOurs(const QString &path, const QString &why)
 {
-    return QStringLiteral("数据库文件 %1 不是本系统的数据库：%2")
+    return QStringLiteral("数据库文件 %1 不是本系统的数据库，请把它移到别处，或换上本系统的数据库文件，"
+                          "然后重新启动本系统。（%2）")
         .arg(QFileInfo(path).fileName(), why);
 }
 
@@ -102,6 +107,15 @@ const SchemaMap &expectedSchema()
     return schema;
 }
 
+// Columns this build keeps that files of earlier builds lack.
+struct AddedColumn
+{
+    const char *table, *column, *type;
+};
+const AddedColumn kAddedColumns[] = {
+    {"corpration", "prntname", "TEXT"},   // the chosen printer's name beside its position
+};
+
 // A file of another database format begins with that format's signature:
 // such a file is not ours. Any other file without SQLite's header is taken
 // for ours, damaged, so that the user is sent to the backup. The two known
@@ -140,6 +154,93 @@ bool hasSqliteHeader(const QString &path, QString *error)
 }
 
 } // namespace
+
+FileState examineFile(const QString &path, QString *detail)
+{
+    const auto found = [detail](FileState state, const QString &what) {
+        if (detail)
+            *detail = what;
+        return state;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return found(FileState::Missing, QString());
+    if (!info.isFile())
+        return found(FileState::Unreadable, QStringLiteral("%1 是一个文件夹").arg(info.fileName()));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return found(FileState::Unreadable, file.errorString());
+        const QByteArray head = file.read(32);
+        if (hasForeignSignature(head))
+            return found(FileState::Foreign, QStringLiteral("这是另一种数据库程序的文件"));
+        if (!head.startsWith(QByteArray("SQLite format 3", 16)))
+            return found(FileState::Damaged, QStringLiteral("文件头不是 SQLite 数据库的文件头"));
+    }
+
+    sqlite3 *h = nullptr;
+    const QByteArray nativePath = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(nativePath.constData(), &h, SQLITE_OPEN_READONLY, nullptr);
+    const auto closeWith = [&h](FileState state, const QString &what, QString *out) {
+        if (out)
+            *out = what;
+        sqlite3_close(h);
+        return state;
+    };
+    if (rc != SQLITE_OK)
+        return closeWith(FileState::Unreadable, QString::fromUtf8(h ? sqlite3_errmsg(h) : sqlite3_errstr(rc)), detail);
+    sqlite3_busy_timeout(h, 5000);
+
+    // The quick check reads every page of every table and index: a file
+    // whose header and table list are whole may still hold pages that are not.
+    sqlite3_stmt *st = nullptr;
+    QStringList problems;
+    rc = sqlite3_prepare_v2(h, "PRAGMA quick_check", -1, &st, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (problems.size() < 3)
+            problems << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        rc = SQLITE_OK;
+    }
+    const int fault = rc & 0xFF;
+    const QString why = QString::fromUtf8(sqlite3_errmsg(h));
+    sqlite3_finalize(st);
+    if (fault == SQLITE_CORRUPT || fault == SQLITE_NOTADB)
+        return closeWith(FileState::Damaged, why, detail);
+    if (rc != SQLITE_DONE)
+        return closeWith(FileState::Unreadable, why, detail);
+    if (problems != QStringList{QStringLiteral("ok")})
+        return closeWith(FileState::Damaged, problems.join(QStringLiteral("; ")), detail);
+
+    SchemaMap present;
+    QString readWhy;
+    if (!readSchema(h, &present, &readWhy))
+        return closeWith(FileState::Unreadable, readWhy, detail);
+    sqlite3_close(h);
+    QStringList missingTables, missingColumns;
+    for (auto it = expectedSchema().cbegin(); it != expectedSchema().cend(); ++it) {
+        if (!present.contains(it.key())) {
+            missingTables << it.key();
+            continue;
+        }
+        for (const QString &column : it.value()) {
+            const bool addedOnOpening = std::any_of(std::begin(kAddedColumns), std::end(kAddedColumns),
+                                                    [&](const AddedColumn &c) {
+                                                        return it.key() == QLatin1String(c.table)
+                                                            && column == QLatin1String(c.column);
+                                                    });
+            if (!addedOnOpening && !present.value(it.key()).contains(column))
+                missingColumns << it.key() + QLatin1Char('.') + column;
+        }
+    }
+    if (missingTables.isEmpty() && missingColumns.isEmpty())
+        return FileState::Whole;
+    QStringList parts;
+    if (!missingTables.isEmpty())
+        parts << QStringLiteral("缺少表 ") + missingTables.join(QStringLiteral("、"));
+    if (!missingColumns.isEmpty())
+        parts << QStringLiteral("缺少列 ") + missingColumns.join(QStringLiteral("、"));
+    return found(FileState::Foreign, parts.join(QStringLiteral("；")));
+}
 
 QString schemaSql()
 {
@@ -361,15 +462,6 @@ bool addMissingIndexes(const QString &path, QString *error)
     return ok;
 }
 
-// Columns this build keeps that files of earlier builds lack.
-struct AddedColumn
-{
-    const char *table, *column, *type;
-};
-const AddedColumn kAddedColumns[] = {
-    {"corpration", "prntname", "TEXT"},   // the chosen printer's name beside its position
-};
-
 // A file of an earlier build gains the columns it lacks (empty in every
 // row). Only a table that holds all its other columns is one of ours; any
 // other file is left as it is, for the check to refuse.
@@ -422,13 +514,85 @@ bool connectVerified(const QString &path, QString *error)
 }
 } // namespace
 
-OpenResult openOrCreate(const QString &path, QString *error)
+namespace {
+
+enum class Leftover { None, PutBack, Failed };
+
+// Moves a database file and the files SQLite kept beside it to another
+// name, the side files first: a journal must never be left behind while its
+// database already stands under the new name.
+bool moveDatabase(const QString &from, const QString &to, QString *why)
+{
+    for (const char *suffix : kSideSuffixes) {
+        const QString side = from + QLatin1String(suffix);
+        if (QFileInfo::exists(side) && std::rename(QFile::encodeName(side).constData(),
+                                                   QFile::encodeName(to + QLatin1String(suffix)).constData()) != 0) {
+            *why = QStringLiteral("%1：%2").arg(QFileInfo(side).fileName(), QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+    }
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        *why = QStringLiteral("%1：%2").arg(QFileInfo(from).fileName(), QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
+// A restore that stopped half-way may have left the database only under
+// the name it was kept by, or only the checked copy of the backup. An empty
+// new database in their place would hide the staff's data (and their
+// passwords): what was kept goes back under the database's name instead.
+Leftover putBackLeftover(const QString &path, QString *error, QString *notice)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QString previous = previousPathFor(path);
+    const QString incoming = incomingPathFor(path);
+    QString why;
+    if (QFileInfo::exists(previous)) {
+        if (!moveDatabase(previous, path, &why)) {
+            if (error)
+                *error = QStringLiteral("数据库文件 %1 不见了，上次恢复数据库之前的数据库文件也无法放回原处，"
+                                        "为免建立空数据库，程序不启动，请联系维护人员。（%2）").arg(name, why);
+            return Leftover::Failed;
+        }
+        if (notice)
+            *notice = QStringLiteral("上次恢复数据库时程序中断，备份没有恢复，原来的数据库已放回原处，"
+                                     "如仍需恢复，请重新恢复一次。（%1 已改回 %2）").arg(QFileInfo(previous).fileName(), name);
+        return Leftover::PutBack;
+    }
+    if (!QFileInfo::exists(incoming))
+        return Leftover::None;
+    const FileState state = examineFile(incoming, &why);
+    if (state != FileState::Whole || !moveDatabase(incoming, path, &why)) {
+        if (error)
+            *error = QStringLiteral("数据库文件 %1 不见了，上次恢复时复制的备份也无法使用，"
+                                    "为免建立空数据库，程序不启动，请联系维护人员。（%2：%3）")
+                         .arg(name, QFileInfo(incoming).fileName(), why);
+        return Leftover::Failed;
+    }
+    if (notice)
+        *notice = QStringLiteral("数据库文件 %1 不见了，已改用上次恢复时复制的备份，备份之后录入的数据不在其中。"
+                                 "（%2 已改为 %1）").arg(name, QFileInfo(incoming).fileName());
+    return Leftover::PutBack;
+}
+
+} // namespace
+
+OpenResult openOrCreate(const QString &path, QString *error, QString *notice)
 {
     QFileInfo info(path);
     if (!info.exists()) {
-        if (!createDatabaseFile(path, true, error))
+        switch (putBackLeftover(path, error, notice)) {
+        case Leftover::Failed:
             return OpenResult::Failed;
-        return connectVerified(path, error) ? OpenResult::Created : OpenResult::Failed;
+        case Leftover::PutBack:
+            info.refresh();
+            break;
+        case Leftover::None:
+            if (!createDatabaseFile(path, true, error))
+                return OpenResult::Failed;
+            return connectVerified(path, error) ? OpenResult::Created : OpenResult::Failed;
+        }
     }
     if (info.isDir()) {
         if (error)

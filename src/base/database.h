@@ -12,15 +12,33 @@ namespace appdb {
 inline constexpr const char *kDatabaseFile = "jykdb.mdb";
 inline constexpr const char *kBackupFile = "jykdb.mbk";
 
+// While a restore works, the checked copy of the backup waits under the
+// first name and the file it replaces is kept under the second, until the
+// restored file answers.
+inline QString incomingPathFor(const QString &databasePath) { return databasePath + QStringLiteral(".restore"); }
+inline QString previousPathFor(const QString &databasePath) { return databasePath + QStringLiteral(".previous"); }
+// Files SQLite keeps beside a database while it is in use; a journal belongs
+// to its database and moves with it.
+inline constexpr const char *kSideSuffixes[] = {"-journal", "-wal", "-shm"};
+
 enum class OpenResult { Opened, Created, Failed };
 
 // Opens `path` as the program's connection ("jykdbconnect"). A missing file is
-// created with the schema and default data. A file that is not such a
+// created with the schema and default data, unless a restore that stopped
+// half-way left the database beside it: that file is put back under `path`
+// and opened, and *notice tells the user so. A file that is not such a
 // database (another format's file, a table or column missing) is left
 // untouched and Failed is returned with the reason in *error; so is a file
 // of ours that cannot be used (locked, damaged, its header unreadable), told
 // in the program's wording for database failures.
-OpenResult openOrCreate(const QString &path, QString *error);
+OpenResult openOrCreate(const QString &path, QString *error, QString *notice = nullptr);
+
+// What a database file that is not connected holds, found without changing
+// it: Whole when it has SQLite's header, passes SQLite's quick check of
+// every page and holds our tables and columns (save those a later build
+// adds on opening). *detail says what was found otherwise.
+enum class FileState { Whole, Missing, Unreadable, Foreign, Damaged };
+FileState examineFile(const QString &path, QString *detail);
 
 // An existing file made by an earlier build gains what this build adds (its
 // indexes), in one transaction, when it is opened. The work runs on a thread

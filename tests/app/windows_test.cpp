@@ -167,6 +167,7 @@ TEST_F(Windows, StartUpTellsWhyTheDatabaseFileCannotBeUsed)
     for (const char *format : {"\x4a\x65\x74", "ACE"}) {
         const QString foreign = startOn(QByteArray("\x00\x01\x00\x00Standard ", 13) + format + " DB");
         EXPECT_TRUE(foreign.startsWith(QStringLiteral("0|1|1|")) && foreign.contains(QStringLiteral("不是本系统的数据库"))
+                    && foreign.contains(QStringLiteral("请把它移到别处，或换上本系统的数据库文件"))
                     && !foreign.contains(QStringLiteral("已损坏")))
             << foreign.toStdString();
     }

@@ -127,6 +127,11 @@ TEST_F(OpenDatabase, FileErrorsAreToldInChineseOnce)
         EXPECT_EQ(appdb::describeError(said).toStdString(), said.toStdString());
         EXPECT_EQ(appdb::describeError(inContext).toStdString(), inContext.toStdString());
     }
+    // A sentence of the program's own with the database's text in brackets
+    // after it is told already; the database's text before the brackets is not.
+    const QString own = QStringLiteral("磁盘空间已满，数据库未能备份，请清理磁盘空间后再备份。（database or disk is full）");
+    EXPECT_EQ(appdb::describeError(own).toStdString(), own.toStdString());
+    EXPECT_TRUE(appdb::describeError(QStringLiteral("database is locked（x）")).startsWith(QStringLiteral("数据库文件正被")));
     for (const char *other : {"no such table: x", "无法写入 ttt.txt：No space left on device",
                               "无法写入 ttt.txt：Read-only file system", "无法读取 ttt.txt：Input/output error"})
         EXPECT_EQ(appdb::describeError(QString::fromUtf8(other)).toStdString(), other);

@@ -46,21 +46,16 @@ void TForm1::N20Click()
     const QString file = db::database().databaseName();
     const QString backup = dbcopy::backupPathFor(file);
     QString error;
-    // Without a usable backup nothing is disconnected.
-    if (!dbcopy::backupUsable(backup, &error)) {
-        dlg::error(error, this);
-        return;
-    }
-    bool ok;
+    dbcopy::RestoreResult result;
     {
         MessageWindowScope wait(QStringLiteral("正在恢复数据库，关闭程序或关机将可能丢失数据..."));
-        ok = dbcopy::restoreDatabase(file, backup, &error);
+        result = dbcopy::restoreDatabase(file, backup, &error);
     }
-    // Restored or put back, the connection is open again: every dataset
-    // that held rows of the old file reads them anew, so the window never
-    // works on a closed connection even if the user stays.
+    // Restored or put back, the connection is a new one: every dataset that
+    // held rows of the old file reads them anew, so the window never works
+    // on a closed connection even if the user stays.
     QString reopenError;
-    if (db::isConnected()) {
+    if (result != dbcopy::RestoreResult::Refused && db::isConnected()) {
         if (dbdata && !dbdata->openDatasets())
             reopenError = dbdata->openError();
         patientrefresh();
@@ -69,7 +64,7 @@ void TForm1::N20Click()
                 reopenError = ds->lastError();
         }
     }
-    if (!ok) {
+    if (result != dbcopy::RestoreResult::Restored) {
         dlg::error(error, this);
         return;
     }

@@ -38,12 +38,17 @@ const FaultText *find(FileFault fault)
     return nullptr;
 }
 
+FileFault faultIn(const QString &databaseText);
+
 bool alreadyTold(const QString &text)
 {
     for (const FaultText &f : kFaults)
         if (text.contains(QString::fromUtf8(f.what)))
             return true;
-    return false;
+    // A sentence of the program's own with the database's text in brackets
+    // after it has said what happened already.
+    const int open = text.indexOf(QStringLiteral("（"));
+    return open > 0 && text.endsWith(QStringLiteral("）")) && faultIn(text.left(open)) == FileFault::None;
 }
 
 QString tell(const FaultText &f, const QString &advice, const QString &detail)
@@ -53,7 +58,8 @@ QString tell(const FaultText &f, const QString &advice, const QString &detail)
 
 } // namespace
 
-FileFault fileFault(const QString &databaseText)
+namespace {
+FileFault faultIn(const QString &databaseText)
 {
     const QString lower = databaseText.toLower();
     for (const FaultText &f : kFaults)
@@ -61,6 +67,12 @@ FileFault fileFault(const QString &databaseText)
             if (piece && lower.contains(QLatin1String(piece)))
                 return f.fault;
     return FileFault::None;
+}
+} // namespace
+
+FileFault fileFault(const QString &databaseText)
+{
+    return faultIn(databaseText);
 }
 
 QString describeError(const QString &databaseText)
