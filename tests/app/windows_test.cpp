@@ -14,6 +14,7 @@
 #include "workstation/patient.h"
 #include "workstation/resultinput.h"
 #include "base/session.h"
+#include "filefaults.h"
 #include "mainwindowtest.h"
 #include "platform/db/command.h"
 #include "platform/db/connection.h"
@@ -37,9 +38,6 @@
 #include <optional>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 // The title a window system shows for a window: what each platform window
@@ -91,43 +89,6 @@ protected:
     int mainRuns = 0;
 };
 
-// A database file the system refuses to change. The superuser passes over a
-// file's mode, not over its immutable attribute; without the right to set
-// that, the mode is enough.
-class ReadOnlyFile
-{
-public:
-    explicit ReadOnlyFile(const QString &path) : m_path(path)
-    {
-        m_immutable = setImmutable(true);
-        m_held = m_immutable
-            || (geteuid() != 0 && QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    }
-    ~ReadOnlyFile()
-    {
-        if (m_immutable)
-            setImmutable(false);
-        else if (m_held)
-            QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
-    }
-    bool held() const { return m_held; }
-
-private:
-    bool setImmutable(bool on)
-    {
-        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY);
-        int flags = 0;
-        bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        return ok;
-    }
-    QString m_path;
-    bool m_immutable = false;
-    bool m_held = false;
-};
 
 } // namespace
 
@@ -189,7 +150,7 @@ TEST_F(Windows, LogOnWithAReadOnlyFileSaysSoInChinese)
     delete dbdata;
     dbdata = nullptr;
     db::disconnect();
-    ReadOnlyFile readOnly(dbPath);
+    filefaults::ImmutableFile readOnly(dbPath);
     if (!readOnly.held())
         GTEST_SKIP() << "this file system cannot make a file read-only for this user";
     ASSERT_TRUE(createDataModule(dbPath)) << dialogs.last().toStdString();
