@@ -356,8 +356,9 @@ void LinkReceiver::storeWaiting(ReceiveResult *result)
     }
 }
 
-void LinkReceiver::finish(ReceiveResult *result)
+void LinkReceiver::finish(ReceiveResult *result, bool stored)
 {
+    m_asides.remove_if([](const Aside &a) { return !a.open && a.pending.isEmpty(); });
     const int records = waitingCount();
     const int asides = unwrittenCount();
     if (records == 0 && asides == 0)
@@ -365,7 +366,9 @@ void LinkReceiver::finish(ReceiveResult *result)
     else if (!m_retry.isActive())
         m_retry.start();
 
-    if (records > 0 || asides > 0) {
+    // Told when records were tried or the set-aside text waiting changed,
+    // not on every chunk.
+    if ((records > 0 && stored) || (asides > 0 && (stored || asides != m_asidesShown))) {
         QStringList parts;
         if (records > 0)
             parts << QStringLiteral("%1个标本结果等待保存：").arg(records) + appdb::describeError(m_waitReason);
@@ -374,16 +377,16 @@ void LinkReceiver::finish(ReceiveResult *result)
             parts << QStringLiteral("%1段未保存的数据等待写入文件：").arg(asides) + a->error;
         }
         showStatus(result, QStringLiteral("错误:"), parts.join(QStringLiteral("；")));
-    } else if (m_recordsDone || m_asidesShown) {
+    } else if (records == 0 && asides == 0 && (m_recordsDone || m_asidesShown > 0)) {
         QStringList done;
         if (m_recordsDone)
             done << QStringLiteral("等待保存的标本结果已全部保存");
-        if (m_asidesShown)
+        if (m_asidesShown > 0)
             done << QStringLiteral("等待写入的数据已全部写入文件");
         showStatus(result, QStringLiteral("状态:"), done.join(QStringLiteral("，")));
     }
     m_recordsDone = false;
-    m_asidesShown = asides > 0;
+    m_asidesShown = asides;
 }
 
 ReceiveResult LinkReceiver::receive(const QByteArray &chunk, const QString &workDate)
@@ -404,7 +407,7 @@ ReceiveResult LinkReceiver::receive(const QByteArray &chunk, const QString &work
         emit recordsEnded();
     }
     setAsideTrimmed(&result);
-    finish(&result);
+    finish(&result, result.records > 0);
     result.lamp = m_lamp;
     return result;
 }
@@ -418,7 +421,7 @@ ReceiveResult LinkReceiver::lineBroken()
     closeRun();
     m_lastStored.reset();
     setLamp(lampIdleColor());
-    finish(&result);
+    finish(&result, false);
     result.lamp = m_lamp;
     return result;
 }
@@ -432,7 +435,7 @@ ReceiveResult LinkReceiver::retryWaiting()
             emit recordsEnded();
     }
     flushAsides(&result);
-    finish(&result);
+    finish(&result, true);
     result.lamp = m_lamp;
     return result;
 }

@@ -163,8 +163,9 @@ private:
     void closeRun();
     void flush(ReceiveResult *result, Aside &aside);
     void flushAsides(ReceiveResult *result);
-    // The status text of what waits, and the retry timer.
-    void finish(ReceiveResult *result);
+    // The status text of what waits (stored: records were just tried), and
+    // the retry timer.
+    void finish(ReceiveResult *result, bool stored);
     void giveNotice(ReceiveResult *result, const QString &text, const QString &file);
     // Whether text holds a line a record could be made of; without the
     // catalogue, any text that is more than blanks and control bytes.
@@ -182,7 +183,7 @@ private:
     QString m_waitReason;   // the database's text for the oldest waiting record
     bool m_refusing = false; // a failure has been announced and not yet cleared
     bool m_recordsDone = false; // the waiting records have just all been stored
-    bool m_asidesShown = false; // the status tells of set-aside text waiting
+    int m_asidesShown = 0; // pieces of set-aside text the status last told of as waiting
     QTimer m_retry;
     QColor m_lamp;
     QSqlDatabase m_db;
