@@ -1,8 +1,10 @@
-// Records the database has not taken, at the window's exit question: they
-// reach a file whole wherever one can be written, the question says where
-// and counts what really waits, and a disk that cannot take them leaves no
-// partial file behind. The folders refuse for real: a folder the program may
-// not write into, and a small file system of its own that is full.
+// Records the database has not taken, and received text that no folder
+// takes, at the window's exit question: they reach a file whole wherever one
+// can be written, the question says where and counts what really waits, and
+// a disk that cannot take them leaves no partial file behind. The folders
+// refuse for real: a folder the program may not write into, and a small file
+// system of its own that is full; only a disk that fails to keep what it was
+// given is played by the test, at the one call that would report it.
 #include "linkwindow.h"
 
 #include <QElapsedTimer>
