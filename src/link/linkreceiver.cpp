@@ -252,9 +252,10 @@ void LinkReceiver::takeText(ReceiveResult *result, const QByteArray &bytes, SetA
         return;
     }
     // Record lines before any number line of the text's own go on from what
-    // came before it.
+    // came before it. Text after a number line is that number's; but a cut
+    // block is followed by more of the same text, which goes with it.
     const bool continues = beforeNumber > 0 || total == 0;
-    const bool numbered = total > beforeNumber;
+    const bool numbered = total > beforeNumber && kind != SetAsideKind::TooLong;
     if (continues && m_run) {
         appendToRun(result, bytes);
         if (numbered)

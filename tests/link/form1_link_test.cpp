@@ -525,4 +525,17 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
     EXPECT_EQ(files.size(), 1);
     EXPECT_TRUE(kept == first + endless + '\x02');
     EXPECT_EQ(after.stored, QStringList{"2"});
+
+    // A line that may be 1's rest, then 7 with a scatter line longer than a
+    // small buffer keeps: cut after 7's number line, cut again in the middle
+    // of the scatter line, all of it goes to one file with 1, up to 8.
+    intake::LinkReceiver small(nullptr, 2048, 256);
+    small.receive(first, QStringLiteral("2026-12-06"));
+    const QByteArray seven = "A  9.99\ru 7\r[ " + QByteArray("0F").repeated(4000) + "\r\x03";
+    QStringList smallFiles;
+    for (qsizetype at = 0; at < seven.size(); at += 512)
+        smallFiles += small.receive(seven.mid(at, 512), QStringLiteral("2026-12-06")).setAside;
+    EXPECT_EQ(small.receive("u 8\rA  6.00\r\x03", QStringLiteral("2026-12-06")).stored, QStringList{"8"});
+    ASSERT_EQ(smallFiles.size(), 1);
+    EXPECT_TRUE(fileBytes(smallFiles[0]) == first + seven);
 }
