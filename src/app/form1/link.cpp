@@ -215,6 +215,9 @@ bool TForm1::confirmExitWithWaitingRecords(const QString &question)
         const bool more = !LinkReceiver1->unsavedBytes(askedAt).isEmpty();
         QString why;
         if (!file.isEmpty() && !intake::rewriteUnsaved(file, now, &why)) {
+            const QString named = QDir::toNativeSeparators(file) + QStringLiteral("：");
+            if (why.startsWith(named))
+                why.remove(0, named.size());
             dlg::error(more ? QStringLiteral("退出前未能把提问之后收到的数据写入文件%1（%2），这些数据将会丢失。")
                                   .arg(QDir::toNativeSeparators(file), why)
                             : QStringLiteral("退出前未能更新文件%1（%2），其中有些数据在提问期间已经保存，不必再导入。")
