@@ -25,7 +25,8 @@ using namespace tables;
 
 namespace {
 
-// Files below this folder fail to reach the disk, as on a failing drive.
+// Unsaved files below this folder fail to reach the disk, as on a failing
+// drive (the database's own files are left alone).
 QByteArray failFsyncBelow;
 
 } // namespace
@@ -35,7 +36,8 @@ extern "C" int fsync(int fd)
     if (!failFsyncBelow.isEmpty()) {
         char path[PATH_MAX + 1];
         const ssize_t n = ::readlink(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), path, PATH_MAX);
-        if (n > 0 && QByteArray(path, n).startsWith(failFsyncBelow + '/')) {
+        const QByteArray file(path, n > 0 ? n : 0);
+        if (file.startsWith(failFsyncBelow + '/') && file.contains("unsaved")) {
             errno = EIO;
             return -1;
         }
