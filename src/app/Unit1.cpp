@@ -316,7 +316,7 @@ void TForm1::FormShow()
 bool TForm1::FormCloseQuery()
 {
     const QString question = QStringLiteral("退出程序将不能接收数据，确定要退出吗？");
-    if (!LinkReceiver1 || LinkReceiver1->waitingCount() == 0)
+    if (!LinkReceiver1 || (LinkReceiver1->waitingCount() == 0 && LinkReceiver1->unwrittenCount() == 0))
         return dlg::okCancel(question, this);
     return confirmExitWithWaitingRecords(question);
 }

@@ -118,8 +118,9 @@ public:
     void Panel1DblClick(); // double click on the graph panel
     void Button5Click(); // "保存更改" under the abnormal-number grid
     void listMalformedNumber(const QString &shelfid);
-    // The exit question when records the database has not taken may wait:
-    // they are put in a file first, so that the question can say where.
+    // The exit question when records the database has not taken, or
+    // received text no folder took, may wait: they are put in a file first,
+    // so that the question can say where.
     bool confirmExitWithWaitingRecords(const QString &question);
     bool m_inSerialHandler = false;
     // Set-aside text and unconverted values: the latest notice stays in a

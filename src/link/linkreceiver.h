@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <deque>
+#include <list>
 #include <optional>
 
 namespace intake {
@@ -58,7 +59,8 @@ class LinkReceiver : public QObject
 {
     Q_OBJECT
 public:
-    explicit LinkReceiver(QObject *parent = nullptr);
+    explicit LinkReceiver(QObject *parent = nullptr, qsizetype maxPending = ReceiveBuffer::kMaxPending,
+                          qsizetype keptWhenTrimmed = ReceiveBuffer::kKeptWhenTrimmed);
 
     // The connection records are stored on (default: the program's).
     void setDatabase(const QSqlDatabase &db) { m_db = db; m_haveDb = true; }
@@ -73,15 +75,24 @@ public:
     ReceiveResult lineBroken();
 
     // Tries the waiting records again, oldest first (also done on every new
-    // record and by a timer every kRetryIntervalMs while any wait).
+    // record), and the set-aside text no folder took yet; a timer does both
+    // every kRetryIntervalMs while anything waits.
     ReceiveResult retryWaiting();
     int waitingCount() const { return int(m_waiting.size()); }
-    // The waiting records from the first-th on (oldest is 0), as received.
-    QByteArray waitingBytes(int first = 0) const;
+    // Pieces of set-aside text that wait for a folder to take them.
+    int unwrittenCount() const;
+    // The waiting records and the set-aside text no file holds yet, as
+    // received, in the order they came; only what came after the point
+    // `after` (see arrivalPoint) when given.
+    QByteArray unsavedBytes(qint64 after = -1) const;
+    qint64 arrivalPoint() const { return m_order; }
     // Writes them to a new unsaved file (link/unsavedfile.h) and returns its
-    // path (empty when none wait or on failure, with the reason in *error).
-    // They stay in the list.
-    QString writeWaiting(QString *error = nullptr, int first = 0);
+    // path (empty when nothing waits or on failure, with the reason in
+    // *error). They stay where they wait.
+    QString writeUnsavedBytes(QString *error = nullptr);
+    // What waits has been put in a file of its own (or given up by the
+    // user at exit): the program lets go of it.
+    void forgetUnsaved();
 
     static constexpr int kRetryIntervalMs = 3000;
 
@@ -112,25 +123,67 @@ private:
         QByteArray text; // for the parser
         qsizetype textStart = 0; // where the record's own text begins in raw
         QString workDate;
+        qint64 order = 0; // arrival order among everything that may wait
     };
-    enum class SetAsideKind { Incomplete, Ambiguous, Unnumbered };
+    // Received text set aside: its file, and what of it no file holds yet.
+    // An open one is still growing (text that goes on past the buffer's
+    // limit, or that follows a stored record without a number of its own).
+    struct Aside
+    {
+        qint64 order = 0;
+        QString path;       // empty until a folder took it
+        QByteArray pending; // not yet in the file
+        QString lead, with; // the notice: lead + "已" + with + "另存到文件…"
+        bool open = false;
+        bool failing = false; // told that no folder takes it; the timer retries
+        QString error;
+    };
+    // The last stored record's own bytes, and the text after it that held
+    // no record line: they go with text that may be that record's rest.
+    struct Stored
+    {
+        QString shelfid;
+        QByteArray bytes;
+        qint64 order = 0;
+    };
+    enum class SetAsideKind { Incomplete, Ambiguous, Unnumbered, TooLong };
     void setLamp(const QColor &c);
     QSqlDatabase database() const;
     void showStatus(ReceiveResult *result, const QString &heading, const QString &message);
     void storeWaiting(ReceiveResult *result);
+    // Received text that no stored record took: it continues the text being
+    // set aside, goes with the record it may belong to, is set aside on its
+    // own, or, when it holds no record line (anyText: nothing but blanks and
+    // control bytes), is noise.
+    void takeText(ReceiveResult *result, const QByteArray &bytes, SetAsideKind kind, qint64 order, bool anyText);
     void setAside(ReceiveResult *result, const QByteArray &raw, const QStringList &numbers, SetAsideKind kind,
-                  const QString &after);
+                  const QString &after, qint64 order, bool open);
+    void openAfterStored(ReceiveResult *result, const QByteArray &bytes);
+    void appendToRun(ReceiveResult *result, const QByteArray &bytes);
+    void closeRun();
+    void flush(ReceiveResult *result, Aside &aside);
+    void flushAsides(ReceiveResult *result);
+    // The status text of what waits (stored: records were just tried), and
+    // the retry timer.
+    void finish(ReceiveResult *result, bool stored);
     void giveNotice(ReceiveResult *result, const QString &text, const QString &file);
     // Whether text holds a line a record could be made of; without the
     // catalogue, any text that is more than blanks and control bytes.
-    bool holdsRecordLines(const QByteArray &text, QStringList *numbers) const;
+    bool holdsRecordLines(const QByteArray &text, QStringList *numbers, int *total = nullptr,
+                          int *beforeNumber = nullptr) const;
     void setAsideTrimmed(ReceiveResult *result);
     void noteLastNumber(const QStringList &numbers);
 
     ReceiveBuffer m_buffer;
     std::deque<Waiting> m_waiting;
+    std::list<Aside> m_asides;
+    Aside *m_run = nullptr; // the open one, if any
+    std::optional<Stored> m_lastStored;
+    qint64 m_order = 0;
     QString m_waitReason;   // the database's text for the oldest waiting record
     bool m_refusing = false; // a failure has been announced and not yet cleared
+    bool m_recordsDone = false; // the waiting records have just all been stored
+    int m_asidesShown = 0; // pieces of set-aside text the status last told of as waiting
     QTimer m_retry;
     QColor m_lamp;
     QSqlDatabase m_db;

@@ -21,8 +21,10 @@ bool ReceiveBuffer::append(const QByteArray &chunk)
     if (chunk.isEmpty())
         return false;
     const qsizetype lastEnd = chunk.lastIndexOf(kEndOfText);
-    if (lastEnd >= 0)
+    if (lastEnd >= 0) {
         m_tail = m_raw.size() + lastEnd + 1;
+        m_cutOpen = false;
+    }
     m_raw.append(chunk);
     if (m_raw.size() - m_tail > m_maxPending) {
         // Keep whole lines: cut just after a line end.
@@ -33,6 +35,9 @@ bool ReceiveBuffer::append(const QByteArray &chunk)
         while (lineEnd < m_raw.size() && (m_raw.at(lineEnd) == '\r' || m_raw.at(lineEnd) == '\n'))
             ++lineEnd;
         const qsizetype n = (lineEnd < m_raw.size() ? lineEnd : cut) - m_tail;
+        if (m_trimmed.isEmpty())
+            m_trimmedContinues = m_cutOpen;
+        m_cutOpen = true;
         m_trimmed.append(m_raw.constData() + m_tail, n);
         m_raw.remove(m_tail, n);
     }
@@ -59,6 +64,7 @@ QByteArray ReceiveBuffer::takePending()
     QByteArray out;
     out.swap(m_raw);
     m_tail = 0;
+    m_cutOpen = false;
     return out;
 }
 

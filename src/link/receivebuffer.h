@@ -61,14 +61,23 @@ public:
     // The pending text as the parser would see it (line ends CR LF).
     QByteArray text() const { return normalizeLineEnds(m_raw); }
     const QByteArray &raw() const { return m_raw; }
-    void clear() { m_raw.clear(); m_tail = 0; m_trimmed.clear(); }
+    void clear() { m_raw.clear(); m_tail = 0; m_trimmed.clear(); m_cutOpen = false; }
     // The text cut off to keep the buffer bounded since the last call.
-    QByteArray takeTrimmed() { return std::exchange(m_trimmed, QByteArray()); }
+    // *continues: it goes on from text cut off before, with no end-of-text
+    // byte between (the same overlong text, cut again).
+    QByteArray takeTrimmed(bool *continues = nullptr)
+    {
+        if (continues)
+            *continues = m_trimmedContinues;
+        return std::exchange(m_trimmed, QByteArray());
+    }
     qsizetype maxPending() const { return m_maxPending; }
 
 private:
     QByteArray m_raw;
     QByteArray m_trimmed;
+    bool m_trimmedContinues = false;
+    bool m_cutOpen = false; // text has been cut since the last end-of-text byte
     qsizetype m_tail = 0; // where the text after the last end-of-text byte begins
     qsizetype m_maxPending;
     qsizetype m_kept;

@@ -158,10 +158,13 @@ bool endsLine(char c)
 
 } // namespace
 
-int countRecordLines(const QByteArray &text, const QVector<ItemDef> &items, QStringList *numbers)
+int countRecordLines(const QByteArray &text, const QVector<ItemDef> &items, QStringList *numbers, int *beforeNumber)
 {
     const QVector<QByteArray> keys = lineKeys(items);
     int count = 0;
+    bool numberSeen = false;
+    if (beforeNumber)
+        *beforeNumber = 0;
     const qsizetype n = text.size();
     for (qsizetype from = 0; from < n; ++from) {
         if (from > 0 && !endsLine(text.at(from - 1)))
@@ -174,6 +177,9 @@ int countRecordLines(const QByteArray &text, const QVector<ItemDef> &items, QStr
             if (!line.startsWith(keys[k]))
                 continue;
             ++count;
+            numberSeen = numberSeen || k == 0;
+            if (!numberSeen && beforeNumber)
+                ++*beforeNumber;
             if (k == 0 && numbers) {
                 const QString number = trimCtl(QString::fromLatin1(line.sliced(2)));
                 if (!number.isEmpty())

@@ -77,8 +77,10 @@ bool isAmbiguousRecord(const QByteArray &record, const QVector<ItemDef> &items, 
 // How many record lines the text holds: lines that begin with the
 // sample-number key, a graph key or an item's mark. Text as received counts
 // too: a line begins at the start, after a CR or LF, and after a 0x02 or
-// 0x03. The numbers of its sample-number lines go to *numbers, in order.
-int countRecordLines(const QByteArray &text, const QVector<ItemDef> &items, QStringList *numbers = nullptr);
+// 0x03. The numbers of its sample-number lines go to *numbers, in order;
+// how many record lines come before the first of them to *beforeNumber.
+int countRecordLines(const QByteArray &text, const QVector<ItemDef> &items, QStringList *numbers = nullptr,
+                     int *beforeNumber = nullptr);
 
 // Parses the text of one record (without its 0x03). nullopt when there is
 // nothing to store: no sample-number line, an empty number, or a number line

@@ -193,6 +193,37 @@ bool rewriteUnsaved(const QString &path, const QByteArray &bytes, QString *error
     return false;
 }
 
+bool appendUnsaved(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    const off_t held = fd < 0 ? 0 : ::lseek(fd, 0, SEEK_END);
+    if (!err && held < 0)
+        err = errno;
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (!err && left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            err = n < 0 ? errno : EIO;
+        else {
+            p += n;
+            left -= n;
+        }
+    }
+    if (!err && ::fsync(fd) != 0)
+        err = errno;
+    if (err && fd >= 0 && held >= 0 && ::ftruncate(fd, held) == 0)
+        ::fsync(fd);
+    if (fd >= 0 && ::close(fd) != 0 && !err)
+        err = errno;
+    if (err && error)
+        *error = QDir::toNativeSeparators(path) + QStringLiteral("：") + describeFileError(err);
+    return !err;
+}
+
 QString unsavedFileShownName(const QString &databasePath, const QString &path)
 {
     const QFileInfo file(path);

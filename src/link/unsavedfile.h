@@ -26,6 +26,10 @@ QString writeUnsaved(const QString &databasePath, const QByteArray &bytes, QStri
 // bytes the file is removed. On failure the file stays as it was.
 bool rewriteUnsaved(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Adds bytes to the end of the file at path and forces them to the disk;
+// on failure the file is cut back to what it held.
+bool appendUnsaved(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
 // How a status text names the file: its name alone when it lies beside the
 // database, its full path when it went elsewhere.
 QString unsavedFileShownName(const QString &databasePath, const QString &path);

@@ -11,6 +11,11 @@
 #include <QTableWidget>
 #include <algorithm>
 #include <random>
+#include <thread>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace tables;
 
@@ -130,27 +135,40 @@ TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
 }
 
 // Text without a sample number of its own: a stray 0x03 before 311's HGB
-// line, 312 without its number line, a stray 0x02 right after 313's number
-// line, and 314 without its 0x03 before a record that begins with 0x02. Each
-// leaves its bytes in a file and a notice that names what it
-// can, and the clean record after each is stored whole.
+// line, or right after 315's number line, 312 without its number line, a
+// stray 0x02 right after the number line of 0000000313 (a number as long as
+// the column), and 314 without its 0x03 before a record that begins with
+// 0x02. Each leaves its bytes in a file and a notice that names what it can;
+// text that follows a stored record before the next number line takes that
+// record's bytes with it and says the record may be incomplete. The clean
+// record after each is stored whole.
 TEST_F(MainWindowLink, TextWithoutANumberOfItsOwnIsSetAsideAndNamed)
 {
     ASSERT_NO_FATAL_FAILURE(showOnPty());
     sim::RecordGenerator gen = generator(17);
 
-    QByteArray r311 = gen.record("311").bytes;
-    const qsizetype hgb = r311.indexOf("\rM ") + 1;
-    ASSERT_GT(hgb, 0);
-    r311.insert(hgb, '\x03');
+    // A stray 0x03 `skip` bytes into the first match of `key`.
+    const auto strayEnd = [&](const char *number, const QByteArray &key, int skip) {
+        QByteArray r = gen.record(number).bytes;
+        const qsizetype at = r.indexOf(key);
+        EXPECT_GE(at, 0);
+        return r.insert(at + skip, '\x03');
+    };
+    const QByteArray r311 = strayEnd("311", "\rM ", 1);
     const QByteArray r312 = gen.record("312", sim::Fault::NoSampleNumber).bytes;
-    const QByteArray r313 = gen.record("313", sim::Fault::StrayStartOfText).bytes;
+    const QByteArray r313 = gen.record("0000000313", sim::Fault::StrayStartOfText).bytes;
     const QByteArray r314 = gen.record("314").bytes.chopped(1) + '\x02';
-    const struct { QByteArray sent, setAside; QString notice; const char *clean; } cases[] = {
-        {r311, r311.mid(hgb + 1), QStringLiteral("标本号311之后收到的无标本号数据未保存，已另存到文件"), "320"},
-        {r312, r312, QStringLiteral("标本号320之后收到的无标本号数据未保存，已另存到文件"), "321"},
-        {r313, r313, QStringLiteral("标本号313的数据未保存，已另存到文件"), "322"},
-        {r314, r314, QStringLiteral("标本号314的数据未保存，已另存到文件"), "323"},
+    const QByteArray r315 = strayEnd("315", "\ru 315\r", 7);
+    const auto partOf = [](const char *n) {
+        return QStringLiteral("标本号%1的结果可能不完整，其后收到的无标本号数据未保存，已连同%1的数据另存到文件").arg(n);
+    };
+    QByteArray previous; // the clean record before each case
+    const struct { const QByteArray &sent; bool withPrevious; QString notice; const char *clean; } cases[] = {
+        {r311, false, partOf("311"), "320"},
+        {r312, true, partOf("320"), "321"},
+        {r313, false, QStringLiteral("标本号0000000313的数据未保存，已另存到文件"), "322"},
+        {r314, false, QStringLiteral("标本号314的数据未保存，已另存到文件"), "323"},
+        {r315, false, partOf("315"), "324"},
     };
     for (const auto &c : cases) {
         const sim::GeneratedRecord clean = gen.record(c.clean);
@@ -161,7 +179,7 @@ TEST_F(MainWindowLink, TextWithoutANumberOfItsOwnIsSetAsideAndNamed)
         auto files = unsavedBelow(dbFolder());
         for (const QString &old : before.keys())
             files.remove(old);
-        ASSERT_EQ(files.values(), QByteArrayList{c.setAside}) << c.clean;
+        ASSERT_EQ(files.values(), QByteArrayList{(c.withPrevious ? previous : QByteArray()) + c.sent}) << c.clean;
         EXPECT_TRUE(notice().endsWith(c.notice + QFileInfo(files.firstKey()).fileName()) && noticeFits())
             << qPrintable(notice());
         // The clean record: every item and graph line as sent.
@@ -172,10 +190,66 @@ TEST_F(MainWindowLink, TextWithoutANumberOfItsOwnIsSetAsideAndNamed)
                                       "WHERE shelfid = ?"), {c.clean}),
                   QVector<QStringList>{graph});
         EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = ?", {c.clean}), clean.values.size());
+        previous = clean.bytes;
     }
-    // 311 keeps what came before the stray byte; the others are not stored.
+    // 311 and 315 keep what came before the stray byte; the others are not stored.
     EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = '311'"), 12);
-    EXPECT_EQ(count("SELECT count(*) FROM gresult WHERE shelfid IN ('312', '313', '314')"), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM testresult WHERE shelfid = '315'"), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM gresult WHERE shelfid IN ('312', '0000000313', '314')"), 0);
+}
+
+// 501 carries a line of 3,000,000 digits, far past what the receive buffer
+// keeps: every byte of it lies in one file, in order, and every notice names
+// 501, not the sample before it. The record after it is stored.
+TEST_F(MainWindowLink, ARecordTooLongForTheBufferIsSetAsideWholeUnderItsOwnNumber)
+{
+    ASSERT_NO_FATAL_FAILURE(showOnPty());
+    sim::RecordGenerator gen = generator(23);
+    QByteArray r501 = gen.record("501").bytes;
+    const qsizetype matrix = r501.indexOf("\r[ ");
+    ASSERT_GT(matrix, 0);
+    QByteArray digits(3000000, '0');
+    for (qsizetype i = 0; i < digits.size(); ++i)
+        digits[i] = "0123456789"[(i * 7 + i / 13) % 10];
+    r501.insert(matrix + 3, digits);
+    const QByteArray sent = gen.record("402").bytes + r501 + gen.record("503").bytes;
+
+    QStringList notices;
+    QObject::connect(Form1->LinkReceiver1, &intake::LinkReceiver::notice, Form1,
+                     [&](const QString &text, const QString &) { notices << text; });
+    bool written = false;
+    std::thread analyser([&] {
+        // Writes of 4 KB to 64 KB, as a slow line delivers them.
+        const int fd = ::open(QFile::encodeName(pair.b).constData(), O_WRONLY | O_NOCTTY);
+        std::mt19937 rng(5);
+        qsizetype at = 0;
+        while (fd >= 0 && at < sent.size()) {
+            const qsizetype n = std::min<qsizetype>(std::uniform_int_distribution<int>(4096, 65536)(rng), sent.size() - at);
+            const ssize_t w = ::write(fd, sent.constData() + at, size_t(n));
+            if (w <= 0 && errno != EINTR)
+                break;
+            at += std::max<ssize_t>(w, 0);
+        }
+        if (fd >= 0) {
+            ::tcdrain(fd);
+            ::close(fd);
+        }
+        written = at == sent.size();
+    });
+    const bool stored = pumpUntil([] { return count("SELECT count(*) FROM gresult WHERE shelfid = '503'") == 1; }, 120000);
+    analyser.join();
+    ASSERT_TRUE(written && stored);
+
+    EXPECT_EQ(rows(QStringLiteral("SELECT shelfid FROM gresult ORDER BY shelfid")),
+              (QVector<QStringList>{{"402"}, {"503"}}));
+    const auto files = unsavedBelow(dbFolder());
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(files.first() == r501) << files.first().size() << " bytes of " << r501.size();
+    ASSERT_FALSE(notices.isEmpty());
+    for (const QString &n : notices)
+        EXPECT_TRUE(n.startsWith(QStringLiteral("标本号501的数据过长，未保存，已另存到文件")) && !n.contains("402"))
+            << qPrintable(n);
+    EXPECT_TRUE(notice().endsWith(QFileInfo(files.firstKey()).fileName())) << qPrintable(notice());
 }
 
 // The analyser's cable is pulled after 100 bytes of 102 and put back; 103
@@ -433,11 +507,12 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
             ASSERT_TRUE(fileBytes(filesWhole[f]) == fileBytes(files[f])) << "seed " << seed << " file " << f;
     }
 
-    // Record-like lines that never end: what is cut off to bound the buffer
-    // and what is left up to the start byte of a record are all in files, in
-    // order, and that record is stored.
+    // Record-like lines that never end, after record 1: what is cut off to
+    // bound the buffer and what is left up to the start byte of a record are
+    // all in one file with record 1, in order, and that record is stored.
     intake::LinkReceiver link;
-    link.receive("u 1\rA  5.00\r\x03", QStringLiteral("2026-12-06"));
+    const QByteArray first = "u 1\rA  5.00\r\x03";
+    link.receive(first, QStringLiteral("2026-12-06"));
     const QByteArray endless = QByteArray("A  9.99\r").repeated(150000);
     QStringList files;
     for (qsizetype at = 0; at < endless.size(); at += 4096)
@@ -447,7 +522,20 @@ TEST(LinkStreams, EveryRecordLineIsStoredInItsOwnRecordOrSetAside)
     QByteArray kept;
     for (const QString &path : files)
         kept += fileBytes(path);
-    EXPECT_GT(files.size(), 1);
-    EXPECT_TRUE(kept == endless + '\x02');
+    EXPECT_EQ(files.size(), 1);
+    EXPECT_TRUE(kept == first + endless + '\x02');
     EXPECT_EQ(after.stored, QStringList{"2"});
+
+    // A line that may be 1's rest, then 7 with a scatter line longer than a
+    // small buffer keeps: cut after 7's number line, cut again in the middle
+    // of the scatter line, all of it goes to one file with 1, up to 8.
+    intake::LinkReceiver small(nullptr, 2048, 256);
+    small.receive(first, QStringLiteral("2026-12-06"));
+    const QByteArray seven = "A  9.99\ru 7\r[ " + QByteArray("0F").repeated(4000) + "\r\x03";
+    QStringList smallFiles;
+    for (qsizetype at = 0; at < seven.size(); at += 512)
+        smallFiles += small.receive(seven.mid(at, 512), QStringLiteral("2026-12-06")).setAside;
+    EXPECT_EQ(small.receive("u 8\rA  6.00\r\x03", QStringLiteral("2026-12-06")).stored, QStringList{"8"});
+    ASSERT_EQ(smallFiles.size(), 1);
+    EXPECT_TRUE(fileBytes(smallFiles[0]) == first + seven);
 }

@@ -65,12 +65,14 @@ TEST_F(Store, RecordWritesItsValuesAndGraphRowAndAResentOneOverwrites)
 }
 
 // The product is rounded half to even to four decimals, then written with
-// the item's decimals.
+// the item's decimals; a longer value line gives its first five characters.
 TEST_F(Store, ValuesAreScaledAndRoundedToFourDecimalsBeforeTheItemsDecimals)
 {
     const struct { int itemid; const char *hsyz; int bitnum; const char *sent, *stored; } cases[] = {
         {1, "1", 4, "7E-05", "0.0001"}, {2, "0.05", 4, "1.235", "0.0618"}, {3, "1", 4, "-7E-5", "-0.0001"},
         {4, "1", 4, "4E-05", "0.0000"}, {5, "0.01", 2, "1.499", "0.02"},   {6, "0.05", 4, "0.999", "0.0500"},
+        // The value is the five characters after the separator.
+        {7, "1", 0, "123456", "12345"},
     };
     QByteArray record("u 31\r");
     for (const auto &c : cases) {

@@ -1,14 +1,17 @@
-// Records the database has not taken, at the window's exit question: they
-// reach a file whole wherever one can be written, the question says where
-// and counts what really waits, and a disk that cannot take them leaves no
-// partial file behind. The folders refuse for real: a folder the program may
-// not write into, and a small file system of its own that is full.
+// Records the database has not taken, and received text that no folder
+// takes, at the window's exit question: they reach a file whole wherever one
+// can be written, the question says where and counts what really waits, and
+// a disk that cannot take them leaves no partial file behind. The folders
+// refuse for real: a folder the program may not write into, and a small file
+// system of its own that is full; only a disk that fails to keep what it was
+// given is played by the test, at the one call that would report it.
 #include "linkwindow.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
 
+#include <climits>
 #include <optional>
 
 #include <fcntl.h>
@@ -19,6 +22,28 @@
 #include <unistd.h>
 
 using namespace tables;
+
+namespace {
+
+// Unsaved files below this folder fail to reach the disk, as on a failing
+// drive (the database's own files are left alone).
+QByteArray failFsyncBelow;
+
+} // namespace
+
+extern "C" int fsync(int fd)
+{
+    if (!failFsyncBelow.isEmpty()) {
+        char path[PATH_MAX + 1];
+        const ssize_t n = ::readlink(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), path, PATH_MAX);
+        const QByteArray file(path, n > 0 ? n : 0);
+        if (file.startsWith(failFsyncBelow + '/') && file.contains("unsaved")) {
+            errno = EIO;
+            return -1;
+        }
+    }
+    return int(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -191,6 +216,30 @@ TEST_F(UnsavedRecords, AFolderThatRefusesSendsTheFilesToTheUsersDataFolder)
     EXPECT_TRUE(unsavedBelow(dbFolder()).isEmpty());
 }
 
+// The disk beside the database accepts the bytes but fails to keep them:
+// that file is not taken as written, and the records go to the data folder.
+TEST_F(UnsavedRecords, AFileTheDiskFailsToKeepIsNotTakenAsWritten)
+{
+    ASSERT_NO_FATAL_FAILURE(showOnPty());
+    const QByteArrayList sent = records(22, 3);
+    testdb::FileLock lock(dbPath);
+    ASSERT_TRUE(lock.held());
+    ASSERT_NO_FATAL_FAILURE(sendWaiting(sent));
+
+    failFsyncBelow = QFile::encodeName(QFileInfo(dbFolder()).canonicalFilePath());
+    dialogs.clear();
+    dialogs.answer(true);
+    Form1->close();
+    failFsyncBelow.clear();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    const QString named = namedPath(dialogs.last());
+    EXPECT_TRUE(named.startsWith(QDir::toNativeSeparators(dataHome) + QDir::separator())) << qPrintable(dialogs.last());
+    QFile file(QDir::fromNativeSeparators(named));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(named);
+    EXPECT_TRUE(file.readAll() == sent.join());
+    EXPECT_TRUE(unsavedBelow(dbFolder()).isEmpty()) << qPrintable(unsavedBelow(dbFolder()).keys().join(' '));
+}
+
 // The database, the data folder and the temporary folder on a small disk.
 class UnsavedRecordsOnAFullDisk : public UnsavedRecords
 {
@@ -285,4 +334,85 @@ TEST_F(UnsavedRecords, RecordsStoredWhileTheQuestionIsUpLeaveNoFile)
     EXPECT_EQ(count("SELECT count(*) FROM gresult"), 6);
     EXPECT_TRUE(unsavedBelow(dbFolder()).isEmpty() && unsavedBelow(dataHome).isEmpty())
         << qPrintable(unsavedBelow(dbFolder()).keys().join(' '));
+}
+
+// With every folder on the full disk, a record that lost its 0x03 and the
+// record after it cannot be set aside anywhere: they wait in the program,
+// counted by the status bar and the exit question, until there is room
+// again and the retry writes them.
+TEST_F(UnsavedRecordsOnAFullDisk, SetAsideTextWaitsUntilThereIsRoom)
+{
+    ASSERT_NO_FATAL_FAILURE(showOnPty());
+    const QByteArrayList sent = records(20, 2);
+    const QByteArray lost = sent[0].chopped(1) + sent[1];
+    QStringList notices;
+    QObject::connect(Form1->LinkReceiver1, &intake::LinkReceiver::notice, Form1,
+                     [&](const QString &text, const QString &) { notices << text; });
+    ASSERT_TRUE(disk->fill(0));
+    ASSERT_TRUE(pty::writeDevice(pair.b, lost, 700));
+    ASSERT_TRUE(pumpUntil([&] { return !notices.isEmpty(); }));
+    const QString what = QStringLiteral("标本号1、2的数据无法确定属于哪个标本，未保存，");
+    EXPECT_TRUE(notices.last().startsWith(what + QStringLiteral("暂时无法另存到文件（"))
+                && notices.last().contains(QStringLiteral("磁盘已满"))
+                && notices.last().endsWith(QStringLiteral("），已暂存在程序中，磁盘或文件夹可以写入后将自动另存")))
+        << qPrintable(notices.last());
+    EXPECT_TRUE(status().startsWith(QStringLiteral("1段未保存的数据等待写入文件：")) && status().contains(QStringLiteral("磁盘已满")))
+        << qPrintable(status());
+    EXPECT_TRUE(unsavedBelow(mountPoint).isEmpty());
+
+    // The question counts it and says that it cannot be written either.
+    dialogs.clear();
+    dialogs.answer(false);
+    Form1->close();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.last().startsWith(QStringLiteral("有1段收到的数据未能另存到文件，写入文件也失败了（"))
+                && dialogs.last().contains(QStringLiteral("磁盘已满")))
+        << qPrintable(dialogs.last());
+
+    ASSERT_TRUE(QFile::remove(mountPoint + QStringLiteral("/filler")));
+    ASSERT_TRUE(pumpUntil([&] { return !unsavedBelow(mountPoint).isEmpty(); },
+                          3 * intake::LinkReceiver::kRetryIntervalMs));
+    const auto files = unsavedBelow(mountPoint);
+    ASSERT_EQ(files.values(), QByteArrayList{lost});
+    EXPECT_EQ(notices.last(), what + QStringLiteral("已另存到文件") + QFileInfo(files.firstKey()).fileName());
+    EXPECT_EQ(status(), QStringLiteral("等待写入的数据已全部写入文件"));
+    EXPECT_EQ(count("SELECT count(*) FROM gresult"), 0);
+
+    dialogs.clear();
+    dialogs.answer(true);
+    Form1->close();
+    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("退出程序将不能接收数据，确定要退出吗？")});
+}
+
+// Records wait while another program holds the database; one more arrives
+// while the exit question is up, and the disk fills. The file cannot be
+// brought up to date: that is told before the program ends, and the file
+// keeps every byte it held.
+TEST_F(UnsavedRecordsOnAFullDisk, AFailedRewriteAtExitIsToldAndKeepsTheFileAsItWas)
+{
+    ASSERT_NO_FATAL_FAILURE(showOnPty());
+    const QByteArrayList sent = records(21, 4);
+    testdb::FileLock lock(dbPath);
+    ASSERT_TRUE(lock.held());
+    ASSERT_NO_FATAL_FAILURE(sendWaiting(sent.mid(0, 3)));
+
+    QStringList said;
+    dlg::setResponder([&](const dlg::Request &r) {
+        said << r.text;
+        if (r.text.contains(QStringLiteral("退出程序"))) {
+            EXPECT_TRUE(pty::writeDevice(pair.b, sent[3], 700));
+            EXPECT_TRUE(pumpUntil([] { return Form1->LinkReceiver1->waitingCount() == 4; }));
+            EXPECT_TRUE(disk->fill(0));
+        }
+        return dlg::Reply{true};
+    });
+    Form1->close();
+    ASSERT_EQ(said.size(), 2) << qPrintable(said.join('\n'));
+    const QString named = namedPath(said[0]);
+    EXPECT_TRUE(said[1].startsWith(QStringLiteral("退出前未能把提问之后收到的数据写入文件") + named)
+                && said[1].contains(QStringLiteral("磁盘已满")))
+        << qPrintable(said[1]);
+    QFile file(QDir::fromNativeSeparators(named));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(named);
+    EXPECT_TRUE(file.readAll() == sent.mid(0, 3).join());
 }

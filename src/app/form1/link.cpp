@@ -158,30 +158,49 @@ void TForm1::closeSerialPort()
     MSComm1->setPortOpen(false);
     // What the line delivered before it closed, then the record in progress
     // ends with the port.
-    const int waiting = LinkReceiver1->waitingCount();
     const QByteArray rest = MSComm1->Input();
     if (!rest.isEmpty())
         LinkReceiver1->receive(rest, isoDate(workdate()));
-    // Records completed just now that the database did not take; those that
-    // waited before were written out when the exit was confirmed.
-    if (LinkReceiver1->waitingCount() > waiting)
-        LinkReceiver1->writeWaiting(nullptr, waiting);
     LinkReceiver1->lineBroken();
+    // What waited when the exit was confirmed is in its file already; what
+    // came since and found no place goes to a file of its own.
+    if (LinkReceiver1->unsavedBytes().isEmpty())
+        return;
+    QString error;
+    if (LinkReceiver1->writeUnsavedBytes(&error).isEmpty())
+        dlg::error(QStringLiteral("关闭串口时收到的数据未能保存，也未能写入文件（%1），这些数据将会丢失。").arg(error), this);
+    LinkReceiver1->forgetUnsaved();
 }
+
+namespace {
+
+// "有3个标本结果未能保存到数据库，另有1段收到的数据未能另存到文件" and the like.
+QString unsavedCounts(int records, int asides)
+{
+    QStringList parts;
+    if (records > 0)
+        parts << QStringLiteral("%1个标本结果未能保存到数据库").arg(records);
+    if (asides > 0)
+        parts << QStringLiteral("%1段收到的数据未能另存到文件").arg(asides);
+    return QStringLiteral("有") + parts.join(QStringLiteral("，另有"));
+}
+
+} // namespace
 
 bool TForm1::confirmExitWithWaitingRecords(const QString &question)
 {
-    // What the database takes now need not go to a file.
+    // What the database and the folders take now need not go to the file.
     LinkReceiver1->retryWaiting();
-    const QByteArray asked = LinkReceiver1->waitingBytes();
+    const QByteArray asked = LinkReceiver1->unsavedBytes();
+    const qint64 askedAt = LinkReceiver1->arrivalPoint();
     if (asked.isEmpty())
         return dlg::okCancel(question, this);
     QString error;
-    const QString file = LinkReceiver1->writeWaiting(&error);
-    const int waiting = LinkReceiver1->waitingCount();
+    const QString file = LinkReceiver1->writeUnsavedBytes(&error);
+    const QString counts = unsavedCounts(LinkReceiver1->waitingCount(), LinkReceiver1->unwrittenCount());
     const QString said = file.isEmpty()
-        ? QStringLiteral("有%1个标本结果未能保存到数据库，写入文件也失败了（%2），退出后将丢失。\n").arg(waiting).arg(error)
-        : QStringLiteral("有%1个标本结果未能保存到数据库，已按收到的原样写入文件：\n%2\n").arg(waiting).arg(QDir::toNativeSeparators(file));
+        ? counts + QStringLiteral("，写入文件也失败了（%1），退出后将丢失。\n").arg(error)
+        : counts + QStringLiteral("，已按收到的原样写入文件：\n%1\n").arg(QDir::toNativeSeparators(file));
     const bool quit = dlg::okCancel(said + question, this);
     if (!quit) {
         // Still waiting in the program; written again at the next close.
@@ -191,13 +210,24 @@ bool TForm1::confirmExitWithWaitingRecords(const QString &question)
     }
     // While the question was up the retry timer may have stored some, and
     // more may have arrived: the file keeps exactly what waits now.
-    const QByteArray now = LinkReceiver1->waitingBytes();
+    const QByteArray now = LinkReceiver1->unsavedBytes();
     if (now != asked) {
-        if (!file.isEmpty())
-            intake::rewriteUnsaved(file, now);
-        else if (!now.isEmpty())
-            LinkReceiver1->writeWaiting();
+        const bool more = !LinkReceiver1->unsavedBytes(askedAt).isEmpty();
+        QString why;
+        if (!file.isEmpty() && !intake::rewriteUnsaved(file, now, &why)) {
+            const QString named = QDir::toNativeSeparators(file) + QStringLiteral("：");
+            if (why.startsWith(named))
+                why.remove(0, named.size());
+            dlg::error(more ? QStringLiteral("退出前未能把提问之后收到的数据写入文件%1（%2），这些数据将会丢失。")
+                                  .arg(QDir::toNativeSeparators(file), why)
+                            : QStringLiteral("退出前未能更新文件%1（%2），其中有些数据在提问期间已经保存，不必再导入。")
+                                  .arg(QDir::toNativeSeparators(file), why),
+                       this);
+        } else if (file.isEmpty() && !now.isEmpty() && LinkReceiver1->writeUnsavedBytes(&why).isEmpty()) {
+            dlg::error(QStringLiteral("退出前未能把未保存的数据写入文件（%1），这些数据将会丢失。").arg(why), this);
+        }
     }
+    LinkReceiver1->forgetUnsaved();
     return true;
 }
 

@@ -5,13 +5,17 @@
 // - a record is stored only under the number of the one sample-number line of
 //   its own bytes, and its graph lines are among its own bytes;
 // - the buffer never holds more pending text than its limit (also with a
-//   small limit, so that trimming is reached by short inputs).
+//   small limit, so that trimming is reached by short inputs);
+// - through the receiver, with that small limit: every block the buffer cuts
+//   off that holds a record line, and every block cut after it from the same
+//   text, lies whole in a set-aside file, in order.
 // The simulator's streams (clean, noisy, faulty, cut short) are written as
 // seeds into the folder named by VORLAN_FUZZ_SEEDS before the corpus is read.
 #include "recordgen.h"
 
 #include "base/database.h"
 #include "base/textutil.h"
+#include "link/linkreceiver.h"
 #include "link/receivebuffer.h"
 #include "link/resultstore.h"
 #include "platform/db/command.h"
@@ -42,11 +46,13 @@ const QString kDay = QStringLiteral("2026-12-06");
     do { if (!(cond)) fail("check failed: " #cond, ##__VA_ARGS__); } while (0)
 
 QSqlDatabase db;
+QString folder; // the database's, where set-aside files go
 
 void setUp(int *argc, char ***argv)
 {
     static QCoreApplication app(*argc, *argv);
     static QTemporaryDir dir;
+    folder = dir.path();
     const QString path = dir.path() + QStringLiteral("/jykdb.mdb");
     QString error;
     if (!appdb::createDatabaseFile(path, true, &error) || !db::connect(path, &error))
@@ -144,6 +150,61 @@ Fed feed(const QByteArray &stream, const std::vector<int> &sizes, qsizetype limi
     return fed;
 }
 
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        fail("set-aside file:", path.toUtf8());
+    return f.readAll();
+}
+
+// Feeds the stream through a receiver whose buffer has the given limit,
+// the line breaking at its end. A second buffer fed the same chunks shows
+// what the receiver's buffer cuts off.
+void checkCutsSetAside(const QByteArray &stream, const std::vector<int> &sizes, qsizetype limit, qsizetype kept)
+{
+    QVector<intake::ItemDef> items;
+    if (!intake::loadItems(db, &items))
+        fail("catalogue");
+    intake::LinkReceiver link(nullptr, limit, kept);
+    link.setDatabase(db);
+    ReceiveBuffer shadow(limit, kept);
+    QByteArrayList owed;
+    bool owing = false;
+    QStringList files;
+    qsizetype at = 0;
+    size_t k = 0;
+    while (at < stream.size()) {
+        const QByteArray chunk = stream.mid(at, sizes[k++ % sizes.size()]);
+        shadow.append(chunk);
+        while (shadow.takeRecord()) {
+        }
+        bool continues = false;
+        const QByteArray cut = shadow.takeTrimmed(&continues);
+        if (!cut.isEmpty()) {
+            owing = intake::countRecordLines(cut, items) > 0 || (owing && continues);
+            if (owing)
+                owed.append(cut);
+        }
+        files += link.receive(chunk, kDay).setAside;
+        at += chunk.size();
+    }
+    files += link.lineBroken().setAside;
+    FUZZ_CHECK(link.unwrittenCount() == 0);
+    QByteArray setAside;
+    for (const QString &path : files) {
+        setAside += fileBytes(path);
+        QFile::remove(path);
+    }
+    qsizetype from = 0;
+    for (const QByteArray &cut : owed) {
+        const qsizetype found = setAside.indexOf(cut, from);
+        FUZZ_CHECK(found >= 0, cut);
+        from = found + cut.size();
+    }
+    takeRows();
+}
+
 // Seeds from the record generator, with the catalogue of the fresh database.
 void writeSeeds(const QString &folder)
 {
@@ -196,7 +257,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(cut.stored == whole.stored, cut.stored.join(',').toUtf8() + " / " + whole.stored.join(',').toUtf8());
         FUZZ_CHECK(cut.rows == whole.rows);
     }
-    // A small limit: trimming happens, the bound and the ownership hold.
+    // A small limit: trimming happens, the bound and the ownership hold, and
+    // nothing of a record line is lost to it.
     feed(stream, sizes, 2048, 256);
+    checkCutsSetAside(stream, sizes, 2048, 256);
     return 0;
 }
