@@ -5,6 +5,7 @@
 // refuse for real: a folder the program may not write into, and a small file
 // system of its own that is full; only a disk that fails to keep what it was
 // given is played by the test, at the one call that would report it.
+#include "filefaults.h"
 #include "linkwindow.h"
 
 #include <QElapsedTimer>
@@ -15,9 +16,6 @@
 #include <optional>
 
 #include <fcntl.h>
-#include <linux/capability.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -47,74 +45,9 @@ extern "C" int fsync(int fd)
 
 namespace {
 
-// Writing over the folders' modes is what the superuser may do; tests that
-// need a folder to refuse take that right from this thread for a while.
-bool mayOverrideFileModes(bool allowed)
-{
-    __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
-    if (::syscall(SYS_capget, &head, data) != 0)
-        return false;
-    const __u32 bit = 1u << CAP_DAC_OVERRIDE;
-    if (!(data[0].permitted & bit))
-        return !allowed;
-    data[0].effective = allowed ? data[0].effective | bit : data[0].effective & ~bit;
-    return ::syscall(SYS_capset, &head, data) == 0;
-}
-
-bool canCreateIn(const QString &folder)
-{
-    QFile probe(folder + QStringLiteral("/.probe"));
-    const bool ok = probe.open(QIODevice::WriteOnly);
-    probe.remove();
-    return ok;
-}
-
-// A file system of a few megabytes, mounted for this thread only, that a
-// test can fill to the last byte.
-class SmallDisk
-{
-public:
-    explicit SmallDisk(const QString &at) : m_at(QFile::encodeName(at))
-    {
-        m_home = ::open("/proc/thread-self/ns/mnt", O_RDONLY | O_CLOEXEC);
-        if (m_home < 0 || ::unshare(CLONE_NEWNS) != 0
-            || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-            || ::mount("tmpfs", m_at.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m,mode=0755") != 0)
-            why = QString::fromLocal8Bit(std::strerror(errno));
-        else
-            m_mounted = true;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(m_at.constData(), MNT_DETACH);
-        if (m_home >= 0) {
-            ::setns(m_home, CLONE_NEWNS);
-            ::close(m_home);
-        }
-    }
-    bool mounted() const { return m_mounted; }
-    // Fills the disk, then frees `slack` bytes of it again.
-    bool fill(qint64 slack)
-    {
-        const int fd = ::open((m_at + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        const QByteArray block(1 << 16, 'x');
-        qint64 size = 0;
-        for (ssize_t n; (n = ::write(fd, block.constData(), size_t(block.size()))) > 0;)
-            size += n;
-        const bool full = errno == ENOSPC && ::ftruncate(fd, size - slack) == 0;
-        ::close(fd);
-        return full;
-    }
-
-    QString why;
-
-private:
-    QByteArray m_at;
-    int m_home = -1;
-    bool m_mounted = false;
-};
+using filefaults::canCreateIn;
+using filefaults::mayOverrideFileModes;
+using filefaults::SmallDisk;
 
 class UnsavedRecords : public LinkWindowTest
 {
