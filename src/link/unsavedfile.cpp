@@ -54,6 +54,24 @@ QByteArray partName(const QString &folder, const QString &stem)
         QStringLiteral(".%1.%2-%3.part").arg(stem).arg(::getpid()).arg(++serial)));
 }
 
+// Writes every byte at fd and forces them to the disk: 0, or the errno of
+// the step that failed.
+int writeAll(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        p += n;
+        left -= n;
+    }
+    return ::fsync(fd) != 0 ? errno : 0;
+}
+
 // Writes every byte to a new file at part and forces it to the disk; 0, or
 // the errno of the step that failed, in which case nothing is left at part.
 int writeSynced(const QByteArray &part, const QByteArray &bytes)
@@ -61,22 +79,7 @@ int writeSynced(const QByteArray &part, const QByteArray &bytes)
     const int fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         return errno;
-    int err = 0;
-    const char *p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0 && !err) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            err = n < 0 ? errno : EIO;
-        else {
-            p += n;
-            left -= n;
-        }
-    }
-    if (!err && ::fsync(fd) != 0)
-        err = errno;
+    int err = writeAll(fd, bytes);
     if (::close(fd) != 0 && !err)
         err = errno;
     if (err)
@@ -200,21 +203,8 @@ bool appendUnsaved(const QString &path, const QByteArray &bytes, QString *error)
     const off_t held = fd < 0 ? 0 : ::lseek(fd, 0, SEEK_END);
     if (!err && held < 0)
         err = errno;
-    const char *p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (!err && left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            err = n < 0 ? errno : EIO;
-        else {
-            p += n;
-            left -= n;
-        }
-    }
-    if (!err && ::fsync(fd) != 0)
-        err = errno;
+    if (!err)
+        err = writeAll(fd, bytes);
     if (err && fd >= 0 && held >= 0 && ::ftruncate(fd, held) == 0)
         ::fsync(fd);
     if (fd >= 0 && ::close(fd) != 0 && !err)
