@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <atomic>
 #include <mutex>
+#include <optional>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -140,15 +141,19 @@ protected:
     void waitFor(qsizetype n) { pump([&] { return received.size() >= n; }); }
     void waitForLog(const QByteArray &expected) { pump([&] { return log == expected; }); }
     // The port open on a driver with modem lines, its reader started.
-    void openWith(ModemDevice &device)
+    void openWith(bool acceptsWait)
     {
-        comm.setLineRequests(device.requests());
+        device.emplace(acceptsWait);
+        comm.setLineRequests(device->requests());
         ASSERT_TRUE(pair.start());
         ASSERT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.errorString());
-        ASSERT_TRUE(pty::waitUntil([&] { return device.reads > 0; }));
+        ASSERT_TRUE(pty::waitUntil([&] { return device->reads > 0; }));
     }
     // Lets the threads run for a while with nothing happening on the line.
     static void idle() { pump([] { return false; }, 300); }
+    // The driver outlives the control: its threads ask the driver until the
+    // port is closed.
+    std::optional<ModemDevice> device;
     pty::Pair pair{testdb::tempDir()};
     CommControl comm;
     QByteArray received, log;
@@ -226,10 +231,9 @@ TEST_F(CommOnPty, OpensALateDeviceSurvivesItGoingAwayAndHandsOverBytesAroundAHan
 // the reader: an idle line reads no counters.
 TEST_F(CommOnPty, ModemLineChangesWakeTheReaderAndAnIdleLineCostsNothing)
 {
-    ModemDevice device(true);
-    ASSERT_NO_FATAL_FAILURE(openWith(device));
+    ASSERT_NO_FATAL_FAILURE(openWith(true));
     idle();
-    EXPECT_EQ(device.reads, 1) << "counters read with nothing happening";
+    EXPECT_EQ(device->reads, 1) << "counters read with nothing happening";
 
     QByteArray expected;
     const struct { int serial_icounter_struct::*field; const char *code; } lines[] = {
@@ -238,27 +242,26 @@ TEST_F(CommOnPty, ModemLineChangesWakeTheReaderAndAnIdleLineCostsNothing)
         {&serial_icounter_struct::cts, "3 "},
     };
     for (const auto &l : lines) {
-        device.count(l.field);
+        device->count(l.field);
         waitForLog(expected += l.code);
     }
-    device.count(&serial_icounter_struct::frame, false);
+    device->count(&serial_icounter_struct::frame, false);
     ASSERT_TRUE(pty::writeDevice(pair.b, QByteArray(1, '\0'), 1));
     waitForLog(expected += "<1>1004 ");
     EXPECT_EQ(log, expected);
-    const int reads = device.reads;
+    const int reads = device->reads;
     idle();
-    EXPECT_EQ(device.reads, reads);
+    EXPECT_EQ(device->reads, reads);
 }
 
 // A driver that keeps counters but refuses the wait still has its changes
 // reported, by polling.
 TEST_F(CommOnPty, ModemLinesOfADriverRefusingTheWaitArePolled)
 {
-    ModemDevice device(false);
-    ASSERT_NO_FATAL_FAILURE(openWith(device));
-    device.count(&serial_icounter_struct::dsr);
+    ASSERT_NO_FATAL_FAILURE(openWith(false));
+    device->count(&serial_icounter_struct::dsr);
     waitForLog("4 ");
-    device.count(&serial_icounter_struct::parity, false);
+    device->count(&serial_icounter_struct::parity, false);
     waitForLog("4 1009 ");
     EXPECT_EQ(log, QByteArray("4 1009 "));
 }
