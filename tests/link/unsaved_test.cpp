@@ -73,6 +73,9 @@ protected:
         ASSERT_TRUE(pty::writeDevice(pair.b, sent.join(), 700));
         ASSERT_TRUE(pumpUntil([&] { return Form1->LinkReceiver1->waitingCount() == before + sent.size(); }))
             << Form1->LinkReceiver1->waitingCount() << " " << qPrintable(status());
+        // The refusal's box comes by a queued call: it is shown now, not
+        // inside whatever the test does next.
+        QCoreApplication::processEvents();
     }
     // The path the exit question names, from its second line.
     static QString namedPath(const QString &question) { return question.section(QLatin1Char('\n'), 1, 1); }
