@@ -235,10 +235,6 @@ TEST_F(CupsPrint, AChosenQueueThatIsGoneTakesNoPrintFromAnyPath)
 
     addSample("0102", "李四", "7.5");
     printOn(chosen, std::make_shared<report::RealPrinterBackend>());
-    const auto pick = [](QComboBox *box, int index) {
-        box->setCurrentIndex(index);
-        emit box->activated(index);
-    };
     pick(Form1->ComboBox6, Form1->ComboBox6->currentIndex());
     pick(Form1->ComboBox7, reports::PaperHalfA4);
     pick(Form1->ComboBox8, reports::KindGraphic);
