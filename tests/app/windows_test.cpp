@@ -86,6 +86,16 @@ protected:
 
     void logOn() { typeLogon(QStringLiteral("100"), QStringLiteral("malvor")); }
 
+    // Logged on, with the main window active on a page of its settings.
+    void openSettings(int page)
+    {
+        logOn();
+        showMain();
+        activate(Form1);
+        Form1->PageControl1->setCurrentIndex(3);
+        Form1->PageControl2->setCurrentIndex(page);
+    }
+
     int mainRuns = 0;
 };
 
@@ -417,10 +427,7 @@ QString itemCells(const char *columns)
 
 TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
 {
-    logOn();
-    showMain();
-    activate(Form1);
-    Form1->PageControl1->setCurrentIndex(3);
+    openSettings(0);
 
     // Types keys into a field of the grid's current row (the field the
     // cursor is on when none is named), then one key.
@@ -433,7 +440,6 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
     };
     // Operators: insert, number, Tab, name, Enter; then a number alone. The
     // new operator logs on without a password.
-    Form1->PageControl2->setCurrentIndex(0);
     grid->setFocus();
     Form1->DBNavigator1->click(DBNavigator::Insert);
     typeCell("no", "102", Qt::Key_Tab);
@@ -505,11 +511,7 @@ TEST_F(Windows, SettingsGridsStoreEveryTypedCellAndRefuseWhatDoesNotFit)
 // stores it before the window goes. Read back through a second connection.
 TEST_F(Windows, AnOpenCellEditorIsPostedByTheNavigatorAndOnClosing)
 {
-    logOn();
-    showMain();
-    activate(Form1);
-    Form1->PageControl1->setCurrentIndex(3);
-    Form1->PageControl2->setCurrentIndex(4);
+    openSettings(4);
     DBGrid *grid = Form1->DBGrid7;
     DBNavigator *nav = Form1->DBNavigator5;
     db::Dataset *kinds = dbdata->kindset;
@@ -636,17 +638,13 @@ QString storedColumn(const char *sql)
 // stored, ✗ or Esc drop it. Nothing of it reaches the file before that.
 TEST_F(Windows, SettingsGridsTellARefusedRowAndKeepItAsTyped)
 {
-    logOn();
-    showMain();
-    activate(Form1);
-    Form1->PageControl1->setCurrentIndex(3);
+    openSettings(2);
     const auto departments = []() {
         return storedColumn("select group_concat(no||':'||suoxie||':'||name, ' ') from (select * from department order by no)");
     };
     const QString before = departments();
 
     // 科别: row 6 takes row 5's number.
-    Form1->PageControl2->setCurrentIndex(2);
     SettingsGrid depart{Form1->DBGrid5, Form1->DBNavigator3};
     db::Dataset *ds = dbdata->departset;
     depart.clickCell(5, 0);
@@ -734,11 +732,7 @@ TEST_F(Windows, SettingsGridsTellARefusedRowAndKeepItAsTyped)
 // is left, with one message and the focus back in it, as after Return.
 TEST_F(Windows, ARefusedCellKeepsItsTextWhicheverWayItIsLeft)
 {
-    logOn();
-    showMain();
-    activate(Form1);
-    Form1->PageControl1->setCurrentIndex(3);
-    Form1->PageControl2->setCurrentIndex(2);
+    openSettings(2);
     SettingsGrid depart{Form1->DBGrid5, Form1->DBNavigator3};
     db::Dataset *ds = dbdata->departset;
     const QString before = storedColumn("select group_concat(no, ' ') from (select no from department order by no)");
@@ -788,11 +782,7 @@ TEST_F(Windows, TheOperatorGridShowsTheAccountMadeAtLogOn)
 {
     ASSERT_EQ(storedColumn("select count(*) from operator").toStdString(), "0");
     createMain();
-    logOn();
-    showMain();
-    activate(Form1);
-    Form1->PageControl1->setCurrentIndex(3);
-    Form1->PageControl2->setCurrentIndex(0);
+    openSettings(0);
     SettingsGrid op{Form1->DBGrid3, Form1->DBNavigator1};
     ASSERT_EQ(op.grid->model()->rowCount(), 1);
     EXPECT_EQ(op.shown(0).toStdString(), "100/malvor");

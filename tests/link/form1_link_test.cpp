@@ -112,28 +112,6 @@ TEST_F(MainWindowLink, RecordsFromTheLineAreStoredAndAMalformedNumberIsCorrected
     EXPECT_EQ(Form1->StatusBar1->panelText(0) + status(), QStringLiteral("错误:帧错误"));
 }
 
-// A lost end byte after a noise line like a sample-number line never puts
-// one sample's values under another: what cannot be one record is set aside
-// in a file beside the database and named by the numbers it can hold.
-TEST_F(MainWindowLink, ARecordIsOnlyEverItsOwnBytes)
-{
-    ASSERT_NO_FATAL_FAILURE(showOnPty());
-    sim::RecordGenerator gen = generator(9);
-
-    // 2401 loses its 0x03 after a noise line like a sample-number line;
-    // 2402 follows complete. Only texts that can be numbers are named.
-    QByteArray r2401 = "u $Wv_5p=\\gauuQiS&@e|}:2Fh_\r" + gen.record("2401", sim::Fault::MissingItems).bytes;
-    r2401.chop(1);
-    const QByteArray r2402 = gen.record("2402").bytes;
-    ASSERT_TRUE(pty::writeDevice(pair.b, r2401 + r2402, 64));
-    ASSERT_TRUE(pumpUntil([] { return !notice().isEmpty(); }));
-    EXPECT_EQ(count("SELECT count(*) FROM gresult") + count("SELECT count(*) FROM testresult"), 0);
-    const auto files = unsavedBelow(dbFolder());
-    ASSERT_EQ(files.values(), QByteArrayList{r2401 + r2402});
-    EXPECT_TRUE(notice().endsWith(QStringLiteral("标本号2401、2402的数据无法确定属于哪个标本，未保存，已另存到文件")
-                                  + QFileInfo(files.firstKey()).fileName())) << qPrintable(notice());
-}
-
 // Text without a sample number of its own: a stray 0x03 before 311's HGB
 // line, or right after 315's number line, 312 without its number line, a
 // stray 0x02 right after the number line of 0000000313 (a number as long as

@@ -77,6 +77,20 @@ protected:
         // inside whatever the test does next.
         QCoreApplication::processEvents();
     }
+    // Closes the window, the exit question answered.
+    void closeAnswering(bool yes)
+    {
+        dialogs.clear();
+        dialogs.answer(yes);
+        Form1->close();
+    }
+    // The file a question named holds these bytes and no others.
+    static void expectFileHolds(const QString &named, const QByteArray &bytes)
+    {
+        QFile file(QDir::fromNativeSeparators(named));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(named);
+        EXPECT_TRUE(file.readAll() == bytes);
+    }
     // The path the exit question names, from its second line.
     static QString namedPath(const QString &question) { return question.section(QLatin1Char('\n'), 1, 1); }
 
@@ -134,18 +148,14 @@ TEST_F(UnsavedRecords, AFolderThatRefusesSendsTheFilesToTheUsersDataFolder)
     ASSERT_TRUE(pty::writeDevice(pair.b, sent[31], 700));
     QThread::msleep(500);
 
-    dialogs.clear();
-    dialogs.answer(true);
-    Form1->close();
+    closeAnswering(true);
     ASSERT_EQ(dialogs.shown.size(), 1);
     const QString named = namedPath(dialogs.last());
     EXPECT_TRUE(dialogs.last().startsWith(QStringLiteral("有30个标本结果未能保存到数据库，已按收到的原样写入文件"))
                 && dialogs.last().contains(QStringLiteral("退出程序将不能接收数据")))
         << qPrintable(dialogs.last());
     EXPECT_TRUE(named.startsWith(QDir::toNativeSeparators(dataHome) + QDir::separator())) << qPrintable(named);
-    QFile file(QDir::fromNativeSeparators(named));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(named);
-    EXPECT_TRUE(file.readAll() == sent.mid(0, 30).join());
+    expectFileHolds(named, sent.mid(0, 30).join());
     const auto files = unsavedBelow(dataHome);
     EXPECT_EQ(files.size(), 3);
     EXPECT_FALSE(files.key(sent[31]).isEmpty());
@@ -163,16 +173,12 @@ TEST_F(UnsavedRecords, AFileTheDiskFailsToKeepIsNotTakenAsWritten)
     ASSERT_NO_FATAL_FAILURE(sendWaiting(sent));
 
     failFsyncBelow = QFile::encodeName(QFileInfo(dbFolder()).canonicalFilePath());
-    dialogs.clear();
-    dialogs.answer(true);
-    Form1->close();
+    closeAnswering(true);
     failFsyncBelow.clear();
     ASSERT_EQ(dialogs.shown.size(), 1);
     const QString named = namedPath(dialogs.last());
     EXPECT_TRUE(named.startsWith(QDir::toNativeSeparators(dataHome) + QDir::separator())) << qPrintable(dialogs.last());
-    QFile file(QDir::fromNativeSeparators(named));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(named);
-    EXPECT_TRUE(file.readAll() == sent.join());
+    expectFileHolds(named, sent.join());
     EXPECT_TRUE(unsavedBelow(dbFolder()).isEmpty()) << qPrintable(unsavedBelow(dbFolder()).keys().join(' '));
 }
 
@@ -210,18 +216,14 @@ TEST_F(UnsavedRecordsOnAFullDisk, LeavesNoPartOfAFileAndIsCalledFull)
     // Room for a few pages of the file, not for all of it.
     ASSERT_TRUE(disk->fill(16 * 1024));
 
-    dialogs.clear();
-    dialogs.answer(false);
-    Form1->close();
+    closeAnswering(false);
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_TRUE(dialogs.last().contains(QStringLiteral("磁盘已满"))) << qPrintable(dialogs.last());
     EXPECT_FALSE(dialogs.last().contains(QStringLiteral("未知错误"))) << qPrintable(dialogs.last());
     EXPECT_TRUE(unsavedBelow(mountPoint).isEmpty()) << qPrintable(unsavedBelow(mountPoint).keys().join(' '));
 
     qputenv("XDG_DATA_HOME", QFile::encodeName(outside));
-    dialogs.clear();
-    dialogs.answer(true);
-    Form1->close();
+    closeAnswering(true);
     ASSERT_EQ(dialogs.shown.size(), 1);
     const auto files = unsavedBelow(outside);
     ASSERT_EQ(files.size(), 1);
@@ -297,9 +299,7 @@ TEST_F(UnsavedRecordsOnAFullDisk, SetAsideTextWaitsUntilThereIsRoom)
     EXPECT_TRUE(unsavedBelow(mountPoint).isEmpty());
 
     // The question counts it and says that it cannot be written either.
-    dialogs.clear();
-    dialogs.answer(false);
-    Form1->close();
+    closeAnswering(false);
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_TRUE(dialogs.last().startsWith(QStringLiteral("有1段收到的数据未能另存到文件，写入文件也失败了（"))
                 && dialogs.last().contains(QStringLiteral("磁盘已满")))
@@ -314,9 +314,7 @@ TEST_F(UnsavedRecordsOnAFullDisk, SetAsideTextWaitsUntilThereIsRoom)
     EXPECT_EQ(status(), QStringLiteral("等待写入的数据已全部写入文件"));
     EXPECT_EQ(count("SELECT count(*) FROM gresult"), 0);
 
-    dialogs.clear();
-    dialogs.answer(true);
-    Form1->close();
+    closeAnswering(true);
     EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("退出程序将不能接收数据，确定要退出吗？")});
 }
 
@@ -348,7 +346,5 @@ TEST_F(UnsavedRecordsOnAFullDisk, AFailedRewriteAtExitIsToldAndKeepsTheFileAsItW
     EXPECT_TRUE(said[1].startsWith(QStringLiteral("退出前未能把提问之后收到的数据写入文件") + named)
                 && said[1].contains(QStringLiteral("磁盘已满")))
         << qPrintable(said[1]);
-    QFile file(QDir::fromNativeSeparators(named));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(named);
-    EXPECT_TRUE(file.readAll() == sent.mid(0, 3).join());
+    expectFileHolds(named, sent.mid(0, 3).join());
 }

@@ -1,5 +1,5 @@
 // The data-aware widgets against a real database file: edits written on
-// leaving the row, refused rows, the navigator and the input-method list (the
+// leaving the row (refused rows are met in the settings grids), the navigator and the input-method list (the
 // grid following its dataset is met in the sample list and history windows).
 #include "common/dialogscript.h"
 #include "common/testdb.h"
@@ -27,8 +27,7 @@ QString numbers()
 
 QString nameOf(int no) { return db::scalar(QStringLiteral("SELECT name FROM wtest WHERE no = ?"), {no}).toString(); }
 
-// A table of our own with a UNIQUE key, so that the database refuses rows,
-// shown in a grid.
+// A table of our own shown in a grid.
 struct Fixture
 {
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
@@ -85,7 +84,6 @@ struct Fixture
         }
         return ed;
     }
-    int cell(int row, int col) const { return grid->model()->index(row, col).data().toInt(); }
 };
 
 } // namespace
@@ -113,25 +111,6 @@ TEST(DBGridTest, EditsAreWrittenOnLeavingTheRow)
     QTest::keyClick(f.grid, Qt::Key_Escape);
     EXPECT_EQ(QStringLiteral("%1 %2 %3 %4").arg(int(f.ds->state())).arg(f.ds->text(QStringLiteral("name")), nameOf(4))
                   .arg(dialogs.shown.size()), QStringLiteral("1 赵六 赵六 0"));
-}
-
-// A number changed to one in use, then another row clicked: the database's
-// text is shown and the typing stays on its row, still being edited.
-TEST(DBGridTest, RefusedRowIsKeptForEditing)
-{
-    Fixture f;
-    DialogScript dialogs;
-    ASSERT_NE(f.typeInto(1, 0, QStringLiteral("5")), nullptr);
-    f.clickRow(3);
-    EXPECT_EQ(f.grid->currentIndex().row(), f.ds->currentRow());
-    // Messages shown, then the dataset's state (2 edit), record and count.
-    EXPECT_EQ(QStringLiteral("%1 %2 %3/%4").arg(dialogs.shown.size()).arg(int(f.ds->state())).arg(f.ds->recNo())
-                  .arg(f.ds->recordCount()), QStringLiteral("1 2 2/5"));
-    EXPECT_TRUE(dialogs.kinds.front() == dlg::Kind::Error && dialogs.last().contains("UNIQUE", Qt::CaseInsensitive))
-        << dialogs.last().toStdString();
-    f.ds->cancel();
-    EXPECT_EQ(f.cell(1, 0), 2);
-    EXPECT_EQ(numbers(), QStringLiteral("1 2 3 4 5"));
 }
 
 // Posting the grid's open editor is met through the settings grids.

@@ -251,8 +251,7 @@ TEST_F(BatchWindow, StubListPrintsEveryDigitOfNumbersAndAges)
     choose(0, -1, 0);
     for (int paper = 0; paper < 4; ++paper) {
         SCOPED_TRACE(paper);
-        Form1->ComboBox7->setCurrentIndex(paper);
-        emit Form1->ComboBox7->activated(paper);
+        pick(Form1->ComboBox7, paper);
         stub([]() { Form4->Button1->click(); });
         ASSERT_EQ(backend->jobs().size(), 2u + paper);
         const QString file = backend->jobs().back().file;

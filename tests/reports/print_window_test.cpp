@@ -16,13 +16,6 @@ namespace {
 QVariant stored(const char *column) { return db::scalar(QString("select %1 from corpration").arg(column)); }
 void setRow(const QString &assignments) { ASSERT_TRUE(db::exec("update corpration set " + assignments)); }
 
-// Chooses an entry as the user does.
-void pick(QComboBox *box, int index)
-{
-    box->setCurrentIndex(index);
-    emit box->activated(index);
-}
-
 class PrintWindow : public PrintingWindow
 {
 protected:

@@ -57,6 +57,12 @@ protected:
         Form1->buildBatchPrinting();
         choose(kind, paper, printer);
     }
+    // Chooses an entry of a settings box as the user does.
+    static void pick(QComboBox *box, int index)
+    {
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
     void choose(int kind, int paper, int printer = 0)
     {
         Form1->ComboBox6->setCurrentIndex(printer);

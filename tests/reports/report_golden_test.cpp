@@ -344,9 +344,7 @@ TEST_F(ReportGolden, MoreRowsThanAFormHoldsAreSqueezedAndNeverOverprint)
 
 // The settings page's previews with the margins the settings give them
 // print inside the paper (the reports on every paper are the golden pages').
-// Paper B5 carries the A4 report whole: every word where the A4 page has it,
-// shrunk by 182/210.
-TEST_F(ReportGolden, PreviewsPrintInsideThePaperAndB5IsTheA4ReportSmaller)
+TEST_F(ReportGolden, PreviewsPrintInsideThePaper)
 {
     const Margins m = parseMargins(settingsFor(PaperA4, KindGraphic));
     for (const char *n : {"frmnomreport", "a4Report", "a5Report"}) {
@@ -357,25 +355,4 @@ TEST_F(ReportGolden, PreviewsPrintInsideThePaperAndB5IsTheA4ReportSmaller)
         expectInsidePage(p, n);
         EXPECT_TRUE(std::any_of(p.words.begin(), p.words.end(), [](const auto &w) { return w.text.endsWith("司马医生"); })) << n;
     }
-
-    const ReportContent c = contentWith(catalogueRows());
-    const Printed a4 = printPage(reportPage(settingsFor(PaperA4, KindGraphic), c), "paper-a4");
-    const Printed b5 = printPage(reportPage(settingsFor(PaperB5, KindGraphic), c), "paper-b5");
-    EXPECT_NEAR(b5.pageMm.width(), 182, 0.01);
-    EXPECT_NEAR(b5.pageMm.height(), 257, 0.01);
-    ASSERT_EQ(a4.words.size(), b5.words.size());
-    const double k = 182.0 / 210;
-    for (const auto &w : a4.words) {
-        const QRectF want(w.mm.topLeft() * k, w.mm.size() * k);
-        const bool found = std::any_of(b5.words.begin(), b5.words.end(), [&](const pdftools::Word &v) {
-            return v.text == w.text && std::abs(v.mm.left() - want.left()) < 0.3 && std::abs(v.mm.right() - want.right()) < 0.3
-                   && std::abs(v.mm.top() - want.top()) < 0.3 && std::abs(v.mm.bottom() - want.bottom()) < 0.3;
-        });
-        EXPECT_TRUE(found) << "\"" << w.text.toStdString() << "\" of A4 at " << w.mm.left() << ", " << w.mm.top()
-                           << " mm is not on B5 at " << want.left() << ", " << want.top();
-    }
-    ASSERT_EQ(a4.rules.size(), b5.rules.size());
-    for (size_t i = 0; i < a4.rules.size(); ++i)
-        EXPECT_LT((QRectF(a4.rules[i].topLeft() * k, a4.rules[i].size() * k).topLeft() - b5.rules[i].topLeft()).manhattanLength()
-                      + std::abs(a4.rules[i].width() * k - b5.rules[i].width()), 0.05) << "rule " << i;
 }

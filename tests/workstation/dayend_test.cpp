@@ -72,6 +72,29 @@ protected:
         dialogs.clear();
         (Form1->*handler)();
     }
+    // Asks for a restore, says yes, and stays in the program after it.
+    void restore()
+    {
+        dialogs.clear();
+        dialogs.answers = {{true, {}}, {true, {}}, {false, {}}};
+        Form1->N20Click();
+        dialogs.answers.clear();
+    }
+    // The connection that made the temporary table is still the program's,
+    // and the file holds the bytes it held.
+    void expectSameConnectionAndFile(const QByteArray &fileBefore)
+    {
+        bool same = false;
+        db::scalar(QStringLiteral("select count(*) from sameconnection"), {}, &same);
+        EXPECT_TRUE(same && fileBytes(dbPath) == fileBefore) << "the file or the connection was replaced";
+    }
+    // No copy or work file left beside the database (and its backup).
+    bool nothingLeft() const
+    {
+        QStringList files = QFileInfo(dbPath).dir().entryList(QDir::Files | QDir::Hidden);
+        files.removeAll(QStringLiteral("jykdb.mbk"));
+        return files == QStringList{QStringLiteral("jykdb.mdb")};
+    }
     void expectError(const QString &containing, int at = 0)
     {
         ASSERT_EQ(dialogs.kinds.size(), size_t(at + 1)) << dialogs.shown.join('|').toStdString();
@@ -163,27 +186,21 @@ TEST_F(DayEnd, RestoreRefusedWithoutAUsableBackupAndNothingChanges)
             EXPECT_EQ(dialogs.shown.value(1), damaged);
         EXPECT_TRUE(db::isConnected());
         EXPECT_EQ(dump(), before);
-        bool same = false;
-        db::scalar(QStringLiteral("select count(*) from sameconnection"), {}, &same);
-        EXPECT_TRUE(same && fileBytes(dbPath) == fileBefore) << "the file or the connection was replaced";
+        expectSameConnectionAndFile(fileBefore);
         EXPECT_EQ(fileBytes(backup), backupBytes);
-        EXPECT_FALSE(QFileInfo::exists(dbPath + ".restore") || QFileInfo::exists(dbPath + ".previous"));
+        EXPECT_TRUE(nothingLeft());
     }
     // Another program holding the file would go on writing the old one.
     runWith(&TForm1::N10Click);
     {
         testdb::FileLock lock(dbPath);
         ASSERT_TRUE(lock.held());
-        dialogs.clear();
-        dialogs.answer(true);
-        Form1->N20Click();
+        restore();
         expectError(QStringLiteral("数据库文件正被其他程序使用，数据库未恢复，请关闭使用它的程序后再恢复。（"), 1);
     }
     EXPECT_EQ(dump(), before);
-    bool same = false;
-    db::scalar(QStringLiteral("select count(*) from sameconnection"), {}, &same);
-    EXPECT_TRUE(same && fileBytes(dbPath) == fileBefore);
-    EXPECT_FALSE(QFileInfo::exists(dbPath + ".restore") || QFileInfo::exists(dbPath + ".previous"));
+    expectSameConnectionAndFile(fileBefore);
+    EXPECT_TRUE(nothingLeft());
     // The window's datasets still work.
     ASSERT_TRUE(Form1->patientset->requery());
     EXPECT_EQ(Form1->patientset->recordCount(), 301);
@@ -204,14 +221,12 @@ TEST_F(DayEnd, RestoredFileThatDoesNotAnswerPutsTheOldOneBack)
     Form1->patientrefresh();
     const auto before = dump();
 
-    dialogs.clear();
-    dialogs.answer(true);
-    Form1->N20Click();
+    restore();
     expectError(QStringLiteral("备份文件 jykdb.mbk 恢复后无法使用，原来的数据库已放回原处，数据库未恢复"), 1);
     ASSERT_TRUE(db::isConnected());
     EXPECT_EQ(dump(), before);
     EXPECT_EQ(Form1->patientset->recordCount(), 2);
-    EXPECT_FALSE(QFileInfo::exists(dbPath + ".restore") || QFileInfo::exists(dbPath + ".previous"));
+    EXPECT_TRUE(nothingLeft());
     addPatient("3", "赵六"); // the old file takes writes again
     EXPECT_EQ(count("patient"), 3);
 }
@@ -248,11 +263,7 @@ TEST_F(DayEnd, FailedBackupKeepsTheEarlierOneAndRestoreBringsItBack)
     EXPECT_EQ(count("patient"), 2); // the database went on working throughout
 
     Form1->show();
-    dialogs.clear();
-    dialogs.answer(true);  // restore
-    dialogs.answer(true);  // completion message
-    dialogs.answer(false); // stay in the program
-    Form1->N20Click();
+    restore();
     EXPECT_EQ(dialogs.shown.mid(1), (QStringList{kRestoreDone, kExitAsk}));
     EXPECT_TRUE(Form1->isVisible());
     ASSERT_TRUE(db::isConnected());
@@ -279,9 +290,6 @@ TEST_F(DayEnd, ReadOnlyFileOrFolderIsToldAndTheDatabaseGoesOn)
     addPatient("2", "王五");
     const auto before = dump();
     const QString folder = QFileInfo(dbPath).absolutePath();
-    const auto nothingLeft = [&] {
-        return QDir(folder).entryList(QDir::Files | QDir::Hidden) == QStringList({"jykdb.mbk", "jykdb.mdb"});
-    };
     const auto toldOnce = [&](const QString &starting, int at) {
         ASSERT_NO_FATAL_FAILURE(expectError(starting, at));
         const QString said = dialogs.shown[at];
@@ -298,9 +306,7 @@ TEST_F(DayEnd, ReadOnlyFileOrFolderIsToldAndTheDatabaseGoesOn)
         runWith(&TForm1::N10Click); // a backup only reads the database
         EXPECT_EQ(dialogs.shown, QStringList{kBackupDone});
         const QByteArray backupBytes = fileBytes(backup);
-        dialogs.clear();
-        dialogs.answer(true);
-        Form1->N20Click();
+        restore();
         toldOnce(QStringLiteral("数据库文件 jykdb.mdb 是只读的，数据库未恢复，请取消它的只读属性后再恢复。"), 1);
         EXPECT_EQ(dump(), before);
         EXPECT_EQ(fileBytes(backup), backupBytes);
@@ -327,9 +333,7 @@ TEST_F(DayEnd, ReadOnlyFileOrFolderIsToldAndTheDatabaseGoesOn)
         const QByteArray backupBytes = fileBytes(backup);
         runWith(&TForm1::N10Click);
         toldOnce(QStringLiteral("数据库所在的文件夹是只读的，数据库未能备份，请让该文件夹可以写入后再备份。"), 0);
-        dialogs.clear();
-        dialogs.answer(true);
-        Form1->N20Click();
+        restore();
         toldOnce(QStringLiteral("数据库所在的文件夹是只读的，数据库未恢复，请让该文件夹可以写入后再恢复。"), 1);
         EXPECT_EQ(dump(), afterWrites);
         EXPECT_EQ(fileBytes(backup), backupBytes);
@@ -339,11 +343,7 @@ TEST_F(DayEnd, ReadOnlyFileOrFolderIsToldAndTheDatabaseGoesOn)
     EXPECT_TRUE(nothingLeft());
 
     // With every right back the backup of the first two samples returns.
-    dialogs.clear();
-    dialogs.answer(true);
-    dialogs.answer(true);
-    dialogs.answer(false);
-    Form1->N20Click();
+    restore();
     EXPECT_EQ(dialogs.shown.value(1), kRestoreDone);
     EXPECT_EQ(dump(), before);
     addPatient("4", "钱七");
@@ -394,34 +394,22 @@ TEST_F(DayEndOnAFullDisk, BackupAndRestoreSayTheDiskIsFullAndKeepBothFiles)
     ASSERT_GT(backupBefore.size(), 64 * 1024);
     ASSERT_TRUE(disk->fill(16 * 1024));
 
-    const QString folder = QFileInfo(dbPath).absolutePath();
-    const auto nothingLeft = [&] {
-        return QDir(folder).entryList(QDir::Files | QDir::Hidden) == QStringList({"jykdb.mbk", "jykdb.mdb"});
-    };
     runWith(&TForm1::N10Click);
     expectError(QStringLiteral("磁盘空间已满，数据库未能备份，请清理磁盘空间后再备份。（"));
     EXPECT_TRUE(dialogs.last().startsWith(QStringLiteral("磁盘空间已满，数据库未能备份"))) << dialogs.last().toStdString();
     EXPECT_EQ(fileBytes(backup), backupBefore);
     EXPECT_TRUE(nothingLeft());
 
-    dialogs.clear();
-    dialogs.answer(true);
-    Form1->N20Click();
+    restore();
     expectError(QStringLiteral("磁盘空间已满，数据库未恢复，请清理磁盘空间后再恢复。（"), 1);
     EXPECT_TRUE(dialogs.last().startsWith(QStringLiteral("磁盘空间已满，数据库未恢复"))) << dialogs.last().toStdString();
     EXPECT_FALSE(dialogs.shown.join(QString()).contains(QStringLiteral("未知错误")));
     EXPECT_EQ(dump(), before);
-    bool same = false;
-    db::scalar(QStringLiteral("select count(*) from sameconnection"), {}, &same);
-    EXPECT_TRUE(same && fileBytes(dbPath) == fileBefore);
+    expectSameConnectionAndFile(fileBefore);
     EXPECT_TRUE(nothingLeft());
 
     disk->empty();
-    dialogs.clear();
-    dialogs.answer(true);
-    dialogs.answer(true);
-    dialogs.answer(false);
-    Form1->N20Click();
+    restore();
     EXPECT_EQ(dialogs.shown.value(1), kRestoreDone);
     EXPECT_EQ(dump(), atBackup);
     EXPECT_TRUE(nothingLeft());
