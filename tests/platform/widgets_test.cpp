@@ -1,6 +1,7 @@
 // The data-aware widgets against a real database file: edits written on
-// leaving the row (refused rows are met in the settings grids), the navigator and the input-method list (the
-// grid following its dataset is met in the sample list and history windows).
+// leaving the row, the navigator and the input-method list (refused rows are
+// met in the settings grids, the grid following its dataset in the sample
+// list and history windows).
 #include "common/dialogscript.h"
 #include "common/testdb.h"
 #include "platform/db/command.h"
